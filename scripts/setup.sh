@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs what is missing (Debian packages), then configures and builds Kavetto in ./build.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(
+  build-essential cmake pkg-config git
+  qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
+  fonts-ipafont-gothic
+  libmpg123-dev libmp3lame-dev libsndfile1-dev libtag1-dev libsdl2-dev
+  libmpv-dev libfluidsynth-dev timgm6mb-soundfont
+  libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-14-dev
+  lame mpg123 sox xvfb xauth
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]}"
+  sudo_cmd=""
+  [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
+  $sudo_cmd apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo ${KAVETTO_CMAKE_ARGS:-} >/dev/null
+cmake --build build -j "$(nproc)"
