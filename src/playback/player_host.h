@@ -14,6 +14,8 @@ public:
     virtual void SetTimer1Enabled(bool on) { (void)on; }
     virtual void SetTimer3Enabled(bool on) { (void)on; }
     virtual void SetBusyCursor(bool busy) { (void)busy; }
+    // Window `W` is created, hidden, when the device is given its first file.
+    virtual void LoadMediaWindow() {}
     // Play control's track-loaded routine; the device runs it once the file is open.
     virtual void OnTrackLoaded() {}
     // Media windows: `W` shows video, `Y` the RealMedia player. Called with show/hide.

@@ -1,2 +1,3 @@
-#include <QApplication>
-int main(int argc, char** argv) { QApplication app(argc, argv); return 0; }
+#include "shell/startup.h"
+
+int main(int argc, char** argv) { return kv::shell::RunProgram(argc, argv); }

@@ -1,0 +1,149 @@
+// The main window: menus, toolbar, the display row, the position bar, the panes and the timers.
+// It owns the controls; start-up and shutdown run through InitializeMainWindow and
+// ShutdownMainWindow. Everything happens on the UI thread.
+#pragma once
+#include "playback/player_host.h"
+#include "shell/program_state.h"
+#include "shell/settings.h"
+
+#include <QMainWindow>
+#include <QMap>
+#include <QPointer>
+#include <array>
+#include <functional>
+
+class QAction;
+class QActionGroup;
+class QComboBox;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QScrollBar;
+class QTimer;
+class QToolBar;
+class QToolButton;
+class QTreeView;
+class QAbstractItemView;
+class QFrame;
+class QStandardItemModel;
+
+namespace kv::shell {
+
+class PrevButtonServer;
+
+class FormMain : public QMainWindow, public playback::PlayerHost {
+    Q_OBJECT
+public:
+    explicit FormMain(QWidget* parent = nullptr);
+    ~FormMain() override;
+
+    // Start-up; `advance` grows the splash progress by the amounts of each step.
+    void InitializeMainWindow(const QString& commandLine, std::function<void(int)> advance);
+    // Returns false when the user cancelled the save question (the window stays open).
+    bool ShutdownMainWindow(bool askQuestion = true);
+    // Closes as the sleep timer's shutdown does: no question, settings saved, working copies gone.
+    void CloseWithoutQuestion();
+
+    void OpenTrack(const QString& path);
+    void PrevButtonClick();
+
+    // Controls, by the names the rest of the program uses.
+    QAction* Item(const QString& name) const;                 // a menu item, e.g. "IDMplay"
+    QMenu* Menu(const QString& name) const;                   // a menu, e.g. "IDMkakusi"
+    QAction* ForeColorItem(int index) const { return IDMForeColor.at(index); }
+    QAction* PanelBarItem(int index) const { return IDMPanelBar.at(index - 1); }
+    QAction* ToolButton(int index) const { return toolActions_.at(index - 1); } // 1..13
+    QString ToolButtonImageKey(int index) const;
+    void SetToolButtonImageKey(int index, const QString& key);
+    QComboBox* ListOfList() const { return listOfList_; }
+    QTreeView* ListView(int index) const { return listViews_.at(index); }
+    QPushButton* ToolBarBack(int index) const { return toolBarBack_.at(index - 1); }
+    QPushButton* PrevButton() const { return prevButton_; }
+    QTimer* Timer1() const { return timer1_; }
+    QTimer* Timer2() const { return timer2_; }
+    QTimer* Timer3() const { return timer3_; }
+    ProgramState& State() { return state_; }
+    const QString& LastOpenedTrack() const { return lastOpenedTrack_; }
+    QString HandOffName() const;
+
+    // Twips of the client area (ScaleWidth, ScaleHeight).
+    int ScaleWidth() const;
+    int ScaleHeight() const;
+
+    // PlayerHost
+    void EnableToolbarButton(int index, bool enabled) override;
+    void SetPositionBar(double seconds) override;
+    void SetTimer1Enabled(bool on) override;
+    void SetTimer3Enabled(bool on) override;
+    void SetBusyCursor(bool busy) override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void BuildMenus();
+    void BuildToolBar();
+    void BuildControls();
+    void ConnectCommands();
+    void ApplyWindowGeometry();
+    void ApplyColumnSettings(const ColumnSettings& view0, const ColumnSettings& view1);
+    ColumnSettings CollectColumnSettings(int view) const;
+    void LoadSettings(const std::function<void(int)>& advance);
+    SettingsSnapshot CollectSettings() const;
+    void LayoutControls();
+    void CheckPlayMode(QAction* chosen);
+    void CheckForeColor(int index);
+    void SetBarType(int type);
+    void ShowHelp();
+    void ShowAbout();
+
+    QAction* AddItem(QMenu* menu, const QString& name, const QString& caption, const QKeySequence& shortcut = {});
+    QMenu* AddMenu(QMenu* parent, const QString& name, const QString& caption);
+
+    ProgramState state_;
+    QMap<QString, QAction*> items_;
+    QMap<QString, QMenu*> menus_;
+    std::array<QAction*, 9> IDMForeColor{};
+    std::array<QAction*, 5> IDMPanelBar{};
+    QActionGroup* playModeGroup_ = nullptr;
+
+    QToolBar* toolBar_ = nullptr;
+    std::array<QAction*, 13> toolActions_{};
+    std::array<QString, 13> toolImageKeys_;
+    QMenu* saveListMenu_ = nullptr;
+    QComboBox* listOfList_ = nullptr;
+
+    QWidget* central_ = nullptr;
+    QWidget* volume_ = nullptr;
+    QFrame* pPanelBack_ = nullptr;
+    QWidget* pPanel_ = nullptr;
+    std::array<QLabel*, 8> labelTitle_{};
+    std::array<QLabel*, 4> labelInfo_{};
+    QLabel* labelCurTime_ = nullptr;
+    QFrame* progBackPicture_ = nullptr;
+    QWidget* progPicture_ = nullptr;
+    QLabel* startPos_ = nullptr;
+    QLabel* endPos_ = nullptr;
+    QTreeView* expTree_ = nullptr;
+    QWidget* separator1_ = nullptr;
+    QWidget* separator2_ = nullptr;
+    std::array<QTreeView*, 3> listViews_{};
+    std::array<QStandardItemModel*, 3> listModels_{};
+    QPushButton* sList_ = nullptr;
+    std::array<QPushButton*, 5> toolBarBack_{};
+    QPushButton* prevButton_ = nullptr;
+    QScrollBar* hScroll1_ = nullptr;
+    QTimer* timer1_ = nullptr;
+    QTimer* timer2_ = nullptr;
+    QTimer* timer3_ = nullptr;
+
+    PrevButtonServer* handOff_ = nullptr;
+    QString lastOpenedTrack_;
+    QString handOffFileName_;
+    bool shutdownDone_ = false;
+    bool askOnClose_ = true;
+    int activeView_ = 1;
+};
+
+} // namespace kv::shell

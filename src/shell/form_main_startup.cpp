@@ -1,0 +1,313 @@
+// Start-up and shutdown of the main window, the hand-off click and the commands of the window
+// itself.
+#include "engine/vbmp3.h"
+#include "platform/files.h"
+#include "platform/ini.h"
+#include "platform/message_box.h"
+#include "platform/program_folder.h"
+#include "playlists/list_files.h"
+#include "shell/form_main.h"
+#include "shell/layout.h"
+#include "shell/single_instance.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QScreen>
+#include <QTimer>
+#include <QTreeView>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace kv::shell {
+using platform::ReadSetting;
+using platform::WriteSetting;
+
+namespace {
+const char kHomePage[] = "https://kavetto.invalid/";
+const char kMailAddress[] = "kavetto@kavetto.invalid";
+
+ScreenTwips ScreenSize() {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    QSize size = screen ? screen->size() : QSize(1024, 768);
+    return {PixelsToTwips(size.width()), PixelsToTwips(size.height())};
+}
+} // namespace
+
+QString FormMain::HandOffName() const { return handOff_ ? handOff_->Name() : QString(); }
+
+void FormMain::InitializeMainWindow(const QString& commandLine, std::function<void(int)> advance) {
+    if (!advance) advance = [](int) {};
+    // 1
+    state_.Initializing = true;
+    const QString ini = platform::SettingsFile();
+    advance(2);
+    // 2: the player device and the engine
+    vbmp3_init();
+    advance(2);
+    // 3: bars and visualizer are bound when their windows exist; the output volume as found.
+    {
+        int left = 0, right = 0;
+        vbmp3_getVolume(&left, &right);
+        state_.StartVolume = (left + right) / 2;
+    }
+    advance(2);
+    // 4
+    setWindowTitle(QStringLiteral("Kavetto %1.%2.%3")
+                       .arg(KAVETTO_VERSION_MAJOR)
+                       .arg(KAVETTO_VERSION_MINOR)
+                       .arg(KAVETTO_VERSION_PATCH));
+    // 5, 6
+    state_.WindowGeometry = ReadWindowGeometry(ini, ScreenSize());
+    ApplyWindowGeometry();
+    advance(2);
+    if (state_.WindowGeometry.maximized) setWindowState(windowState() | Qt::WindowMaximized);
+    advance(1);
+    // 7
+    CheckForeColor(ReadForeColor(ini));
+    advance(1);
+    // 8
+    for (int i = 1; i <= 13; ++i) SetToolButtonImageKey(i, ToolButtonImageKey(i));
+    SetToolButtonImageKey(12, QStringLiteral("notsave"));
+    EnableToolbarButton(2, false);
+    EnableToolbarButton(3, false);
+    Menu(QStringLiteral("IDMkakusi"))->menuAction()->setVisible(false);
+    advance(2);
+    // 9
+    state_.ShutterClosed = ReadShutter(ini);
+    toolActions_[6]->setChecked(!state_.ShutterClosed);
+    Item(QStringLiteral("IDMshutter"))->setChecked(!state_.ShutterClosed);
+    advance(2);
+    // 10
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    setEnabled(false);
+    show();
+    advance(2);
+    // 11: tray icon
+    advance(2);
+    // 12
+    state_.SeparatorPositions = ReadSeparators(ini);
+    LayoutControls();
+    advance(2);
+    // 13
+    for (auto& text : state_.TrackInfoStrings) text = QStringLiteral("-----");
+    advance(3);
+    // 14, 15
+    const QStringList lists = playlists::EnumerateLists(platform::ProgramFolder());
+    listOfList_->addItems(lists);
+    advance(3);
+    playlists::MakeWorkingCopies(platform::ProgramFolder(), lists);
+    advance(3);
+    // 16: volume memory
+    advance(3);
+    // 17
+    LoadSettings(advance);
+    advance(3);
+    // 18: the visualizer's idle panel
+    advance(2);
+    // 19: a path may contain blanks, so the whole command line is the file.
+    if (!commandLine.isEmpty() && platform::FileExists(commandLine)) OpenTrack(commandLine);
+    // 20
+    handOff_ = new PrevButtonServer(
+        [this](const QString& fileName) {
+            handOffFileName_ = fileName;
+            prevButton_->click();
+            handOffFileName_.clear();
+        },
+        this);
+    if (handOff_->Listen(HandOffServerName(platform::ProgramFolder())))
+        WriteSetting(QStringLiteral("PrevInstance"), QStringLiteral("hWnd"), handOff_->Name(), ini);
+    advance(2);
+    // 21
+    if (ReadExplorerShown(ini)) {
+        state_.ExplorerShown = true;
+        toolActions_[7]->setChecked(true);
+        Item(QStringLiteral("IDMShowExplorTree"))->setChecked(true);
+        LayoutControls();
+    }
+    advance(100);
+    // 22
+    QApplication::restoreOverrideCursor();
+    setEnabled(true);
+    listViews_[activeView_]->setFocus();
+    timer1_->start();
+    state_.Initializing = false;
+}
+
+void FormMain::ApplyWindowGeometry() {
+    const auto& g = state_.WindowGeometry;
+    setGeometry(TwipsToPixels(g.left), TwipsToPixels(g.top), TwipsToPixels(g.width), TwipsToPixels(g.height));
+}
+
+void FormMain::LoadSettings(const std::function<void(int)>& advance) {
+    const QString ini = platform::SettingsFile();
+    ColumnSettings view0 = CollectColumnSettings(0), view1 = CollectColumnSettings(1);
+    ReadColumnSettings(ini, view0, view1);
+    advance(1);
+    ApplyColumnSettings(view0, view1);
+    advance(3);
+    state_.PlayingListName = ReadInitialList(ini);
+    if (state_.PlayingListName.isEmpty() && listOfList_->count() > 0) state_.PlayingListName = listOfList_->itemText(0);
+    listOfList_->hide();
+    if (int index = listOfList_->findText(state_.PlayingListName, Qt::MatchExactly); index >= 0)
+        listOfList_->setCurrentIndex(index);
+    listOfList_->show();
+    advance(2);
+    // The list selected now is loaded into the playlist view when lists can be read.
+    advance(3);
+    PlayModeChecks modes{Item("IDMGeneralPlay")->isChecked(), Item("IDMContinuePlay")->isChecked(),
+                         Item("IDMRandomPlay")->isChecked()};
+    modes = ReadPlayModes(ini, modes);
+    Item("IDMGeneralPlay")->setChecked(modes.general);
+    Item("IDMContinuePlay")->setChecked(modes.continuous);
+    Item("IDMRandomPlay")->setChecked(modes.random);
+    Item("IDMwords")->setChecked(ReadWordsChecked(ini));
+    SetBarType(ReadBarType(ini));
+    advance(3);
+    state_.StealthSize = ReadStealthSize(ini);
+    advance(3);
+    state_.MovieWindowGeometry = ReadWindowBox(ini, QStringLiteral("Movie"), ScreenSize());
+    advance(3);
+    state_.WordsWindowGeometry = ReadWindowBox(ini, QStringLiteral("Words"), ScreenSize());
+    state_.ConversionSaveFolder = ReadConversionFolder(ini);
+}
+
+SettingsSnapshot FormMain::CollectSettings() const {
+    SettingsSnapshot s;
+    const QRect normal = normalGeometry().isValid() ? normalGeometry() : geometry();
+    s.window = {PixelsToTwips(normal.top()), PixelsToTwips(normal.left()), PixelsToTwips(normal.height()),
+                PixelsToTwips(normal.width()), state_.WindowGeometry.maximized};
+    if (state_.StealthActive) {
+        s.window.top = state_.WindowGeometry.top;
+        s.window.left = state_.WindowGeometry.left;
+        s.window.height = state_.WindowGeometry.height;
+        s.window.width = state_.WindowGeometry.width;
+    }
+    s.separators = state_.SeparatorPositions;
+    s.treeBuilt = state_.TreeBuilt;
+    s.initialList = listOfList_->currentText();
+    s.view0 = CollectColumnSettings(0);
+    s.view1 = CollectColumnSettings(1);
+    s.playModes = {Item("IDMGeneralPlay")->isChecked(), Item("IDMContinuePlay")->isChecked(),
+                   Item("IDMRandomPlay")->isChecked()};
+    s.wordsChecked = Item("IDMwords")->isChecked();
+    s.foreColor = 9;
+    for (int i = 0; i < 9; ++i)
+        if (IDMForeColor[i]->isChecked()) {
+            s.foreColor = i;
+            break;
+        }
+    s.barType = 2;
+    for (int i = 0; i < 5; ++i)
+        if (IDMPanelBar[i]->isChecked()) s.barType = i + 1;
+    s.shutterClosed = state_.ShutterClosed;
+    s.explorerShown = state_.ExplorerShown;
+    s.stealthSize = state_.StealthSize;
+    s.conversionFolder = state_.ConversionSaveFolder;
+    s.movieWindow = state_.MovieWindowGeometry;
+    s.wordsWindow = state_.WordsWindowGeometry;
+    return s;
+}
+
+bool FormMain::ShutdownMainWindow(bool askQuestion) {
+    if (shutdownDone_) return true;
+    // 1: the save question of the lists (nothing to ask until lists can be edited).
+    (void)askQuestion;
+    // 2
+    state_.Closing = true;
+    state_.WindowGeometry.maximized = isMaximized();
+    if (isMinimized() || isMaximized()) showNormal();
+    // 3
+    hide();
+    // 4: stop playback
+    vbmp3_stop();
+    // 5
+    vbmp3_setVolume(state_.StartVolume, state_.StartVolume);
+    // 7
+    const QString folder = platform::ProgramFolder();
+    kv::shell::SaveSettings(CollectSettings(), platform::SettingsFile());
+    QStringList lists;
+    for (int i = 0; i < listOfList_->count(); ++i) lists.append(listOfList_->itemText(i));
+    playlists::DeleteWorkingCopies(folder, lists);
+    // 8
+    vbmp3_free();
+    timer1_->stop();
+    timer2_->stop();
+    timer3_->stop();
+    shutdownDone_ = true;
+    return true;
+}
+
+void FormMain::CloseWithoutQuestion() {
+    askOnClose_ = false;
+    close();
+}
+
+void FormMain::closeEvent(QCloseEvent* event) {
+    if (!ShutdownMainWindow(askOnClose_)) {
+        askOnClose_ = true;
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+void FormMain::PrevButtonClick() {
+    QString fileName = ReadSetting(QStringLiteral("PrevInstance"), QStringLiteral("FileName"), platform::SettingsFile());
+    // The stored name is cut at 255 bytes; the click carries the whole of it.
+    if (handOffFileName_.size() > fileName.size() && handOffFileName_.startsWith(fileName)) fileName = handOffFileName_;
+    OpenTrack(fileName);
+}
+
+void FormMain::OpenTrack(const QString& path) { lastOpenedTrack_ = path; }
+
+void FormMain::ShowHelp() {
+    const QString help = platform::JoinPath(platform::ProgramFolder(), QStringLiteral("KAVETTO.HLP"));
+    if (!platform::FileExists(help)) {
+        platform::ShowMessage(QStringLiteral("ヘルプファイル「KAVETTO.HLP」が存在しません。"), platform::MsgButtons::Ok,
+                              platform::MsgIcon::Critical);
+        return;
+    }
+    QDesktopServices::openUrl(QUrl::fromLocalFile(help));
+}
+
+void FormMain::ShowAbout() {
+    QDialog about(this);
+    about.setObjectName(QStringLiteral("FormVersion"));
+    about.setWindowTitle(QStringLiteral("バージョン情報"));
+    auto* layout = new QVBoxLayout(&about);
+    auto* title = new QLabel(QStringLiteral("<h2>Kavetto</h2>"), &about);
+    layout->addWidget(title);
+    layout->addWidget(new QLabel(QStringLiteral("バージョン %1").arg(QStringLiteral(KAVETTO_VERSION)), &about));
+    layout->addWidget(new QLabel(QStringLiteral("メール: %1").arg(QString::fromLatin1(kMailAddress)), &about));
+    layout->addWidget(new QLabel(QStringLiteral("ホームページ: %1").arg(QString::fromLatin1(kHomePage)), &about));
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &about);
+    connect(buttons, &QDialogButtonBox::accepted, &about, &QDialog::accept);
+    layout->addWidget(buttons);
+    about.exec();
+}
+
+void FormMain::ConnectCommands() {
+    auto on = [this](const char* name, auto&& slot) { connect(Item(QString::fromLatin1(name)), &QAction::triggered, this, slot); };
+    on("IDMEnd", [this] { close(); });
+    on("IDMEnd2", [this] { close(); });
+    for (const char* name : {"IDMGeneralPlay", "IDMContinuePlay", "IDMRandomPlay"})
+        on(name, [this, name] { CheckPlayMode(Item(QString::fromLatin1(name))); });
+    for (int i = 0; i < 9; ++i) connect(IDMForeColor[i], &QAction::triggered, this, [this, i] { CheckForeColor(i); });
+    for (int i = 0; i < 5; ++i) connect(IDMPanelBar[i], &QAction::triggered, this, [this, i] { SetBarType(i + 1); });
+    on("IDMPlayerhelp", [this] { ShowHelp(); });
+    on("IDMversion", [this] { ShowAbout(); });
+    on("IDMGoToHomePage", [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kHomePage))); });
+    connect(prevButton_, &QPushButton::clicked, this, &FormMain::PrevButtonClick);
+}
+
+} // namespace kv::shell

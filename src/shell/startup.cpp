@@ -1,0 +1,88 @@
+#include "shell/startup.h"
+
+#include "platform/files.h"
+#include "platform/ini.h"
+#include "platform/program_folder.h"
+#include "shell/form_main.h"
+#include "shell/form_start.h"
+#include "shell/single_instance.h"
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QSocketNotifier>
+#include <QTranslator>
+#include <clocale>
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace kv::shell {
+namespace {
+int g_signalPipe[2] = {-1, -1};
+
+void OnTerminationSignal(int) {
+    char byte = 1;
+    [[maybe_unused]] auto written = ::write(g_signalPipe[1], &byte, 1);
+}
+
+// SIGTERM and SIGINT end the program as the sleep timer does: no question, everything saved.
+void InstallTerminationHandlers(FormMain& window) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0) return;
+    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &window);
+    QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window, notifier] {
+        char byte;
+        [[maybe_unused]] auto got = ::read(g_signalPipe[0], &byte, 1);
+        notifier->setEnabled(false);
+        window.CloseWithoutQuestion();
+    });
+    struct sigaction action = {};
+    action.sa_handler = OnTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
+} // namespace
+
+bool CheckRuntimeFiles() { return true; }
+
+QString CommandLineOf(const QStringList& arguments) { return arguments.mid(1).join(u' '); }
+
+int RunProgram(int argc, char** argv) {
+    QApplication app(argc, argv);
+    // The media back end needs C number formatting whatever the user's locale.
+    std::setlocale(LC_NUMERIC, "C");
+    QApplication::setApplicationName(QStringLiteral("Kavetto"));
+    QTranslator qtTranslator;
+    if (qtTranslator.load(QLocale(QLocale::Japanese), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTranslator);
+
+    if (!CheckRuntimeFiles()) return 0;
+    const QString ini = platform::SettingsFile();
+    const QString commandLine = CommandLineOf(QApplication::arguments());
+
+    const QString running = platform::ReadSetting(QStringLiteral("PrevInstance"), QStringLiteral("hWnd"), ini);
+    if (IsCopyRunning(running)) {
+        if (commandLine.isEmpty() || !platform::FileExists(commandLine)) return 0;
+        platform::WriteSetting(QStringLiteral("PrevInstance"), QStringLiteral("FileName"), commandLine, ini);
+        SendClickToRunningCopy(running, commandLine);
+        return 0;
+    }
+
+    auto* splash = new FormStart;
+    splash->show();
+    splash->repaint();
+    splash->Advance(7);
+    FormMain window;
+    InstallTerminationHandlers(window);
+    window.InitializeMainWindow(commandLine, [splash](int amount) {
+        splash->Advance(amount);
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    });
+    delete splash;
+    return app.exec();
+}
+
+} // namespace kv::shell
