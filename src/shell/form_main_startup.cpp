@@ -19,6 +19,7 @@
 #include <QDialogButtonBox>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLoggingCategory>
 #include <QMenu>
 #include <QPushButton>
 #include <QRandomGenerator>
@@ -31,6 +32,8 @@
 namespace kv::shell {
 using platform::ReadSetting;
 using platform::WriteSetting;
+
+Q_LOGGING_CATEGORY(lcShell, "kavetto.shell", QtWarningMsg)
 
 namespace {
 const char kHomePage[] = "https://kavetto.invalid/";
@@ -184,8 +187,12 @@ void FormMain::LoadSettings(const std::function<void(int)>& advance) {
 SettingsSnapshot FormMain::CollectSettings() const {
     SettingsSnapshot s;
     const QRect normal = normalGeometry().isValid() ? normalGeometry() : geometry();
-    s.window = {PixelsToTwips(normal.top()), PixelsToTwips(normal.left()), PixelsToTwips(normal.height()),
-                PixelsToTwips(normal.width()), state_.WindowGeometry.maximized};
+    // Twips that round to the pixels the window has are kept, so an unmoved window saves
+    // exactly what it loaded.
+    auto twips = [](int pixels, int stored) { return TwipsToPixels(stored) == pixels ? stored : PixelsToTwips(pixels); };
+    const auto& g = state_.WindowGeometry;
+    s.window = {twips(normal.top(), g.top), twips(normal.left(), g.left), twips(normal.height(), g.height),
+                twips(normal.width(), g.width), g.maximized};
     if (state_.StealthActive) {
         s.window.top = state_.WindowGeometry.top;
         s.window.left = state_.WindowGeometry.left;
@@ -268,7 +275,10 @@ void FormMain::PrevButtonClick() {
     OpenTrack(fileName);
 }
 
-void FormMain::OpenTrack(const QString& path) { lastOpenedTrack_ = path; }
+void FormMain::OpenTrack(const QString& path) {
+    qCInfo(lcShell) << "OpenTrack:" << path;
+    lastOpenedTrack_ = path;
+}
 
 void FormMain::ShowHelp() {
     const QString help = platform::JoinPath(platform::ProgramFolder(), QStringLiteral("KAVETTO.HLP"));
