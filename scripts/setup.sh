@@ -11,7 +11,7 @@ packages=(
   libmpv-dev libfluidsynth-dev timgm6mb-soundfont
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  lame mpg123 sox xvfb xauth
+  lame mpg123 sox xvfb xauth ffmpeg
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -65,6 +65,27 @@ std::optional<QString> KeyOf(const QString& line) {
 
 bool SameName(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
 
+struct OpenBatch {
+    QString file;
+    std::optional<IniLines> lines;   // nothing: the file is absent or not ours
+    bool tooLarge = false;
+    bool dirty = false;
+    int depth = 0;
+};
+std::optional<OpenBatch> g_batch;
+
+OpenBatch* BatchFor(const QString& file) { return g_batch && g_batch->file == file ? &*g_batch : nullptr; }
+
+QByteArray Serialize(const IniLines& ini) {
+    const char* eol = ini.crlf ? "\r\n" : "\n";
+    QByteArray out;
+    for (const QString& line : ini.lines) {
+        out += line.toUtf8();
+        out += eol;
+    }
+    return out;
+}
+
 // Index of the "[section]" line, or -1.
 qsizetype FindSection(const QStringList& lines, const QString& section) {
     for (qsizetype i = 0; i < lines.size(); ++i) {
@@ -86,7 +107,8 @@ QString StripQuotes(QString value) {
 } // namespace
 
 QString ReadSetting(const QString& section, const QString& key, const QString& file) {
-    auto ini = LoadLines(file);
+    OpenBatch* batch = BatchFor(file);
+    auto ini = batch ? batch->lines : LoadLines(file);
     if (!ini) return QString();
     const QString sectionName = CutToBytes(section, kMaxSettingNameBytes);
     const QString keyName = CutToBytes(key, kMaxSettingNameBytes);
@@ -107,8 +129,10 @@ QString ReadSetting(const QString& section, const QString& key, const QString& f
 }
 
 void WriteSetting(const QString& section, const QString& key, const QString& value, const QString& file) {
+    OpenBatch* batch = BatchFor(file);
     bool tooLarge = false;
-    auto loaded = LoadLines(file, &tooLarge);
+    std::optional<IniLines> loaded = batch ? batch->lines : LoadLines(file, &tooLarge);
+    if (batch) tooLarge = batch->tooLarge;
     if (tooLarge) return;
     IniLines ini = loaded.value_or(IniLines{});
     const QString sectionName = CutToBytes(section, kMaxSettingNameBytes);
@@ -141,13 +165,29 @@ void WriteSetting(const QString& section, const QString& key, const QString& val
         if (!replaced) lines.insert(lastContent + 1, newLine);
     }
 
-    const char* eol = ini.crlf ? "\r\n" : "\n";
-    QByteArray out;
-    for (const QString& line : lines) {
-        out += line.toUtf8();
-        out += eol;
+    if (batch) {
+        batch->lines = std::move(ini);
+        batch->dirty = true;
+        return;
     }
-    WriteFileAtomic(file, out);
+    WriteFileAtomic(file, Serialize(ini));
+}
+
+SettingsBatch::SettingsBatch(const QString& file) {
+    if (g_batch) {
+        ++g_batch->depth; // nested or for another file: the outer batch decides
+        return;
+    }
+    g_batch.emplace();
+    g_batch->file = file;
+    g_batch->lines = LoadLines(file, &g_batch->tooLarge);
+    g_batch->depth = 1;
+}
+
+SettingsBatch::~SettingsBatch() {
+    if (!g_batch || --g_batch->depth > 0) return;
+    if (g_batch->dirty && g_batch->lines) WriteFileAtomic(g_batch->file, Serialize(*g_batch->lines));
+    g_batch.reset();
 }
 
 std::optional<bool> SettingToBool(const QString& text) {

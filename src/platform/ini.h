@@ -19,6 +19,17 @@ QString ReadSetting(const QString& section, const QString& key, const QString& f
 // end of the file. Every other line is kept. The write is atomic; a failure changes nothing.
 void WriteSetting(const QString& section, const QString& key, const QString& value, const QString& file);
 
+// While a batch is open for a file, reads and writes of that file work on one copy in memory,
+// and the file is written once, atomically, when the batch closes: a whole save lands at once
+// and costs one write instead of one per key. Batches are for one thread (the UI thread).
+class SettingsBatch {
+public:
+    explicit SettingsBatch(const QString& file);
+    ~SettingsBatch();
+    SettingsBatch(const SettingsBatch&) = delete;
+    SettingsBatch& operator=(const SettingsBatch&) = delete;
+};
+
 // The one set of conversions every reader of settings uses. Nothing means "unreadable".
 std::optional<bool> SettingToBool(const QString& text);      // "True"/"False" any case, or a number
 std::optional<int> SettingToInt(const QString& text);        // decimal; a fraction rounds to nearest

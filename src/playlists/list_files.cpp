@@ -19,13 +19,17 @@ QStringList EnumerateLists(const QString& programFolder) {
 
 void MakeWorkingCopies(const QString& programFolder, const QStringList& names) {
     for (const QString& name : names) {
-        auto bytes = platform::ReadWholeFile(platform::JoinPath(programFolder, name + QStringLiteral(".kvt")));
-        if (bytes) platform::WriteFileAtomic(platform::JoinPath(programFolder, name + QStringLiteral(".backup")), *bytes);
+        auto bytes =
+            platform::ReadWholeFile(platform::JoinPath(programFolder, name + QStringLiteral(".kvt")));
+        if (bytes)
+            platform::WriteFileAtomic(platform::JoinPath(programFolder, name + QStringLiteral(".backup")),
+                                      *bytes);
     }
 }
 
 void DeleteWorkingCopies(const QString& programFolder, const QStringList& names) {
-    for (const QString& name : names) QFile::remove(platform::JoinPath(programFolder, name + QStringLiteral(".backup")));
+    for (const QString& name : names)
+        QFile::remove(platform::JoinPath(programFolder, name + QStringLiteral(".backup")));
 }
 
 } // namespace kv::playlists

@@ -153,6 +153,7 @@ void FormMain::ApplyWindowGeometry() {
 
 void FormMain::LoadSettings(const std::function<void(int)>& advance) {
     const QString ini = platform::SettingsFile();
+    platform::SettingsBatch batch(ini); // one read of the file for all of its keys
     ColumnSettings view0 = CollectColumnSettings(0), view1 = CollectColumnSettings(1);
     ReadColumnSettings(ini, view0, view1);
     advance(1);

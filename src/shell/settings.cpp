@@ -153,6 +153,7 @@ QString ReadConversionFolder(const QString& file) {
 }
 
 void SaveSettings(const SettingsSnapshot& v, const QString& f) {
+    platform::SettingsBatch batch(f);
     WriteSetting(kInitialForm, QStringLiteral("top"), RealToSetting(v.window.top), f);
     WriteSetting(kInitialForm, QStringLiteral("left"), RealToSetting(v.window.left), f);
     WriteSetting(kInitialForm, QStringLiteral("Height"), RealToSetting(v.window.height), f);

@@ -157,3 +157,22 @@ TEST(Files, AtomicWriteReplacesWholeOrNothing) {
     EXPECT_EQ(ParentFolderOf("/a/b.mp3"), "/a");
     EXPECT_EQ(JoinPath("/a/", "b"), "/a/b");
 }
+
+TEST(Ini, ABatchWritesTheFileOnceWhenItCloses) {
+    IniFile ini;
+    ini.Write("[other]\nBarType=3\n");
+    {
+        SettingsBatch batch(ini.path);
+        WriteSetting("other", "BarType", "4", ini.path);
+        WriteSetting("Menu", "IDMWords", "True", ini.path);
+        {
+            SettingsBatch nested(ini.path);
+            WriteSetting("other", "Shutter", "False", ini.path);
+        }
+        EXPECT_EQ(ini.Bytes(), "[other]\nBarType=3\n"); // nothing on disk yet
+        EXPECT_EQ(ReadSetting("other", "barType", ini.path), "4");
+    }
+    EXPECT_EQ(ini.Bytes(), "[other]\nBarType=4\nShutter=False\n[Menu]\nIDMWords=True\n");
+    { SettingsBatch readOnly(ini.path); }
+    EXPECT_EQ(ini.Bytes(), "[other]\nBarType=4\nShutter=False\n[Menu]\nIDMWords=True\n");
+}

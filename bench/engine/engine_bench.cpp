@@ -1,0 +1,200 @@
+// Engine timings against the reference tools, measured in the same run:
+//   decode vs `mpg123 -t`, MP3->WAVE vs `mpg123 -w`, WAVE->MP3 vs `lame` at the same settings,
+//   getFileInfo over 2,000 mixed files vs TagLib's fast read (plus the worst play-time error),
+//   CPU per minute of playback (dummy driver) with the equalizer off and on vs `mpg123 -t`.
+#include "engine/decoder.h"
+#include "engine/vbmp3.h"
+#include "support/audio_files.h"
+
+#include <taglib/fileref.h>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+double Since(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
+
+double Run(const std::string& cmd)
+{
+    const auto t = Clock::now();
+    if (std::system((cmd + " >/dev/null 2>&1").c_str()) != 0)
+        std::fprintf(stderr, "command failed: %s\n", cmd.c_str());
+    return Since(t);
+}
+
+double ChildCpu()
+{
+    rusage ru{};
+    getrusage(RUSAGE_CHILDREN, &ru);
+    return ru.ru_utime.tv_sec + ru.ru_stime.tv_sec + (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+}
+
+double SelfCpu()
+{
+    rusage ru{};
+    getrusage(RUSAGE_SELF, &ru);
+    return ru.ru_utime.tv_sec + ru.ru_stime.tv_sec + (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+}
+
+template <typename F> double Best(int n, F f)
+{
+    double best = 1e9;
+    for (int i = 0; i < n; ++i)
+        best = std::min(best, f());
+    return best;
+}
+
+void Report(const char* what, double ours, double ref)
+{
+    std::printf("%-36s ours %8.3f s  reference %8.3f s  ratio %.2f\n", what, ours, ref, ours / ref);
+}
+
+bool WaitConversion(const std::string& out, bool wave, int seconds)
+{
+    for (int i = 0; i < 6000; ++i) {
+        int len = 0;
+        if (wave) {
+            std::error_code ec;
+            const auto size = std::filesystem::file_size(out, ec);
+            len = !ec && size > 44 ? int(size / (44100 * 4)) : 0;
+        } else {
+            VBMP3_FILE_INFO fi{};
+            vbmp3_getFileInfo(out.c_str(), nullptr, &fi);
+            len = fi.playTime;
+        }
+        if (len >= seconds)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+}
+
+} // namespace
+
+int main()
+{
+    kvtest::TempDir dir;
+    const std::string wav = kvtest::MakeWave(dir.file("ten.wav"), 600, 44100, 2, 440, 0.4);
+    const std::string mp3 = dir.file("ten.mp3");
+    Run("lame --quiet -b 128 " + wav + " " + mp3);
+    vbmp3_init();
+
+    // Decode: the playback decoder, all of it.
+    const double ours = Best(3, [&] {
+        const auto t = Clock::now();
+        auto d = kv::engine::OpenDecoder(mp3, true);
+        std::vector<float> buf(8192);
+        while (d->ReadFloat(buf.data(), 4096) > 0) {
+        }
+        return Since(t);
+    });
+    const double mpgT = Best(3, [&] { return Run("mpg123 -q -t " + mp3); });
+    Report("decode 10 min MP3", ours, mpgT);
+
+    // MP3 -> WAVE.
+    const double toWave = Best(2, [&] {
+        const auto t = Clock::now();
+        vbmp3_open(mp3.c_str(), nullptr);
+        vbmp3_decodeWave(dir.file("out.wav").c_str());
+        vbmp3_close(); // waits for a conversion close to its end; this one is not
+        return Since(t);
+    });
+    (void)toWave;
+    const double toWaveFull = Best(2, [&] {
+        const auto t = Clock::now();
+        VBMP3_TRACK_INFO ti;
+        vbmp3_open(mp3.c_str(), &ti);
+        vbmp3_decodeWave(dir.file("out.wav").c_str());
+        WaitConversion(dir.file("out.wav"), true, ti.totalSec);
+        vbmp3_close();
+        return Since(t);
+    });
+    Report("MP3->WAVE", toWaveFull, Best(2, [&] { return Run("mpg123 -q -w " + dir.file("ref.wav") + " " + mp3); }));
+
+    // WAVE -> MP3 at CBR 128, -q 3 (what the lame CLI does by default).
+    const double toMp3 = Best(1, [&] {
+        const auto t = Clock::now();
+        VBMP3_ENCODE_OPTIONS o{};
+        o.bitRate = 128;
+        o.algorithmQuality = 3;
+        vbmp3_encodeOpen(wav.c_str(), &o);
+        vbmp3_encodeStart(dir.file("enc.mp3").c_str());
+        WaitConversion(dir.file("enc.mp3"), false, 600);
+        vbmp3_encodeStop();
+        return Since(t);
+    });
+    Report("WAVE->MP3 (CBR 128, q3)", toMp3, Run("lame --quiet -b 128 -q 3 " + wav + " " + dir.file("ref.mp3")));
+
+    // File information over 2,000 mixed files.
+    std::vector<std::string> files;
+    for (int i = 0; i < 2000; ++i) {
+        const std::string p = dir.file("f" + std::to_string(i) + (i % 5 == 4 ? ".wav" : ".mp3"));
+        if (i < 20) {
+            if (i % 5 == 4)
+                kvtest::MakeWave(p, 3 + i % 7, 22050, 1);
+            else
+                kvtest::MakeMp3(p, 3 + i % 7, 44100, 2, 440, i % 5 == 0 ? 0 : 128, i % 5 != 1);
+        } else {
+            Run("cp " + files[size_t(i % 20)] + " " + p);
+        }
+        files.push_back(p);
+    }
+    double maxError = 0;
+    for (int i = 0; i < 20; ++i) {
+        VBMP3_FILE_INFO fi{};
+        vbmp3_getFileInfo(files[size_t(i)].c_str(), nullptr, &fi);
+        const auto pcm = kvtest::DecodeFile(files[size_t(i)]);
+        maxError = std::max(maxError, std::fabs(fi.playTime - double(pcm.Frames()) / pcm.rate));
+    }
+    const double info = Best(3, [&] {
+        const auto t = Clock::now();
+        for (const auto& f : files) {
+            VBMP3_TAG_INFO tag;
+            VBMP3_FILE_INFO fi;
+            vbmp3_getFileInfo(f.c_str(), &tag, &fi);
+        }
+        return Since(t);
+    });
+    const double taglib = Best(3, [&] {
+        const auto t = Clock::now();
+        for (const auto& f : files) {
+            TagLib::FileRef ref(f.c_str(), true, TagLib::AudioProperties::Fast);
+            if (!ref.isNull() && ref.audioProperties())
+                (void)ref.audioProperties()->lengthInSeconds();
+        }
+        return Since(t);
+    });
+    Report("getFileInfo x2000", info, taglib);
+    std::printf("max play-time error vs decoded length: %.3f s\n", maxError);
+
+    // CPU per minute of real-time playback (dummy driver), 20 s each way.
+    auto playCpu = [&](bool eq) {
+        const int16_t flat[10] = {}, curve[10] = {60, 40, 20, 0, -20, -20, 0, 20, 40, 60};
+        vbmp3_setEqualizer(eq ? curve : flat);
+        vbmp3_open(mp3.c_str(), nullptr);
+        vbmp3_reload();
+        const double c0 = SelfCpu();
+        vbmp3_play();
+        std::this_thread::sleep_for(std::chrono::seconds(20));
+        vbmp3_stop();
+        return (SelfCpu() - c0) * 3;
+    };
+    const double c0 = ChildCpu();
+    Run("mpg123 -q -t " + mp3);
+    const double refPerMinute = (ChildCpu() - c0) / 10;
+    Report("CPU per playback minute, EQ off", playCpu(false), refPerMinute);
+    Report("CPU per playback minute, EQ on", playCpu(true), refPerMinute);
+    vbmp3_free();
+    return 0;
+}

@@ -1,0 +1,44 @@
+#!/usr/bin/env python3
+"""Start-up benchmark: process start to main window shown and back to exit, for Kavetto and
+for a bare Qt window program built in the same run. Prints the medians and their ratio."""
+import os, shutil, signal, statistics, subprocess, sys, tempfile, time
+
+build = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "../../build")
+runs = int(os.environ.get("RUNS", "10"))
+env = dict(os.environ, QT_QPA_PLATFORM="offscreen", SDL_AUDIODRIVER="dummy")
+
+
+def measure(cmd, ready):
+    start = time.perf_counter()
+    proc = subprocess.Popen(cmd, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    while not ready():
+        if proc.poll() is not None:
+            raise RuntimeError("exited early: %s" % cmd)
+        time.sleep(0.002)
+    proc.send_signal(signal.SIGTERM)
+    proc.wait()
+    return time.perf_counter() - start
+
+
+def kavetto_once():
+    with tempfile.TemporaryDirectory() as d:
+        shutil.copy(os.path.join(build, "bin/kavetto"), d)
+        ini = os.path.join(d, "kvp.ini")
+        def ready():
+            try:
+                with open(ini, encoding="utf-8", errors="replace") as f:
+                    return "hWnd=" in f.read()
+            except OSError:
+                return False
+        return measure([os.path.join(d, "kavetto")], ready)
+
+
+def bare_once():
+    with tempfile.TemporaryDirectory() as d:
+        marker = os.path.join(d, "shown")
+        return measure([os.path.join(build, "bench/startup/bench_bare_window"), marker], lambda: os.path.exists(marker))
+
+
+k = statistics.median(kavetto_once() for _ in range(runs))
+b = statistics.median(bare_once() for _ in range(runs))
+print(f"start-up to shown to exit: kavetto {k*1000:.0f} ms, bare Qt window {b*1000:.0f} ms, ratio {k/b:.2f}x")

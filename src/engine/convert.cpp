@@ -1,0 +1,298 @@
+// Threads: the API thread calls the functions below; each conversion runs on its own
+// std::thread that owns the input and output handles until it ends. The two share only
+// atomics (abort request, progress); the API thread joins before touching anything else.
+// `g_lock` serialises API callers.
+//
+// Output files are readable while they grow: the WAVE header's sizes are rewritten about
+// twice a second, and an MP3 is plain frames (LAME's placeholder first frame carries no
+// length) until the finished Xing/LAME frame is written over the placeholder at the end.
+#include "engine/convert.h"
+
+#include "engine/decoder.h"
+
+#include <lame/lame.h>
+#include <sndfile.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace kv::engine {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int64_t kFinishWithinSeconds = 5;
+
+struct Pending {
+    SNDFILE* sf = nullptr;
+    SF_INFO info{};
+    VBMP3_ENCODE_OPTIONS options{};
+    int64_t targetSeconds = 0; // the source's length as a file-size reader computes it
+};
+
+std::mutex g_lock;
+Pending g_pending;
+std::thread g_thread;
+std::atomic<bool> g_abort{false};
+std::atomic<bool> g_running{false};
+std::atomic<int64_t> g_doneFrames{0};
+int64_t g_totalFrames = 0;
+int g_rate = 1;
+
+bool WriteAll(int fd, const void* data, size_t n)
+{
+    const auto* p = static_cast<const uint8_t*>(data);
+    while (n > 0) {
+        const ssize_t w = write(fd, p, n);
+        if (w <= 0)
+            return false;
+        p += w;
+        n -= size_t(w);
+    }
+    return true;
+}
+
+void ClosePending()
+{
+    if (g_pending.sf)
+        sf_close(g_pending.sf);
+    g_pending = Pending{};
+}
+
+void JoinLocked(bool letFinish)
+{
+    if (!g_thread.joinable())
+        return;
+    const int64_t left = g_totalFrames - g_doneFrames.load();
+    if (!letFinish || left > kFinishWithinSeconds * g_rate)
+        g_abort = true;
+    g_thread.join();
+    g_abort = false;
+}
+
+void EncodeThread(SNDFILE* sf, SF_INFO info, lame_global_flags* gf, int fd, int64_t padToFrames)
+{
+    const int ch = info.channels;
+    constexpr int kChunk = 4096;
+    std::vector<float> in(size_t(kChunk) * ch), left(kChunk), right(kChunk);
+    std::vector<unsigned char> mp3(kChunk * 5 / 4 + 7200);
+    auto lastSync = Clock::now();
+    int64_t done = 0;
+    bool ok = true;
+    while (ok && !g_abort) {
+        sf_count_t n = sf_readf_float(sf, in.data(), kChunk);
+        if (n <= 0) {
+            // Silence up to the length the source file claims, so progress always reaches 100%.
+            n = sf_count_t(std::min<int64_t>(kChunk, padToFrames - done));
+            if (n <= 0)
+                break;
+            std::fill(in.begin(), in.end(), 0.0f);
+        }
+        for (sf_count_t i = 0; i < n; ++i) {
+            left[i] = in[size_t(i) * ch];
+            right[i] = in[size_t(i) * ch + (ch > 1 ? 1 : 0)];
+        }
+        const int got = lame_encode_buffer_ieee_float(gf, left.data(), right.data(), int(n), mp3.data(), int(mp3.size()));
+        ok = got >= 0 && WriteAll(fd, mp3.data(), size_t(got));
+        done += n;
+        g_doneFrames = done;
+        if (Clock::now() - lastSync > std::chrono::milliseconds(500)) {
+            lastSync = Clock::now();
+            fdatasync(fd);
+        }
+    }
+    const int got = lame_encode_flush(gf, mp3.data(), int(mp3.size()));
+    if (ok && got > 0)
+        WriteAll(fd, mp3.data(), size_t(got));
+    unsigned char tag[2880];
+    const size_t tagBytes = lame_get_lametag_frame(gf, tag, sizeof tag);
+    if (ok && tagBytes > 0 && tagBytes <= sizeof tag)
+        (void)!pwrite(fd, tag, tagBytes, 0);
+    close(fd);
+    lame_close(gf);
+    sf_close(sf);
+    g_running = false;
+}
+
+void PutLe32(uint8_t* p, uint32_t v) { p[0] = uint8_t(v); p[1] = uint8_t(v >> 8); p[2] = uint8_t(v >> 16); p[3] = uint8_t(v >> 24); }
+
+void WaveHeader(uint8_t* h, int rate, int channels, uint64_t dataBytes)
+{
+    const uint32_t data = uint32_t(std::min<uint64_t>(dataBytes, 0xffffffffull - 36));
+    std::memcpy(h, "RIFF", 4);
+    PutLe32(h + 4, data + 36);
+    std::memcpy(h + 8, "WAVEfmt ", 8);
+    PutLe32(h + 16, 16);
+    h[20] = 1; h[21] = 0;
+    h[22] = uint8_t(channels); h[23] = 0;
+    PutLe32(h + 24, uint32_t(rate));
+    PutLe32(h + 28, uint32_t(rate * channels * 2));
+    h[32] = uint8_t(channels * 2); h[33] = 0;
+    h[34] = 16; h[35] = 0;
+    std::memcpy(h + 36, "data", 4);
+    PutLe32(h + 40, data);
+}
+
+void DecodeThread(std::unique_ptr<Decoder> dec, int fd, int64_t padToFrames)
+{
+    const int ch = dec->Channels(), rate = dec->Rate();
+    constexpr long kChunk = 16384;
+    std::vector<int16_t> pcm(size_t(kChunk) * ch);
+    uint64_t bytes = 0;
+    int64_t done = 0;
+    uint8_t header[44];
+    auto lastHeader = Clock::now();
+    bool ok = true;
+    while (ok && !g_abort) {
+        long n = dec->ReadShort(pcm.data(), kChunk);
+        if (n <= 0) {
+            n = long(std::min<int64_t>(kChunk, padToFrames - done));
+            if (n <= 0)
+                break;
+            std::fill(pcm.begin(), pcm.end(), int16_t(0));
+        }
+        ok = WriteAll(fd, pcm.data(), size_t(n) * ch * 2);
+        bytes += uint64_t(n) * ch * 2;
+        done += n;
+        g_doneFrames = done;
+        if (Clock::now() - lastHeader > std::chrono::milliseconds(500)) {
+            lastHeader = Clock::now();
+            WaveHeader(header, rate, ch, bytes);
+            (void)!pwrite(fd, header, sizeof header, 0);
+        }
+    }
+    WaveHeader(header, rate, ch, bytes);
+    (void)!pwrite(fd, header, sizeof header, 0);
+    close(fd);
+    g_running = false;
+}
+
+int CreateOutput(const char* name)
+{
+    return open(name, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+}
+
+} // namespace
+
+bool EncodeOpen(const char* wavName, const VBMP3_ENCODE_OPTIONS* options)
+{
+    std::lock_guard lock(g_lock);
+    JoinLocked(true);
+    ClosePending();
+    if (!wavName)
+        return false;
+    SF_INFO info{};
+    SNDFILE* sf = sf_open(wavName, SFM_READ, &info);
+    if (!sf)
+        return false;
+    if (info.channels <= 0 || info.samplerate < 8000 || info.samplerate > 192000 || info.frames <= 0) {
+        sf_close(sf);
+        return false;
+    }
+    sf_command(sf, SFC_SET_NORM_FLOAT, nullptr, SF_TRUE);
+    g_pending.sf = sf;
+    g_pending.info = info;
+    if (options)
+        g_pending.options = *options;
+    // The conversion window measures a WAVE source as file size / header byte rate.
+    const int fd = open(wavName, O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        uint8_t rate[4];
+        struct stat st {};
+        if (pread(fd, rate, 4, 28) == 4 && fstat(fd, &st) == 0) {
+            const uint32_t byteRate = rate[0] | rate[1] << 8 | rate[2] << 16 | uint32_t(rate[3]) << 24;
+            if (byteRate > 0)
+                g_pending.targetSeconds = std::min<int64_t>(st.st_size / byteRate, info.frames / info.samplerate + 1);
+        }
+        close(fd);
+    }
+    return true;
+}
+
+bool EncodeStart(const char* mp3Name)
+{
+    std::lock_guard lock(g_lock);
+    if (!g_pending.sf || !mp3Name || g_thread.joinable())
+        return false;
+    const SF_INFO info = g_pending.info;
+    const VBMP3_ENCODE_OPTIONS& o = g_pending.options;
+    lame_global_flags* gf = lame_init();
+    if (!gf)
+        return false;
+    lame_set_in_samplerate(gf, info.samplerate);
+    lame_set_num_channels(gf, info.channels >= 2 ? 2 : 1);
+    lame_set_mode(gf, info.channels >= 2 ? JOINT_STEREO : MONO);
+    lame_set_quality(gf, o.algorithmQuality > 0 ? std::min(o.algorithmQuality, 9) : 2);
+    if (o.bitRate > 0) {
+        lame_set_VBR(gf, vbr_off);
+        lame_set_brate(gf, o.bitRate);
+    } else {
+        lame_set_VBR(gf, vbr_default);
+        lame_set_VBR_quality(gf, o.vbrQuality > 0 ? float(std::min(o.vbrQuality, 9)) : 2.0f);
+    }
+    lame_set_bWriteVbrTag(gf, 1);
+    if (lame_init_params(gf) < 0) {
+        lame_close(gf);
+        return false;
+    }
+    const int fd = CreateOutput(mp3Name);
+    if (fd < 0) {
+        lame_close(gf);
+        return false;
+    }
+    g_totalFrames = info.frames;
+    g_rate = info.samplerate;
+    g_doneFrames = 0;
+    g_running = true;
+    const int64_t pad = g_pending.targetSeconds * info.samplerate;
+    SNDFILE* sf = g_pending.sf;
+    g_pending.sf = nullptr;
+    g_thread = std::thread(EncodeThread, sf, info, gf, fd, pad);
+    return true;
+}
+
+bool DecodeStart(const std::string& sourcePath, bool mpeg, int64_t sourceSeconds, const char* wavName)
+{
+    std::lock_guard lock(g_lock);
+    JoinLocked(true);
+    if (!wavName)
+        return false;
+    auto dec = OpenDecoder(sourcePath, mpeg, true);
+    if (!dec)
+        return false;
+    const int fd = CreateOutput(wavName);
+    if (fd < 0)
+        return false;
+    uint8_t header[44];
+    WaveHeader(header, dec->Rate(), dec->Channels(), 0);
+    if (!WriteAll(fd, header, sizeof header)) {
+        close(fd);
+        return false;
+    }
+    g_rate = dec->Rate();
+    g_totalFrames = sourceSeconds * g_rate + g_rate;
+    g_doneFrames = 0;
+    g_running = true;
+    g_thread = std::thread(DecodeThread, std::move(dec), fd, sourceSeconds * g_rate);
+    return true;
+}
+
+void ConversionStop()
+{
+    std::lock_guard lock(g_lock);
+    JoinLocked(true);
+    ClosePending();
+}
+
+bool ConversionRunning() { return g_running; }
+
+} // namespace kv::engine

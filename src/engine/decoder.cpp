@@ -1,0 +1,116 @@
+#include "engine/decoder.h"
+
+#include <mpg123.h>
+#include <sndfile.h>
+
+#include <vector>
+
+namespace kv::engine {
+namespace {
+
+class MpegDecoder : public Decoder {
+public:
+    ~MpegDecoder() override
+    {
+        if (mh_) {
+            mpg123_close(mh_);
+            mpg123_delete(mh_);
+        }
+    }
+    bool Open(const std::string& path, bool pcm16)
+    {
+        mh_ = mpg123_new(nullptr, nullptr);
+        if (!mh_)
+            return false;
+        mpg123_param(mh_, MPG123_ADD_FLAGS, MPG123_QUIET, 0);
+        mpg123_param(mh_, MPG123_RESYNC_LIMIT, 64 * 1024, 0);
+        mpg123_format_none(mh_);
+        const int enc = pcm16 ? MPG123_ENC_SIGNED_16 : MPG123_ENC_FLOAT_32;
+        const long* rates = nullptr;
+        size_t count = 0;
+        mpg123_rates(&rates, &count);
+        for (size_t i = 0; i < count; ++i)
+            mpg123_format(mh_, rates[i], MPG123_MONO | MPG123_STEREO, enc);
+        if (mpg123_open(mh_, path.c_str()) != MPG123_OK)
+            return false;
+        long rate = 0;
+        int channels = 0, encoding = 0;
+        if (mpg123_getformat(mh_, &rate, &channels, &encoding) != MPG123_OK || rate <= 0 || channels <= 0)
+            return false;
+        // Fix the format so a stray frame with other parameters cannot change it mid-stream.
+        mpg123_format_none(mh_);
+        mpg123_format(mh_, rate, channels, encoding);
+        rate_ = int(rate);
+        channels_ = channels;
+        return true;
+    }
+    long ReadFloat(float* out, long frames) override { return Read(out, frames, sizeof(float)); }
+    long ReadShort(int16_t* out, long frames) override { return Read(out, frames, sizeof(int16_t)); }
+    bool Seek(int64_t frame) override { return mpg123_seek(mh_, off_t(frame), SEEK_SET) >= 0; }
+
+private:
+    long Read(void* out, long frames, size_t sampleBytes)
+    {
+        const size_t frameBytes = sampleBytes * size_t(channels_);
+        auto* dst = static_cast<unsigned char*>(out);
+        size_t total = 0;
+        const size_t want = size_t(frames) * frameBytes;
+        while (total < want) {
+            size_t done = 0;
+            const int err = mpg123_read(mh_, dst + total, want - total, &done);
+            total += done;
+            if (err == MPG123_NEW_FORMAT || (err == MPG123_OK && done > 0))
+                continue;
+            if (err != MPG123_OK || done == 0)
+                break;
+        }
+        return long(total / frameBytes);
+    }
+    mpg123_handle* mh_ = nullptr;
+};
+
+class WaveDecoder : public Decoder {
+public:
+    ~WaveDecoder() override
+    {
+        if (sf_)
+            sf_close(sf_);
+    }
+    bool Open(const std::string& path)
+    {
+        SF_INFO info{};
+        sf_ = sf_open(path.c_str(), SFM_READ, &info);
+        if (!sf_ || info.channels <= 0 || info.samplerate <= 0)
+            return false;
+        // libsndfile scales integer formats to -1..1; keep float files from exceeding it.
+        sf_command(sf_, SFC_SET_NORM_FLOAT, nullptr, SF_TRUE);
+        sf_command(sf_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+        rate_ = info.samplerate;
+        channels_ = info.channels;
+        return true;
+    }
+    long ReadFloat(float* out, long frames) override { return long(sf_readf_float(sf_, out, frames)); }
+    long ReadShort(int16_t* out, long frames) override { return long(sf_readf_short(sf_, out, frames)); }
+    bool Seek(int64_t frame) override { return sf_seek(sf_, frame, SEEK_SET) >= 0; }
+
+private:
+    SNDFILE* sf_ = nullptr;
+};
+
+} // namespace
+
+std::unique_ptr<Decoder> OpenDecoder(const std::string& path, bool mpeg, bool pcm16)
+{
+    if (mpeg) {
+        auto d = std::make_unique<MpegDecoder>();
+        if (d->Open(path, pcm16))
+            return d;
+        return nullptr;
+    }
+    auto d = std::make_unique<WaveDecoder>();
+    if (d->Open(path))
+        return d;
+    return nullptr;
+}
+
+} // namespace kv::engine

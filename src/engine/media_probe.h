@@ -1,0 +1,55 @@
+// Reading what a file is without decoding it: WAVE chunk headers, MPEG frame headers with
+// their Xing/LAME/VBRI length headers, and the tags. Everything here is pure reading.
+#pragma once
+#include "engine/vbmp3.h"
+
+#include <cstdint>
+#include <string>
+
+namespace kv::engine {
+
+struct WaveHeader {
+    int formatTag = 0;       // 1 PCM, 3 float, 0xfffe extensible, 0x55 MP3, 0x50 MPEG ...
+    int channels = 0;
+    int sampleRate = 0;
+    int byteRate = 0;
+    int blockAlign = 0;
+    int bitsPerSample = 0;
+    int64_t dataOffset = 0;
+    int64_t dataBytes = 0;   // clamped to what the file holds
+    bool IsMpeg() const { return formatTag == 0x55 || formatTag == 0x50; }
+};
+
+// `head` is the start of the file (at least the chunk headers), `fileSize` its whole size.
+// A data chunk whose size is 0 or runs past the end is taken to reach the end of the file,
+// which is also what a WAVE file still being written looks like.
+bool ParseWaveHeader(const uint8_t* head, size_t size, int64_t fileSize, WaveHeader* out);
+
+struct MpegFrameHeader {
+    int version10 = 0;       // 10, 20, 25
+    int layer = 0;           // 1..3
+    int bitRate = 0;         // kbit/s
+    int sampleRate = 0;
+    int channels = 0;
+    int mode = 0;
+    int padding = 0;
+    int protection = 0;      // 1 when a CRC follows
+    int copyright = 0, original = 0, emphasis = 0;
+    int frameBytes = 0;
+    int samplesPerFrame = 0;
+};
+bool ParseMpegFrameHeader(const uint8_t* p, MpegFrameHeader* out);
+
+struct TagText {
+    std::string title, artist, album, year, comment, genreName;
+    int genre = 255;
+};
+
+// Fills both records from a file; false (records zeroed) when it holds no playable audio.
+bool ProbeFile(const char* path, VBMP3_FILE_INFO* info, TagText* tags);
+
+// Tags: ID3v2 first, ID3v1 for whatever ID3v2 left empty.
+void ReadTags(const char* path, bool hasId3v2, const uint8_t* id3v1, TagText* tags);
+bool WriteTags(const char* path, const TagText& tags, bool v2, bool v1);
+
+} // namespace kv::engine

@@ -1,0 +1,444 @@
+// Threads: the SDL audio callback thread runs Fill(); the API threads (the UI thread, and the
+// engine's conversion thread never) call everything else. Every member the callback reads
+// or writes is guarded by SDL's device lock (SDL_LockAudioDevice), which SDL also holds
+// while it runs the callback; `apiLock_` only serialises API callers among themselves.
+//
+// Position heard: frames handed to SDL minus one device buffer (what SDL still holds),
+// converted at the device rate, plus where playback started or was sought to.
+#include "engine/output.h"
+
+#include "engine/dsp.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+namespace kv::engine {
+namespace {
+
+constexpr int kDeviceRate = 44100;
+constexpr int kRingFrames = 16384;
+
+class Output {
+public:
+    bool Init();
+    void Shutdown();
+    int Rate() const { return rate_; }
+    bool Start(Owner who, std::shared_ptr<Source> source, double from);
+    void Pause(Owner who);
+    void Resume(Owner who);
+    void Stop(Owner who, bool release);
+    bool Seek(Owner who, double seconds);
+    PlayState State(Owner who, double* heard);
+    void SetVolume(int l, int r);
+    void GetVolume(int* l, int* r);
+    void SetEqualizer(const std::array<int16_t, 10>& gains);
+    void Wave(int32_t* l, int32_t* r);
+
+private:
+    static void Callback(void* self, Uint8* stream, int len);
+    void Fill(float* out, int frames);
+    int Produce(float* out, int frames);
+    long ReadStereo(float* out, long frames);
+    void ResetPipeline(double from);
+    double HeardLocked() const;
+    void SetDevicePaused(bool paused);
+
+    std::mutex apiLock_;
+    SDL_AudioDeviceID dev_ = 0;
+    bool sdlUp_ = false;
+    int rate_ = kDeviceRate;
+    int latency_ = 0;
+    bool devicePaused_ = true;
+
+    // Guarded by the device lock.
+    Owner owner_ = Owner::Track;
+    std::shared_ptr<Source> source_;
+    SDL_AudioStream* resampler_ = nullptr;
+    bool resamplerFlushed_ = false;
+    PlayState state_ = PlayState::Stopped;
+    bool sourceDone_ = false;
+    uint64_t played_ = 0;         // device frames since start or seek
+    uint64_t endFrame_ = 0;       // device frame where the source ran out
+    double base_ = 0;             // seconds at played_ == 0
+    double heldPosition_ = 0;     // position kept after a run-out
+    Equalizer eq_{kDeviceRate};
+    int volL_ = 100, volR_ = 100;
+    float gainL_ = 1, gainR_ = 1; // what the last buffer ended at
+    std::vector<float> scratch_, stereo_;
+    std::vector<float> ring_ = std::vector<float>(kRingFrames * 2);
+    uint64_t ringCount_ = 0;      // frames ever written into the ring
+};
+
+Output g_output;
+
+bool Output::Init()
+{
+    std::lock_guard api(apiLock_);
+    if (dev_)
+        return true;
+    if (!sdlUp_) {
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+            std::fprintf(stderr, "kavetto: audio driver unavailable (%s); playing through SDL's dummy driver\n",
+                         SDL_GetError());
+            if (SDL_AudioInit("dummy") != 0)
+                return false;
+        }
+        sdlUp_ = true;
+    }
+    SDL_AudioSpec want{}, have{};
+    want.freq = kDeviceRate;
+    want.format = AUDIO_F32SYS;
+    want.channels = 2;
+    want.samples = 1024;
+    want.callback = &Output::Callback;
+    want.userdata = this;
+    dev_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    if (!dev_) {
+        // No sound card is a normal situation here: keep time with the dummy driver instead.
+        std::fprintf(stderr, "kavetto: cannot open an audio device (%s); playing through SDL's dummy driver\n",
+                     SDL_GetError());
+        SDL_AudioQuit();
+        if (SDL_AudioInit("dummy") == 0)
+            dev_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    }
+    if (!dev_)
+        return false;
+    rate_ = have.freq;
+    latency_ = have.samples;
+    eq_.SetSampleRate(rate_);
+    devicePaused_ = true;
+    return true;
+}
+
+void Output::Shutdown()
+{
+    std::lock_guard api(apiLock_);
+    if (dev_) {
+        SDL_CloseAudioDevice(dev_);
+        dev_ = 0;
+    }
+    if (resampler_) {
+        SDL_FreeAudioStream(resampler_);
+        resampler_ = nullptr;
+    }
+    source_.reset();
+    state_ = PlayState::Stopped;
+    // A later init starts afresh: full volume, flat equalizer.
+    volL_ = volR_ = 100;
+    gainL_ = gainR_ = 1;
+    eq_.SetGains({});
+    if (sdlUp_) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        if (SDL_WasInit(SDL_INIT_AUDIO) == 0 && SDL_GetCurrentAudioDriver())
+            SDL_AudioQuit();
+        sdlUp_ = false;
+    }
+}
+
+void Output::SetDevicePaused(bool paused)
+{
+    if (dev_ && paused != devicePaused_) {
+        SDL_PauseAudioDevice(dev_, paused ? 1 : 0);
+        devicePaused_ = paused;
+    }
+}
+
+void Output::ResetPipeline(double from)
+{
+    if (resampler_)
+        SDL_AudioStreamClear(resampler_);
+    resamplerFlushed_ = false;
+    sourceDone_ = false;
+    played_ = 0;
+    endFrame_ = 0;
+    base_ = from;
+}
+
+bool Output::Start(Owner who, std::shared_ptr<Source> source, double from)
+{
+    std::lock_guard api(apiLock_);
+    if (!dev_ || !source || source->Rate() <= 0 || source->Channels() <= 0)
+        return false;
+    SDL_LockAudioDevice(dev_);
+    owner_ = who;
+    if (source_ != source) {
+        if (resampler_) {
+            SDL_FreeAudioStream(resampler_);
+            resampler_ = nullptr;
+        }
+        if (source->Rate() != rate_)
+            resampler_ = SDL_NewAudioStream(AUDIO_F32SYS, 2, source->Rate(), AUDIO_F32SYS, 2, rate_);
+        source_ = std::move(source);
+    }
+    const bool ok = source_->Seek(std::max(0.0, from)) && (source_->Rate() == rate_ || resampler_);
+    ResetPipeline(std::max(0.0, from));
+    state_ = ok ? PlayState::Playing : PlayState::Stopped;
+    SDL_UnlockAudioDevice(dev_);
+    SetDevicePaused(!ok);
+    return ok;
+}
+
+void Output::Pause(Owner who)
+{
+    std::lock_guard api(apiLock_);
+    if (!dev_)
+        return;
+    SDL_LockAudioDevice(dev_);
+    const bool mine = owner_ == who && state_ == PlayState::Playing;
+    if (mine)
+        state_ = PlayState::Paused;
+    SDL_UnlockAudioDevice(dev_);
+    if (mine)
+        SetDevicePaused(true);
+}
+
+void Output::Resume(Owner who)
+{
+    std::lock_guard api(apiLock_);
+    if (!dev_)
+        return;
+    SDL_LockAudioDevice(dev_);
+    const bool mine = owner_ == who && state_ == PlayState::Paused;
+    if (mine)
+        state_ = PlayState::Playing;
+    SDL_UnlockAudioDevice(dev_);
+    if (mine)
+        SetDevicePaused(false);
+}
+
+void Output::Stop(Owner who, bool release)
+{
+    std::lock_guard api(apiLock_);
+    if (!dev_)
+        return;
+    SDL_LockAudioDevice(dev_);
+    const bool mine = owner_ == who;
+    if (mine) {
+        state_ = PlayState::Stopped;
+        heldPosition_ = 0;
+        ResetPipeline(0);
+        if (release) {
+            source_.reset();
+            if (resampler_) {
+                SDL_FreeAudioStream(resampler_);
+                resampler_ = nullptr;
+            }
+        }
+    }
+    SDL_UnlockAudioDevice(dev_);
+    if (mine)
+        SetDevicePaused(true);
+}
+
+bool Output::Seek(Owner who, double seconds)
+{
+    std::lock_guard api(apiLock_);
+    if (!dev_)
+        return false;
+    SDL_LockAudioDevice(dev_);
+    bool ok = owner_ == who && source_;
+    if (ok) {
+        seconds = std::max(0.0, seconds);
+        ok = source_->Seek(seconds);
+        ResetPipeline(seconds);
+        // A seek past the end simply runs out.
+        state_ = PlayState::Playing;
+    }
+    SDL_UnlockAudioDevice(dev_);
+    if (ok || owner_ == who)
+        SetDevicePaused(state_ != PlayState::Playing);
+    return ok;
+}
+
+double Output::HeardLocked() const
+{
+    uint64_t heard = played_ > uint64_t(latency_) ? played_ - latency_ : 0;
+    if (sourceDone_)
+        heard = std::min(heard, endFrame_);
+    return base_ + double(heard) / rate_;
+}
+
+PlayState Output::State(Owner who, double* heard)
+{
+    std::lock_guard api(apiLock_);
+    if (heard)
+        *heard = 0;
+    if (!dev_)
+        return PlayState::Stopped;
+    SDL_LockAudioDevice(dev_);
+    PlayState s = owner_ == who ? state_ : PlayState::Stopped;
+    if (heard && owner_ == who)
+        *heard = s == PlayState::Stopped ? heldPosition_ : HeardLocked();
+    const bool idle = state_ != PlayState::Playing;
+    SDL_UnlockAudioDevice(dev_);
+    if (idle)
+        SetDevicePaused(true);
+    return s;
+}
+
+void Output::SetVolume(int l, int r)
+{
+    std::lock_guard api(apiLock_);
+    if (dev_)
+        SDL_LockAudioDevice(dev_);
+    volL_ = std::clamp(l, 0, 100);
+    volR_ = std::clamp(r, 0, 100);
+    if (dev_)
+        SDL_UnlockAudioDevice(dev_);
+}
+
+void Output::GetVolume(int* l, int* r)
+{
+    std::lock_guard api(apiLock_);
+    if (l)
+        *l = volL_;
+    if (r)
+        *r = volR_;
+}
+
+void Output::SetEqualizer(const std::array<int16_t, 10>& gains)
+{
+    std::lock_guard api(apiLock_);
+    if (dev_)
+        SDL_LockAudioDevice(dev_);
+    eq_.SetGains(gains);
+    if (dev_)
+        SDL_UnlockAudioDevice(dev_);
+}
+
+void Output::Wave(int32_t* l, int32_t* r)
+{
+    std::lock_guard api(apiLock_);
+    std::fill(l, l + 256, 0);
+    std::fill(r, r + 256, 0);
+    if (!dev_)
+        return;
+    SDL_LockAudioDevice(dev_);
+    if (state_ == PlayState::Playing && ringCount_ >= 256) {
+        // The ring is written a device buffer ahead of what is heard.
+        uint64_t end = ringCount_ > uint64_t(latency_) + 256 ? ringCount_ - latency_ : 256;
+        for (int i = 0; i < 256; ++i) {
+            const size_t at = size_t((end - 256 + i) % kRingFrames);
+            l[i] = std::clamp(int32_t(std::lround(ring_[at * 2] * 100)), -100, 100);
+            r[i] = std::clamp(int32_t(std::lround(ring_[at * 2 + 1] * 100)), -100, 100);
+        }
+    }
+    SDL_UnlockAudioDevice(dev_);
+}
+
+void Output::Callback(void* self, Uint8* stream, int len)
+{
+    static_cast<Output*>(self)->Fill(reinterpret_cast<float*>(stream), len / int(2 * sizeof(float)));
+}
+
+long Output::ReadStereo(float* out, long frames)
+{
+    const int ch = source_->Channels();
+    if (ch == 2)
+        return source_->Read(out, frames);
+    scratch_.resize(size_t(frames) * ch);
+    const long n = source_->Read(scratch_.data(), frames);
+    for (long i = 0; i < n; ++i) {
+        out[i * 2] = scratch_[size_t(i) * ch];
+        out[i * 2 + 1] = scratch_[size_t(i) * ch + (ch > 1 ? 1 : 0)];
+    }
+    return n;
+}
+
+int Output::Produce(float* out, int frames)
+{
+    int have = 0;
+    if (!resampler_) {
+        while (have < frames) {
+            const long n = ReadStereo(out + have * 2, frames - have);
+            if (n <= 0)
+                break;
+            have += int(n);
+        }
+        return have;
+    }
+    constexpr int kChunk = 1024;
+    stereo_.resize(kChunk * 2);
+    while (have < frames) {
+        const int avail = SDL_AudioStreamAvailable(resampler_) / int(2 * sizeof(float));
+        if (avail > 0) {
+            const int want = std::min(avail, frames - have);
+            const int got = SDL_AudioStreamGet(resampler_, out + have * 2, want * int(2 * sizeof(float)));
+            if (got <= 0)
+                break;
+            have += got / int(2 * sizeof(float));
+            continue;
+        }
+        if (resamplerFlushed_)
+            break;
+        const long n = ReadStereo(stereo_.data(), kChunk);
+        if (n > 0) {
+            SDL_AudioStreamPut(resampler_, stereo_.data(), int(n * 2 * sizeof(float)));
+        } else {
+            SDL_AudioStreamFlush(resampler_);
+            resamplerFlushed_ = true;
+        }
+    }
+    return have;
+}
+
+void Output::Fill(float* out, int frames)
+{
+    if (state_ != PlayState::Playing || !source_) {
+        std::memset(out, 0, size_t(frames) * 2 * sizeof(float));
+        return;
+    }
+    int produced = sourceDone_ ? 0 : Produce(out, frames);
+    std::memset(out + produced * 2, 0, size_t(frames - produced) * 2 * sizeof(float));
+    if (!sourceDone_ && produced < frames) {
+        sourceDone_ = true;
+        endFrame_ = played_ + uint64_t(produced);
+    }
+    eq_.Process(out, frames);
+    for (int i = 0; i < frames; ++i) {
+        const size_t at = size_t((ringCount_ + i) % kRingFrames);
+        ring_[at * 2] = out[i * 2];
+        ring_[at * 2 + 1] = out[i * 2 + 1];
+    }
+    ringCount_ += uint64_t(frames);
+    // Volume glides across the buffer from where the last one ended, so changes never click.
+    const float toL = VolumeToGain(volL_), toR = VolumeToGain(volR_);
+    if (toL != 1 || toR != 1 || gainL_ != 1 || gainR_ != 1) {
+        const float stepL = (toL - gainL_) / frames, stepR = (toR - gainR_) / frames;
+        for (int i = 0; i < frames; ++i) {
+            out[i * 2] *= gainL_ + stepL * (i + 1);
+            out[i * 2 + 1] *= gainR_ + stepR * (i + 1);
+        }
+    }
+    gainL_ = toL;
+    gainR_ = toR;
+    played_ += uint64_t(frames);
+    if (sourceDone_ && played_ >= endFrame_ + uint64_t(latency_)) {
+        heldPosition_ = HeardLocked();
+        state_ = PlayState::Stopped;
+    }
+}
+
+} // namespace
+
+bool OutputInit() { return g_output.Init(); }
+void OutputShutdown() { g_output.Shutdown(); }
+int OutputRate() { return g_output.Rate(); }
+bool OutputStart(Owner who, std::shared_ptr<Source> source, double from) { return g_output.Start(who, std::move(source), from); }
+void OutputPause(Owner who) { g_output.Pause(who); }
+void OutputResume(Owner who) { g_output.Resume(who); }
+void OutputStop(Owner who, bool release) { g_output.Stop(who, release); }
+bool OutputSeek(Owner who, double seconds) { return g_output.Seek(who, seconds); }
+PlayState OutputState(Owner who, double* heard) { return g_output.State(who, heard); }
+void OutputSetVolume(int left, int right) { g_output.SetVolume(left, right); }
+void OutputGetVolume(int* left, int* right) { g_output.GetVolume(left, right); }
+void OutputSetEqualizer(const std::array<int16_t, 10>& gains) { g_output.SetEqualizer(gains); }
+void OutputWave(int32_t* left, int32_t* right) { g_output.Wave(left, right); }
+
+} // namespace kv::engine

@@ -1,0 +1,39 @@
+// The one audio output: an SDL device with our own volume, equalizer and wave snapshot, fed
+// by whichever source currently owns it (the open vbmp3 track or an external PCM source).
+#pragma once
+#include <array>
+#include <cstdint>
+#include <memory>
+
+namespace kv::engine {
+
+class Source {
+public:
+    virtual ~Source() = default;
+    virtual int Rate() const = 0;
+    virtual int Channels() const = 0;
+    virtual long Read(float* interleaved, long frames) = 0; // at Rate()/Channels(); 0 at the end
+    virtual bool Seek(double seconds) = 0;                 // called with the output locked
+};
+
+enum class Owner { Track, External };
+enum class PlayState { Stopped = 0, Playing = 1, Paused = 2 };
+
+bool OutputInit();
+void OutputShutdown();
+int OutputRate();
+
+// Each call acts only when `who` owns the output (Start takes it over).
+bool OutputStart(Owner who, std::shared_ptr<Source> source, double fromSeconds);
+void OutputPause(Owner who);
+void OutputResume(Owner who);
+void OutputStop(Owner who, bool release);
+bool OutputSeek(Owner who, double seconds);
+PlayState OutputState(Owner who, double* heardSeconds);
+
+void OutputSetVolume(int left, int right);
+void OutputGetVolume(int* left, int* right);
+void OutputSetEqualizer(const std::array<int16_t, 10>& gains);
+void OutputWave(int32_t* left, int32_t* right); // 256 each, -100..100
+
+} // namespace kv::engine

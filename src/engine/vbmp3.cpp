@@ -1,0 +1,265 @@
+// The C entry points. Threads: any API thread (normally the UI thread) calls these; `g_api`
+// serialises them. Playback state shared with the SDL callback lives in output.cpp under
+// the device lock, conversions in convert.cpp; this file owns only the open-track record.
+#include "engine/vbmp3.h"
+
+#include "engine/convert.h"
+#include "engine/decoder.h"
+#include "engine/dsp.h"
+#include "engine/media_probe.h"
+#include "engine/output.h"
+#include "engine/pcm_source.h"
+#include "engine/text.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <mutex>
+
+namespace kv::engine {
+namespace {
+
+class TrackSource : public Source {
+public:
+    explicit TrackSource(std::unique_ptr<Decoder> d) : dec_(std::move(d)) {}
+    int Rate() const override { return dec_->Rate(); }
+    int Channels() const override { return dec_->Channels(); }
+    long Read(float* out, long frames) override { return dec_->ReadFloat(out, frames); }
+    bool Seek(double seconds) override { return dec_->Seek(int64_t(std::llround(seconds * dec_->Rate()))); }
+
+private:
+    std::unique_ptr<Decoder> dec_;
+};
+
+class ExternalSource : public Source {
+public:
+    explicit ExternalSource(std::shared_ptr<PcmSource> s) : src_(std::move(s)) {}
+    int Rate() const override { return src_->SampleRate(); }
+    int Channels() const override { return 2; }
+    long Read(float* out, long frames) override { return std::max(0, src_->Read(out, int(frames))); }
+    bool Seek(double seconds) override { return src_->Seek(seconds); }
+
+private:
+    std::shared_ptr<PcmSource> src_;
+};
+
+struct Track {
+    std::string path;
+    bool mpeg = false;
+    int64_t seconds = 0;
+    std::shared_ptr<TrackSource> source;
+};
+
+std::mutex g_api;
+bool g_initialised = false;
+Track g_track;
+std::array<int16_t, 10> g_eqPending{};
+
+void CloseTrackLocked()
+{
+    // A conversion of this track is allowed to finish when it is nearly done.
+    ConversionStop();
+    OutputStop(Owner::Track, true);
+    g_track = Track{};
+}
+
+} // namespace
+
+bool ExternalPlay(std::shared_ptr<PcmSource> source)
+{
+    std::lock_guard lock(g_api);
+    if (!g_initialised || !source)
+        return false;
+    OutputStop(Owner::Track, false);
+    return OutputStart(Owner::External, std::make_shared<ExternalSource>(std::move(source)), 0);
+}
+void ExternalPause() { std::lock_guard lock(g_api); OutputPause(Owner::External); }
+void ExternalResume() { std::lock_guard lock(g_api); OutputResume(Owner::External); }
+void ExternalStop() { std::lock_guard lock(g_api); OutputStop(Owner::External, true); }
+bool ExternalSeek(double seconds) { std::lock_guard lock(g_api); return OutputSeek(Owner::External, seconds); }
+double ExternalPosition()
+{
+    std::lock_guard lock(g_api);
+    double heard = 0;
+    OutputState(Owner::External, &heard);
+    return heard;
+}
+int ExternalState() { std::lock_guard lock(g_api); return int(OutputState(Owner::External, nullptr)); }
+
+} // namespace kv::engine
+
+using namespace kv::engine;
+
+extern "C" {
+
+int vbmp3_init(void)
+{
+    std::lock_guard lock(g_api);
+    if (!g_initialised)
+        g_initialised = OutputInit();
+    return g_initialised ? 1 : 0;
+}
+
+void vbmp3_free(void)
+{
+    std::lock_guard lock(g_api);
+    if (!g_initialised)
+        return;
+    CloseTrackLocked();
+    OutputShutdown();
+    g_eqPending = {};
+    g_initialised = false;
+}
+
+int vbmp3_open(const char* fileName, VBMP3_TRACK_INFO* info)
+{
+    std::lock_guard lock(g_api);
+    if (info)
+        std::memset(info, 0, sizeof *info);
+    CloseTrackLocked();
+    VBMP3_FILE_INFO fi{};
+    TagText tags;
+    if (!fileName || !ProbeFile(fileName, &fi, &tags))
+        return 0;
+    auto dec = OpenDecoder(fileName, fi.format == 1);
+    if (!dec)
+        return 0;
+    g_track.path = fileName;
+    g_track.mpeg = fi.format == 1;
+    g_track.seconds = fi.playTime;
+    g_track.source = std::make_shared<TrackSource>(std::move(dec));
+    if (info) {
+        PutFixedText(info->title, sizeof info->title, tags.title);
+        PutFixedText(info->artist, sizeof info->artist, tags.artist);
+        info->channels = fi.channels;
+        info->sampleRate = fi.sampleRate;
+        info->bitRate = fi.bitRate;
+        info->totalSec = fi.playTime;
+    }
+    // The equalizer curve last set applies to every file opened afterwards.
+    OutputSetEqualizer(g_eqPending);
+    return 1;
+}
+
+int vbmp3_close(void)
+{
+    std::lock_guard lock(g_api);
+    CloseTrackLocked();
+    return 1;
+}
+
+int vbmp3_play(void)
+{
+    std::lock_guard lock(g_api);
+    if (!g_initialised || !g_track.source)
+        return 0;
+    return OutputStart(Owner::Track, g_track.source, 0) ? 1 : 0;
+}
+
+int vbmp3_stop(void)
+{
+    std::lock_guard lock(g_api);
+    OutputStop(Owner::Track, false);
+    return 1;
+}
+
+int vbmp3_pause(void)
+{
+    std::lock_guard lock(g_api);
+    OutputPause(Owner::Track);
+    return 1;
+}
+
+int vbmp3_restart(void)
+{
+    std::lock_guard lock(g_api);
+    OutputResume(Owner::Track);
+    return 1;
+}
+
+int vbmp3_seek(int sec)
+{
+    std::lock_guard lock(g_api);
+    if (!g_track.source)
+        return 0;
+    return OutputSeek(Owner::Track, std::max(0, sec)) ? 1 : 0;
+}
+
+int vbmp3_getState(int* sec)
+{
+    std::lock_guard lock(g_api);
+    double heard = 0;
+    const PlayState s = g_track.source ? OutputState(Owner::Track, &heard) : PlayState::Stopped;
+    if (sec)
+        *sec = int(std::floor(heard + 1e-9));
+    return int(s);
+}
+
+int vbmp3_getVolume(int* left, int* right)
+{
+    OutputGetVolume(left, right);
+    return 1;
+}
+
+int vbmp3_setVolume(int left, int right)
+{
+    OutputSetVolume(left, right);
+    return 1;
+}
+
+int vbmp3_getWave(int32_t* waveL, int32_t* waveR)
+{
+    if (!waveL || !waveR)
+        return 0;
+    OutputWave(waveL, waveR);
+    return 1;
+}
+
+int vbmp3_setEqualizer(const int16_t* gains)
+{
+    if (!gains)
+        return 0;
+    std::lock_guard lock(g_api);
+    for (int i = 0; i < VBMP3_EQ_BANDS; ++i)
+        g_eqPending[i] = int16_t(std::clamp<int>(gains[i], -120, 120));
+    return 1;
+}
+
+int vbmp3_reload(void)
+{
+    std::lock_guard lock(g_api);
+    OutputSetEqualizer(g_eqPending);
+    return 1;
+}
+
+int vbmp3_encodeOpen(const char* wavName, const VBMP3_ENCODE_OPTIONS* options)
+{
+    return EncodeOpen(wavName, options) ? 1 : 0;
+}
+
+int vbmp3_encodeStart(const char* mp3Name) { return EncodeStart(mp3Name) ? 1 : 0; }
+
+int vbmp3_encodeStop(void)
+{
+    ConversionStop();
+    return 1;
+}
+
+int vbmp3_decodeWave(const char* wavName)
+{
+    std::string path;
+    bool mpeg = false;
+    int64_t seconds = 0;
+    {
+        std::lock_guard lock(g_api);
+        if (g_track.path.empty())
+            return 0;
+        path = g_track.path;
+        mpeg = g_track.mpeg;
+        seconds = g_track.seconds;
+    }
+    return DecodeStart(path, mpeg, seconds, wavName) ? 1 : 0;
+}
+
+} // extern "C"

@@ -1,0 +1,132 @@
+// What actually leaves the engine, captured with SDL's disk driver (float stereo at the
+// device rate, written as fast as produced with SDL_DISKAUDIODELAY=0).
+#include "engine/dsp.h"
+#include "engine_fixture.h"
+#include "support/audio_files.h"
+
+#include <sndfile.h>
+
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+class DiskOutputTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        capture_ = dir_.file("capture.raw");
+        setenv("SDL_AUDIODRIVER", "disk", 1);
+        setenv("SDL_DISKAUDIOFILE", capture_.c_str(), 1);
+        setenv("SDL_DISKAUDIODELAY", "0", 1);
+        ASSERT_EQ(vbmp3_init(), 1);
+    }
+    void TearDown() override { vbmp3_free(); }
+
+    // Plays `path` to its end and returns the captured left channel from the first sound on.
+    std::vector<float> PlayAndCapture(const std::string& path)
+    {
+        EXPECT_EQ(vbmp3_open(path.c_str(), nullptr), 1);
+        EXPECT_EQ(vbmp3_play(), 1);
+        EXPECT_TRUE(WaitFor([] { return vbmp3_getState(nullptr) == 0; }, 20));
+        vbmp3_free();
+        const auto bytes = kvtest::ReadBytes(capture_);
+        const float* f = reinterpret_cast<const float*>(bytes.data());
+        const size_t frames = bytes.size() / 8;
+        size_t first = 0;
+        while (first < frames && std::fabs(f[first * 2]) < 1e-4f)
+            ++first;
+        std::vector<float> left;
+        for (size_t i = first; i < frames; ++i)
+            left.push_back(f[i * 2]);
+        return left;
+    }
+
+    kvtest::TempDir dir_;
+    std::string capture_;
+};
+
+double Rms(const std::vector<float>& x, size_t from, size_t n)
+{
+    double s = 0;
+    for (size_t i = from; i < from + n; ++i)
+        s += double(x[i]) * x[i];
+    return std::sqrt(s / n);
+}
+
+// Amplitude of one frequency (Goertzel).
+double Level(const std::vector<float>& x, size_t from, size_t n, double freq, double rate)
+{
+    const double w = 2 * M_PI * freq / rate, c = 2 * std::cos(w);
+    double s1 = 0, s2 = 0;
+    for (size_t i = from; i < from + n; ++i) {
+        const double s0 = x[i] + c * s1 - s2;
+        s2 = s1;
+        s1 = s0;
+    }
+    return std::sqrt(s1 * s1 + s2 * s2 - c * s1 * s2) * 2 / n;
+}
+
+TEST_F(DiskOutputTest, CapturedOutputMatchesTheDecodedFile)
+{
+    const auto p = kvtest::MakeWave(dir_.file("t.wav"), 1.0, 44100, 2, 440, 0.5);
+    const auto heard = PlayAndCapture(p);
+    const auto pcm = kvtest::DecodeFile(p);
+    ASSERT_GE(heard.size(), pcm.Frames());
+    // The first non-silent sample is the file's second (the sine starts at 0).
+    double maxErr = 0;
+    for (size_t i = 1; i < pcm.Frames(); ++i)
+        maxErr = std::max(maxErr, double(std::fabs(heard[i - 1] - pcm.samples[i * 2])));
+    EXPECT_LT(maxErr, 1e-4);
+    EXPECT_LT(Rms(heard, pcm.Frames() + 10, 2000), 1e-6); // silence after the end
+}
+
+TEST_F(DiskOutputTest, ResampledMp3KeepsPitchAndLength)
+{
+    const auto p = kvtest::MakeMp3(dir_.file("t.mp3"), 1.0, 32000, 1, 1000, 128, true);
+    const auto heard = PlayAndCapture(p);
+    ASSERT_GT(heard.size(), 44100u);
+    EXPECT_NEAR(Level(heard, 4410, 22050, 1000, 44100), 0.5, 0.05);
+    size_t last = heard.size();
+    while (last > 0 && std::fabs(heard[last - 1]) < 1e-3f)
+        --last;
+    EXPECT_NEAR(double(last) / 44100, 1.0, 0.03);
+}
+
+TEST_F(DiskOutputTest, VolumeFollowsTheDocumentedCurve)
+{
+    const auto p = kvtest::MakeWave(dir_.file("t.wav"), 1.0, 44100, 2, 440, 0.5);
+    vbmp3_setVolume(50, 50);
+    const auto heard = PlayAndCapture(p);
+    ASSERT_GT(heard.size(), 30000u);
+    EXPECT_NEAR(kv::engine::VolumeToGain(50), 0.25, 1e-6);
+    EXPECT_NEAR(Rms(heard, 4096, 22050), 0.5 / std::sqrt(2.0) * kv::engine::VolumeToGain(50), 0.005);
+}
+
+TEST_F(DiskOutputTest, EqualizerBandRaisesItsOwnToneOnly)
+{
+    // 125 Hz and 8 kHz together; band 2 is 125 Hz, band 8 is 8 kHz.
+    const auto p = dir_.file("two.wav");
+    SF_INFO info{};
+    info.samplerate = 44100;
+    info.channels = 2;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE* sf = sf_open(p.c_str(), SFM_WRITE, &info);
+    ASSERT_NE(sf, nullptr);
+    std::vector<float> pcm(44100 * 2 * 2);
+    for (size_t i = 0; i < pcm.size() / 2; ++i)
+        pcm[i * 2] = pcm[i * 2 + 1] = float(0.1 * std::sin(2 * M_PI * 125 * i / 44100.0) +
+                                            0.1 * std::sin(2 * M_PI * 8000 * i / 44100.0));
+    sf_writef_float(sf, pcm.data(), 44100 * 2);
+    sf_close(sf);
+    const int16_t gains[10] = {0, 0, 120, 0, 0, 0, 0, 0, 0, 0};
+    vbmp3_setEqualizer(gains);
+    vbmp3_reload();
+    const auto heard = PlayAndCapture(p);
+    ASSERT_GT(heard.size(), 80000u);
+    const double low = Level(heard, 22050, 44100, 125, 44100), high = Level(heard, 22050, 44100, 8000, 44100);
+    EXPECT_NEAR(20 * std::log10(low / 0.1), 12.0, 1.0);
+    EXPECT_NEAR(20 * std::log10(high / 0.1), 0.0, 0.5);
+}
+
+} // namespace
