@@ -30,6 +30,7 @@ class QStandardItemModel;
 namespace kv::shell {
 
 class PrevButtonServer;
+class TrayIcon;
 
 class FormMain : public QMainWindow, public playback::PlayerHost {
     Q_OBJECT
@@ -45,6 +46,9 @@ public:
     void CloseWithoutQuestion();
 
     void OpenTrack(const QString& path);
+    // Tray notifications (513 left down, 515 double click, 516 right down).
+    void TrayMessage(int message);
+    TrayIcon* Tray() const { return tray_; }
     void PrevButtonClick();
 
     // Controls, by the names the rest of the program uses.
@@ -139,6 +143,7 @@ private:
     QTimer* timer3_ = nullptr;
 
     PrevButtonServer* handOff_ = nullptr;
+    TrayIcon* tray_ = nullptr;
     QString lastOpenedTrack_;
     QString handOffFileName_;
     bool shutdownDone_ = false;

@@ -8,12 +8,14 @@
 #include "playlists/list_files.h"
 #include "shell/form_main.h"
 #include "shell/layout.h"
+#include "shell/shell_services.h"
 #include "shell/single_instance.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCursor>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -95,7 +97,9 @@ void FormMain::InitializeMainWindow(const QString& commandLine, std::function<vo
     setEnabled(false);
     show();
     advance(2);
-    // 11: tray icon
+    // 11
+    tray_ = new TrayIcon([this](int message) { TrayMessage(message); }, this);
+    tray_->AddTrayIcon(windowIcon(), QStringLiteral("Kavetto"));
     advance(2);
     // 12
     state_.SeparatorPositions = ReadSeparators(ini);
@@ -239,6 +243,7 @@ bool FormMain::ShutdownMainWindow(bool askQuestion) {
     // 4: stop playback
     vbmp3_stop();
     // 5
+    if (tray_) tray_->RemoveTrayIcon();
     vbmp3_setVolume(state_.StartVolume, state_.StartVolume);
     // 7
     const QString folder = platform::ProgramFolder();
@@ -267,6 +272,20 @@ void FormMain::closeEvent(QCloseEvent* event) {
         return;
     }
     event->accept();
+}
+
+void FormMain::TrayMessage(int message) {
+    switch (message) {
+    case kTrayDoubleClick:
+        showNormal();
+        raise();
+        activateWindow();
+        break;
+    case kTrayRightDown:
+        Menu(QStringLiteral("IDMTaskIcon"))->popup(QCursor::pos());
+        break;
+    default: break;
+    }
 }
 
 void FormMain::PrevButtonClick() {
