@@ -1,0 +1,38 @@
+// The decoder library as the player device sees it. The device talks to this interface so
+// that tests can count what it asks of the decoder without producing sound.
+#pragma once
+#include "engine/vbmp3.h"
+
+namespace kv::playback {
+
+class DecoderBackend {
+public:
+    virtual ~DecoderBackend() = default;
+    virtual bool Open(const char* fileName, VBMP3_TRACK_INFO* info) = 0;
+    virtual void Close() = 0;
+    virtual bool Play() = 0; // true when playback started from the beginning
+    virtual void Stop() = 0;
+    virtual void Pause() = 0;
+    virtual void Restart() = 0;
+    virtual void Seek(int seconds) = 0;
+    virtual int GetState(int* seconds) = 0; // 0 stopped, 1 playing, 2 paused
+    virtual void GetVolume(int* left, int* right) = 0;
+    virtual void SetVolume(int left, int right) = 0;
+};
+
+// The real thing: straight calls into the engine's vbmp3_* functions.
+class Vbmp3Decoder final : public DecoderBackend {
+public:
+    bool Open(const char* fileName, VBMP3_TRACK_INFO* info) override;
+    void Close() override;
+    bool Play() override;
+    void Stop() override;
+    void Pause() override;
+    void Restart() override;
+    void Seek(int seconds) override;
+    int GetState(int* seconds) override;
+    void GetVolume(int* left, int* right) override;
+    void SetVolume(int left, int right) override;
+};
+
+} // namespace kv::playback

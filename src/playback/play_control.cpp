@@ -1,0 +1,180 @@
+#include "playback/play_control.h"
+
+#include "platform/files.h"
+#include "platform/ini.h"
+#include "platform/message_box.h"
+#include "playlists/track_format.h"
+#include "playlists/track_list.h"
+
+#include <QRandomGenerator>
+#include <cmath>
+
+namespace kv::playback {
+using playlists::TrackList;
+
+namespace {
+const QString kPlaying = QStringLiteral("Playing");
+}
+
+int RandomRow(double r, int rows) { return int(std::nearbyint(r * rows)) + 1; }
+
+PlayControl::PlayControl(CSoundPlay& device, TrackList& tracks, PlayControlHost& host)
+    : device_(device), tracks_(tracks), host_(host), random_([] { return QRandomGenerator::global()->generateDouble(); }) {}
+
+int PlayControl::PlayingView() const { return tracks_.State().PlayingView; }
+void PlayControl::SetPlayingView(int view) { tracks_.State().PlayingView = view; }
+
+void PlayControl::PlayListItem() {
+    if (host_.SelectedListName() != PlayingListName) PlayIndex = 1;
+    // A run of missing files is skipped one row after the other; a loop rather than a call per
+    // row, so a long list of missing files cannot exhaust the stack.
+    for (;;) {
+        const int view = PlayingView();
+        if (!playlists::TrackViews::IsView(view)) return;
+        auto& model = tracks_.ListView(view);
+        const int n = model.Count();
+        if (n == 0) return; // nothing to play, nothing to say
+        if (PlayIndex > n) PlayIndex = n;
+        else if (PlayIndex < 1) PlayIndex = 1;
+        const int row = PlayIndex - 1;
+        if (model.Text(row, playlists::ColKind) == playlists::kKindDirectory) return;
+
+        const QString path = model.Text(row, playlists::ColPath);
+        tracks_.ClearPlayMarkers();
+        model.SetIcon(row, playlists::kIconPlay);
+        model.SelectOnly({row});
+        model.SetCurrentRow(row);
+        model.RequestScrollTo(row);
+
+        if (platform::FileExists(path)) {
+            host_.SetBusyCursor(true);
+            device_.SetFileName(path);
+            return;
+        }
+        host_.SetBusyCursor(false);
+        platform::ShowMessage(QStringLiteral("ファイルが存在しません。"), platform::MsgButtons::Ok,
+                              platform::MsgIcon::Critical, QStringLiteral("再生の失敗"));
+        tracks_.State().CtrlHeld = false;
+        if (int found = tracks_.FindRow(view, path); found > 0) {
+            model.SetText(found - 1, playlists::ColKind, playlists::kKindNothing);
+            model.SetIcon(found - 1, playlists::kIconNothing);
+        }
+        if (PlayIndex >= model.Count()) {
+            StopPlayback();
+            return;
+        }
+        ++PlayIndex;
+    }
+}
+
+void PlayControl::PlaySelected() {
+    PlayingListName = host_.SelectedListName();
+    SetPlayingView(tracks_.State().ActiveView);
+    PlayIndex = tracks_.SelectedItem(PlayingView()) + 1;
+    PlayListItem();
+}
+
+void PlayControl::PlayOrResume() {
+    host_.ReadTrackVolume(device_.FileName());
+    device_.PlayAgain();
+}
+
+void PlayControl::PausePlayback() {
+    device_.PausePlay();
+    device_.SetVolume(StartVolume);
+}
+
+void PlayControl::StopPlayback() {
+    device_.StopPlay();
+    ApplyPositions();
+    device_.SetVolume(StartVolume);
+}
+
+void PlayControl::StopDevicePlayback() {
+    device_.StopCurrentDevice();
+    device_.SetVolume(StartVolume);
+}
+
+void PlayControl::PlayPrevious() {
+    --PlayIndex;
+    PlayListItem();
+}
+
+void PlayControl::PlayNext() {
+    const int view = PlayingView();
+    const int n = playlists::TrackViews::IsView(view) ? tracks_.ListView(view).Count() : 0;
+    PlayIndex = PlayIndex == n ? 1 : PlayIndex + 1;
+    PlayListItem();
+}
+
+void PlayControl::PlayRandom() {
+    PlayIndex = RandomRow(random_(), tracks_.ListView(playlists::TrackViews::kPlaylistView).Count());
+    PlayListItem();
+}
+
+void PlayControl::OnTrackLoaded() {
+    if (!NoAutoStart) device_.PlayStart();
+    host_.SetBusyCursor(false);
+    host_.RandomColourIfChecked();
+    const double duration = device_.Duration();
+    host_.SetPositionBarValue(0);
+    host_.SetPositionBarMax(int(std::lround(duration)));
+    host_.ReadTrackVolume(device_.FileName());
+    ApplyPositions();
+    if (device_.SelectionStart() != 0) device_.SetCurrentPosition(device_.SelectionStart());
+    host_.PrepareMediaWindows(CSoundPlay::RouteOf(device_.Kakutyosi) == CSoundPlay::Route::Decoder);
+    host_.LoadLyrics(device_.FileName());
+
+    const int view = PlayingView();
+    if (playlists::TrackViews::IsView(view) && tracks_.ListView(view).IsValidRow(PlayIndex - 1)) {
+        auto& model = tracks_.ListView(view);
+        const int row = PlayIndex - 1;
+        if (model.Text(row, playlists::ColTime).isEmpty())
+            model.SetText(row, playlists::ColTime, playlists::FormatPlayTime(qint64(duration)));
+        Information = {model.Text(row, playlists::ColFile), model.Text(row, playlists::ColArtist),
+                       model.Text(row, playlists::ColTitle), model.Text(row, playlists::ColTime)};
+        host_.ShowInfoLabels(Information);
+    }
+    host_.SetCaption(platform::FileNameOf(device_.FileName()));
+    PlayingListName = host_.SelectedListName();
+    host_.SetTimersEnabled(true);
+}
+
+void PlayControl::Timer1Tick() {
+    const int p = int(std::lround(device_.CurrentPosition()));
+    if (!host_.PositionBarDragging()) host_.SetPositionBarValue(p);
+    host_.MediaWindowPositions(p);
+    CheckTrackEnd(p);
+    if (++LabelTick == 3) host_.ShowInfoLabels(Information);
+}
+
+void PlayControl::CheckTrackEnd(int p) {
+    const QString s = device_.CurrentState();
+    const double e = device_.SelectionEnd();
+    const bool ranOut = s != kPlaying && !device_.StopByHuman;
+    const bool reachedEnd = s == kPlaying && e <= p && p <= e + 2;
+    if (!(ranOut || reachedEnd) || device_.FileName().isEmpty()) return;
+    switch (host_.Mode()) {
+    case PlayMode::Continuous: PlayNext(); break;
+    case PlayMode::Random: PlayRandom(); break;
+    case PlayMode::Single:
+        StopPlayback();
+        PlayListItem();
+        break;
+    case PlayMode::None: break;
+    }
+}
+
+void PlayControl::ApplyPositions() {
+    const double duration = device_.Duration();
+    device_.SetSelectionStart(0);
+    device_.SetSelectionEnd(duration);
+    if (!device_.FileName().isEmpty()) {
+        auto [start, end] = host_.StoredMarks(device_.FileName());
+        if (auto v = platform::SettingToReal(start); !start.isEmpty() && v) device_.SetSelectionStart(*v);
+        if (auto v = platform::SettingToReal(end); !end.isEmpty() && v) device_.SetSelectionEnd(*v);
+    }
+    host_.PlaceMarkers(device_.SelectionStart(), device_.SelectionEnd(), duration);
+}
+
+} // namespace kv::playback

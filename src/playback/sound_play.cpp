@@ -1,0 +1,421 @@
+#include "playback/sound_play.h"
+
+#include "playback/decoder_backend.h"
+#include "playback/media_backend.h"
+#include "playback/player_host.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTimer>
+#include <cmath>
+
+namespace kv::playback {
+
+namespace {
+
+const QString kPlaying = QStringLiteral("Playing");
+const QString kPaused = QStringLiteral("Paused");
+const QString kStopped = QStringLiteral("Stopped");
+const QString kNotLoaded = QStringLiteral("NotLoaded");
+
+bool OneOf(const QString& ext, std::initializer_list<const char*> list) {
+    for (const char* item : list)
+        if (ext == QLatin1String(item)) return true;
+    return false;
+}
+
+// Whole seconds and milliseconds are rounded the way the original controls' callers did:
+// to the nearest integer, halves to even.
+int RoundToInt(double value) {
+    return static_cast<int>(std::lrint(value));
+}
+
+} // namespace
+
+CSoundPlay::CSoundPlay(PlayerHost& host, DecoderBackend& decoder, MediaBackend& mediaPlayer,
+                       MediaBackend& realPlayer)
+    : host_(host), decoder_(decoder), media_(mediaPlayer), real_(realPlayer) {
+    media_.SetReadyHandler([this](int readyState) { OnMediaReady(readyState); });
+}
+
+CSoundPlay::~CSoundPlay() {
+    media_.SetReadyHandler({});
+}
+
+CSoundPlay::Route CSoundPlay::RouteOf(const QString& kakutyosi) {
+    const QString ext = kakutyosi.toLower();
+    if (ext.isEmpty()) return Route::None;
+    if (OneOf(ext, {"mp1", "mp2", "mp3", "rmp", "wav"})) return Route::Decoder;
+    if (OneOf(ext, {"rm", "ra", "ram"})) return Route::Real;
+    return Route::Media;
+}
+
+void CSoundPlay::SetFileName(const QString& fileName) {
+    host_.SetTimer1Enabled(false);
+    host_.SetTimer3Enabled(false);
+    host_.StopVisualizer();
+    if (!mediaWindowLoaded_) {
+        mediaWindowLoaded_ = true;
+        host_.LoadMediaWindow();
+    }
+
+    fileName_ = fileName;
+    const QString ext = QFileInfo(fileName).suffix().toLower();
+    // Only a change of back end releases the old one: an MP3 after a WAVE stays with the
+    // decoder, whose open replaces the current file by itself.
+    if (ext != Kakutyosi && RouteOf(ext) != CurrentRoute()) StopCurrentDevice();
+    Kakutyosi = ext;
+
+    switch (CurrentRoute()) {
+    case Route::Decoder:
+        track_ = VBMP3_TRACK_INFO{};
+        decoder_.Open(fileName.toUtf8().constData(), &track_);
+        host_.OnTrackLoaded();
+        break;
+    case Route::Real:
+        realWindowLoaded_ = true;
+        real_.Open(fileName);
+        host_.OnTrackLoaded();
+        break;
+    case Route::Media:
+        bDontMoveMediaPlayer = false;
+        SyncMediaVolume();
+        media_.Open(fileName); // the control's ready notification runs the track-loaded routine
+        break;
+    case Route::None:
+        break;
+    }
+}
+
+void CSoundPlay::PlayStart() {
+    StopByHuman = false;
+    host_.EnableToolbarButton(2, true);
+    host_.EnableToolbarButton(3, true);
+    switch (CurrentRoute()) {
+    case Route::Decoder:
+        if (!decoder_.Play()) {
+            StopByHuman = true; // a start that failed is not a track that ran out
+            return;
+        }
+        host_.StartVisualizer();
+        break;
+    case Route::Real:
+        real_.Play();
+        if (!WaitForRealState(RpPlaying)) StopByHuman = true;
+        break;
+    case Route::Media:
+        media_.Play();
+        break;
+    case Route::None:
+        break;
+    }
+}
+
+void CSoundPlay::PlayAgain() {
+    StopByHuman = false;
+    host_.EnableToolbarButton(2, true);
+    host_.EnableToolbarButton(3, true);
+    const Route route = CurrentRoute();
+    const QString state = CurrentState();
+
+    if (state == kPaused) {
+        // Resume where the pause left off; the start mark does not apply.
+        switch (route) {
+        case Route::Decoder:
+            decoder_.Restart();
+            host_.StartVisualizer();
+            break;
+        case Route::Real:
+            real_.Play();
+            break;
+        case Route::Media:
+            media_.Play();
+            break;
+        case Route::None:
+            break;
+        }
+    } else {
+        bool started = true;
+        if (state == kPlaying) {
+            switch (route) {
+            case Route::Decoder:
+                decoder_.Stop();
+                started = decoder_.Play();
+                if (started) host_.StartVisualizer();
+                break;
+            case Route::Real:
+                real_.Stop();
+                WaitForRealState(RpStopped);
+                real_.Play();
+                break;
+            case Route::Media:
+                media_.Stop();
+                media_.SetPosition(0);
+                media_.Play();
+                break;
+            case Route::None:
+                break;
+            }
+        } else {
+            switch (route) {
+            case Route::Decoder:
+                started = decoder_.Play();
+                if (started) host_.StartVisualizer();
+                break;
+            case Route::Real:
+                real_.Play();
+                break;
+            case Route::Media:
+                media_.Play();
+                break;
+            case Route::None:
+                break;
+            }
+        }
+        if (!started)
+            StopByHuman = true;
+        else if (selectionStart_ > 0.5)
+            SetCurrentPosition(selectionStart_);
+    }
+
+    const QString ext = Kakutyosi;
+    if (OneOf(ext, {"mpeg", "mpg", "avi", "wmv"}))
+        host_.ShowMediaWindow(true);
+    else if (mediaWindowLoaded_)
+        host_.ShowMediaWindow(false);
+    if (route == Route::Real)
+        host_.ShowRealWindow(true);
+    else if (realWindowLoaded_)
+        host_.ShowRealWindow(false);
+}
+
+void CSoundPlay::PausePlay() {
+    StopByHuman = true;
+    host_.StopVisualizer();
+    host_.EnableToolbarButton(3, true);
+    switch (CurrentRoute()) {
+    case Route::Decoder:
+        decoder_.Pause();
+        break;
+    case Route::Real:
+        real_.Pause();
+        break;
+    case Route::Media:
+        media_.Pause();
+        break;
+    case Route::None:
+        break;
+    }
+}
+
+void CSoundPlay::StopPlay() {
+    StopByHuman = true;
+    host_.StopVisualizer();
+    host_.EnableToolbarButton(2, false);
+    host_.EnableToolbarButton(3, false);
+    host_.SetPositionBar(0);
+    switch (CurrentRoute()) {
+    case Route::Decoder:
+        decoder_.Stop();
+        break;
+    case Route::Real:
+        real_.Stop();
+        WaitForRealState(RpStopped);
+        break;
+    case Route::Media:
+        media_.Stop();
+        media_.SetPosition(0);
+        break;
+    case Route::None:
+        break;
+    }
+}
+
+void CSoundPlay::StopCurrentDevice() {
+    StopByHuman = true;
+    host_.EnableToolbarButton(2, false);
+    host_.EnableToolbarButton(3, false);
+    host_.SetPositionBar(0);
+    switch (CurrentRoute()) {
+    case Route::Decoder:
+        decoder_.Stop();
+        decoder_.Close();
+        break;
+    case Route::Real:
+        real_.Stop();
+        WaitForRealState(RpStopped);
+        real_.Open(QString());
+        break;
+    case Route::Media:
+        media_.Stop();
+        media_.Open(QString());
+        break;
+    case Route::None:
+        break;
+    }
+}
+
+double CSoundPlay::Duration() {
+    switch (CurrentRoute()) {
+    case Route::Decoder:
+        return track_.totalSec;
+    case Route::Real:
+        return real_.Length() / 1000.0;
+    case Route::Media:
+        return media_.Length();
+    case Route::None:
+        break;
+    }
+    return 0;
+}
+
+double CSoundPlay::CurrentPosition() {
+    double position = 0;
+    switch (CurrentRoute()) {
+    case Route::Decoder: {
+        int seconds = 0;
+        lastState_ = decoder_.GetState(&seconds);
+        lastPosition_ = seconds;
+        position = seconds;
+        break;
+    }
+    case Route::Real:
+        position = real_.Position() / 1000.0;
+        break;
+    case Route::Media:
+        position = media_.Position();
+        break;
+    case Route::None:
+        break;
+    }
+    return position == -1 ? 0 : position;
+}
+
+void CSoundPlay::SetCurrentPosition(double seconds) {
+    switch (CurrentRoute()) {
+    case Route::Decoder:
+        decoder_.Seek(RoundToInt(seconds));
+        break;
+    case Route::Real:
+        // The RealPlayer control only seeks reliably from a fresh start.
+        host_.SetBusyCursor(true);
+        host_.SetTimer1Enabled(false);
+        real_.Stop();
+        real_.Play();
+        real_.SetPosition(RoundToInt(seconds * 1000.0));
+        host_.SetTimer1Enabled(true);
+        host_.SetBusyCursor(false);
+        break;
+    case Route::Media:
+        media_.SetPosition(seconds);
+        break;
+    case Route::None:
+        break;
+    }
+}
+
+int CSoundPlay::GetVolume() {
+    int volume = 0;
+    if (CurrentRoute() == Route::Real) {
+        volume = real_.Volume();
+    } else {
+        int left = 0, right = 0;
+        decoder_.GetVolume(&left, &right);
+        volume = (left + right) / 2;
+    }
+    lastVolume_ = volume;
+    volumeKnown_ = true;
+    return volume;
+}
+
+void CSoundPlay::SetVolume(int volume) {
+    if (volumeKnown_ && volume == lastVolume_) return;
+    lastVolume_ = volume;
+    volumeKnown_ = true;
+    if (CurrentRoute() == Route::Real) {
+        real_.SetVolume(volume);
+    } else {
+        decoder_.SetVolume(volume, volume);
+        // The Media Player kinds follow the engine's output volume; MIDI plays through that
+        // output, libmpv has an output of its own that is kept at the same value.
+        media_.SetVolume(volume);
+    }
+}
+
+QString CSoundPlay::CurrentState() {
+    switch (CurrentRoute()) {
+    case Route::Decoder: {
+        int seconds = 0;
+        lastState_ = decoder_.GetState(&seconds);
+        lastPosition_ = seconds;
+        switch (lastState_) {
+        case VBMP3_STATE_STOPPED:
+            return kStopped;
+        case VBMP3_STATE_PLAYING:
+            return kPlaying;
+        case VBMP3_STATE_PAUSED:
+            return kPaused;
+        default:
+            return QString();
+        }
+    }
+    case Route::Real:
+        switch (real_.PlayState()) {
+        case RpStopped:
+            return kStopped;
+        case RpPaused:
+            return kPaused;
+        default:
+            return kPlaying;
+        }
+    case Route::Media:
+        switch (media_.PlayState()) {
+        case MpStopped:
+            return kStopped;
+        case MpPaused:
+            return kPaused;
+        case MpPlaying:
+            return kPlaying;
+        case MpClosed:
+            return kNotLoaded;
+        default:
+            return QString();
+        }
+    case Route::None:
+        break;
+    }
+    return kNotLoaded;
+}
+
+bool CSoundPlay::WaitForRealState(int code) {
+    QElapsedTimer clock;
+    clock.start();
+    // The control reports its state changes through events; this timer only makes sure the
+    // wait wakes up when the limit passes.
+    QTimer wake;
+    wake.setSingleShot(true);
+    wake.setTimerType(Qt::PreciseTimer);
+    while (real_.PlayState() != code) {
+        const qint64 left = realWaitLimitMs_ - clock.elapsed();
+        if (left <= 0 || !QCoreApplication::instance()) return false;
+        wake.start(static_cast<int>(left));
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+void CSoundPlay::OnMediaReady(int readyState) {
+    // Later notifications for the same file must not start it again.
+    if (readyState != ReadyStateComplete || bDontMoveMediaPlayer) return;
+    host_.OnTrackLoaded();
+    bDontMoveMediaPlayer = true;
+}
+
+void CSoundPlay::SyncMediaVolume() {
+    int left = 0, right = 0;
+    decoder_.GetVolume(&left, &right);
+    media_.SetVolume((left + right) / 2);
+}
+
+} // namespace kv::playback

@@ -1,0 +1,83 @@
+// The player device: one object that plays, pauses, stops, seeks and reports time and volume
+// for whatever file it is given, routing by extension to the decoder library, the RealPlayer
+// control or the Media Player control. Every call comes on the UI thread; the waits on the
+// RealPlayer control run the event loop while they wait.
+#pragma once
+#include "engine/vbmp3.h"
+#include <QString>
+
+namespace kv::playback {
+
+class PlayerHost;
+class DecoderBackend;
+class MediaBackend;
+
+class CSoundPlay {
+public:
+    // The back ends are borrowed and must outlive the device. `mediaPlayer` is window `W`'s
+    // control, `realPlayer` window `Y`'s.
+    CSoundPlay(PlayerHost& host, DecoderBackend& decoder, MediaBackend& mediaPlayer,
+               MediaBackend& realPlayer);
+    ~CSoundPlay();
+    CSoundPlay(const CSoundPlay&) = delete;
+    CSoundPlay& operator=(const CSoundPlay&) = delete;
+
+    void SetFileName(const QString& fileName); // `FileName` (write)
+    QString FileName() const { return fileName_; }
+
+    void PlayStart();
+    void PlayAgain();
+    void PausePlay();
+    void StopPlay();
+    void StopCurrentDevice();
+
+    double SelectionStart() const { return selectionStart_; }
+    void SetSelectionStart(double seconds) { selectionStart_ = seconds; }
+    double SelectionEnd() const { return selectionEnd_; }
+    void SetSelectionEnd(double seconds) { selectionEnd_ = seconds; }
+
+    double Duration();
+    double CurrentPosition();
+    void SetCurrentPosition(double seconds);
+
+    int GetVolume();
+    void SetVolume(int volume);
+
+    // "Playing", "Paused", "Stopped", "NotLoaded", or empty for a state outside the tables.
+    QString CurrentState();
+
+    bool StopByHuman = true;
+    QString Kakutyosi;
+    bool bDontMoveMediaPlayer = false;
+
+    // How long the waits on the RealPlayer control may take before the device gives up.
+    void SetRealWaitLimit(int milliseconds) { realWaitLimitMs_ = milliseconds; }
+
+    enum class Route { None, Decoder, Real, Media };
+    static Route RouteOf(const QString& kakutyosi);
+
+private:
+    Route CurrentRoute() const { return RouteOf(Kakutyosi); }
+    bool WaitForRealState(int code);
+    void OnMediaReady(int readyState);
+    void SyncMediaVolume();
+
+    PlayerHost& host_;
+    DecoderBackend& decoder_;
+    MediaBackend& media_;
+    MediaBackend& real_;
+
+    QString fileName_;
+    VBMP3_TRACK_INFO track_{};
+    double selectionStart_ = 0;
+    double selectionEnd_ = 0;
+    int lastState_ = 0;
+    int lastPosition_ = 0;
+    bool volumeKnown_ = false;
+    int lastVolume_ = 0;
+    bool mediaWindowLoaded_ = false;
+    bool realWindowLoaded_ = false;
+    int realWaitLimitMs_ = 3000;
+};
+
+} // namespace kv::playback
