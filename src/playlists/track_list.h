@@ -45,6 +45,7 @@ class TrackList {
     explicit TrackList(TrackListHost& host);
 
     TrackListState& State() { return state_; }
+    const TrackListState& State() const { return state_; }
     TrackViews& Views() { return views_; }
     TrackListModel& ListView(int view) { return views_[view]; }
 

@@ -1,6 +1,9 @@
 #include "shell/form_main.h"
 
 #include "platform/message_box.h"
+#include "playback/player_backends.h"
+#include "playback/sound_play.h"
+#include "playlists/track_view.h"
 #include "shell/layout.h"
 #include "shell/single_instance.h"
 #include "shell/toolbar_icons.h"
@@ -14,7 +17,6 @@
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScrollBar>
-#include <QStandardItemModel>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -22,11 +24,6 @@
 
 namespace kv::shell {
 namespace {
-
-// Captions and keys of the track views' columns. The keys are written to list files and
-// settings: they must not change.
-const char* const kColumnCaptions[kColumnCount] = {"ファイル", "アーティスト", "タイトル", "サイズ", "種類",
-                                                   "演奏時間", "場所", "サイズ（Byte)", "始め", "終わり"};
 
 struct ToolDef {
     const char* key;
@@ -57,7 +54,7 @@ void Place(QWidget* w, const TwipRect& r) {
 
 } // namespace
 
-FormMain::FormMain(QWidget* parent) : QMainWindow(parent) {
+FormMain::FormMain(QWidget* parent) : QMainWindow(parent), tracks_(*this) {
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(QStringLiteral("Kavetto"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/kavetto.svg")));
@@ -282,6 +279,9 @@ void FormMain::BuildControls() {
     endPos_->setObjectName(QStringLiteral("EndPos"));
     for (QLabel* marker : {startPos_, endPos_}) marker->setStyleSheet(QStringLiteral("color: rgb(190, 255, 190);"));
 
+    // These never keep the keyboard focus: the playback keys of the lists must always work.
+    for (QWidget* w : std::initializer_list<QWidget*>{this, central_, volume_, pPanelBack_, pPanel_, progBackPicture_, progPicture_})
+        w->setFocusPolicy(Qt::NoFocus);
     expTree_ = new QTreeView(central_);
     expTree_->setObjectName(QStringLiteral("ExpTree"));
     expTree_->setVisible(false);
@@ -290,22 +290,9 @@ void FormMain::BuildControls() {
     for (QWidget* sep : {separator1_, separator2_}) sep->setCursor(Qt::SplitHCursor);
 
     for (int i = 0; i < 3; ++i) {
-        auto* view = new QTreeView(central_);
+        auto* view = new playlists::TrackView(tracks_, i, central_);
         view->setObjectName(QStringLiteral("ListView(%1)").arg(i));
-        view->setRootIsDecorated(false);
-        view->setUniformRowHeights(true);
-        view->setSelectionMode(QAbstractItemView::ExtendedSelection);
-        auto* model = new QStandardItemModel(0, kColumnCount, view);
-        for (int c = 0; c < kColumnCount; ++c) {
-            model->setHeaderData(c, Qt::Horizontal, QString::fromUtf8(kColumnCaptions[c]));
-            if (c == 3 || c == 4) model->setHeaderData(c, Qt::Horizontal, int(Qt::AlignRight | Qt::AlignVCenter),
-                                                      Qt::TextAlignmentRole);
-        }
-        view->setModel(model);
-        view->header()->setSectionsMovable(true);
-        view->header()->setStretchLastSection(false);
         listViews_[i] = view;
-        listModels_[i] = model;
     }
     listViews_[0]->setVisible(false);
     listViews_[2]->setVisible(false);
@@ -318,6 +305,7 @@ void FormMain::BuildControls() {
         toolBarBack_[i] = new QPushButton(central_);
         toolBarBack_[i]->setObjectName(QStringLiteral("ToolBarBack(%1)").arg(i + 1));
         toolBarBack_[i]->setVisible(false);
+        toolBarBack_[i]->setFocusPolicy(Qt::NoFocus);
     }
     prevButton_ = new QPushButton(central_);
     prevButton_->setObjectName(QStringLiteral("PrevButton"));
@@ -341,28 +329,20 @@ void FormMain::ApplyColumnSettings(const ColumnSettings& view0, const ColumnSett
     const ColumnSettings* settings[2] = {&view0, &view1};
     for (int v = 0; v < 3; ++v) {
         const ColumnSettings& s = *settings[v == 2 ? 1 : v];
-        QHeaderView* header = listViews_[v]->header();
-        for (int c = 0; c < kColumnCount; ++c) {
-            int width = TwipsToPixels(int(s.width[c]));
-            if (width == 0) header->hideSection(c);
-            else {
-                header->showSection(c);
-                header->resizeSection(c, width);
-            }
-        }
-        // Display positions are 1-based; move sections in the order of their target position.
+        playlists::TrackView* view = listViews_[v];
+        for (int c = 0; c < kColumnCount; ++c) view->SetColumnWidthTwips(c, int(s.width[c]));
+        // Positions are 1-based in the file; place columns in the order of their target.
         for (int target = 0; target < kColumnCount; ++target)
             for (int c = 0; c < kColumnCount; ++c)
-                if (s.position[c] - 1 == target) header->moveSection(header->visualIndex(c), target);
+                if (s.position[c] - 1 == target) view->SetColumnPosition(c, target);
     }
 }
 
 ColumnSettings FormMain::CollectColumnSettings(int view) const {
     ColumnSettings s;
-    QHeaderView* header = listViews_[view]->header();
     for (int c = 0; c < kColumnCount; ++c) {
-        s.position[c] = header->visualIndex(c) + 1;
-        s.width[c] = header->isSectionHidden(c) ? 0 : PixelsToTwips(header->sectionSize(c));
+        s.position[c] = listViews_[view]->ColumnPosition(c) + 1;
+        s.width[c] = listViews_[view]->ColumnWidthTwips(c);
     }
     return s;
 }

@@ -2,7 +2,10 @@
 // It owns the controls; start-up and shutdown run through InitializeMainWindow and
 // ShutdownMainWindow. Everything happens on the UI thread.
 #pragma once
+#include "playback/play_control.h"
 #include "playback/player_host.h"
+#include "playlists/track_list.h"
+#include "playlists/track_list_host.h"
 #include "shell/program_state.h"
 #include "shell/settings.h"
 
@@ -11,6 +14,7 @@
 #include <QPointer>
 #include <array>
 #include <functional>
+#include <memory>
 
 class QAction;
 class QActionGroup;
@@ -25,14 +29,24 @@ class QToolButton;
 class QTreeView;
 class QAbstractItemView;
 class QFrame;
-class QStandardItemModel;
+
+namespace kv::playback {
+struct StandardBackends;
+class CSoundPlay;
+}
+namespace kv::playlists {
+class TrackView;
+}
 
 namespace kv::shell {
 
 class PrevButtonServer;
 class TrayIcon;
 
-class FormMain : public QMainWindow, public playback::PlayerHost {
+class FormMain : public QMainWindow,
+                 public playback::PlayerHost,
+                 public playback::PlayControlHost,
+                 public playlists::TrackListHost {
     Q_OBJECT
 public:
     explicit FormMain(QWidget* parent = nullptr);
@@ -60,7 +74,11 @@ public:
     QString ToolButtonImageKey(int index) const;
     void SetToolButtonImageKey(int index, const QString& key);
     QComboBox* ListOfList() const { return listOfList_; }
-    QTreeView* ListView(int index) const { return listViews_.at(index); }
+    playlists::TrackView* ListView(int index) const { return listViews_.at(index); }
+    playlists::TrackList& Tracks() { return tracks_; }
+    playback::CSoundPlay* Device() const { return device_.get(); }
+    playback::PlayControl* Play() const { return play_.get(); }
+    int ActiveView() const { return tracks_.State().ActiveView; }
     QPushButton* ToolBarBack(int index) const { return toolBarBack_.at(index - 1); }
     QPushButton* PrevButton() const { return prevButton_; }
     QTimer* Timer1() const { return timer1_; }
@@ -80,9 +98,46 @@ public:
     void SetTimer1Enabled(bool on) override;
     void SetTimer3Enabled(bool on) override;
     void SetBusyCursor(bool busy) override;
+    void OnTrackLoaded() override;
+
+    // PlayControlHost
+    playback::PlayMode Mode() const override;
+    QString SelectedListName() const override;
+    void ShowInfoLabels(const std::array<QString, 4>& texts) override;
+    void SetCaption(const QString& caption) override;
+    void SetTimersEnabled(bool on) override;
+    void SetPositionBarMax(int seconds) override;
+    void SetPositionBarValue(int seconds) override;
+
+    // TrackListHost
+    void PlaySelected() override;
+    QString PlayingFileName() const override;
+    void DeviceOpen(const QString& path) override;
+    void SetTrackInformation(const QStringList& fourTexts) override;
+    void ShowInfoLabels(const QStringList& fourTexts) override;
+    void ResetInfoLabelTick() override;
+    void ClickToolBarBack(int button) override;
+    void ChangeVolumeBar(int delta) override;
+    void SetEncodeMenuVisible(bool visible) override;
+    void ShowPopupMenu(int view, const QPoint& globalPos) override;
+    void ShowProperties(const QString& path) override;
+    bool MayFillFolderView() const override;
+    int ListOfListCount() const override;
+    QString ListOfListText() const override;
+    void SetSaveButtonImage(const QString& key) override;
+    void MoveToRecycleBin(const QStringList& paths) override;
+
+    // Commands of the main window, by the operation they run.
+    void PlayButton();        // toolbar 1: the selected row when nothing is loaded
+    void PlayPauseCommand();  // IDMplay: pause while playing, otherwise play or resume
+    void NextCommand();       // random pick in random mode
+    void SendSelectionToRecycleBin();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
@@ -132,8 +187,11 @@ private:
     QTreeView* expTree_ = nullptr;
     QWidget* separator1_ = nullptr;
     QWidget* separator2_ = nullptr;
-    std::array<QTreeView*, 3> listViews_{};
-    std::array<QStandardItemModel*, 3> listModels_{};
+    playlists::TrackList tracks_;
+    std::array<playlists::TrackView*, 3> listViews_{};
+    std::unique_ptr<playback::StandardBackends> backends_;
+    std::unique_ptr<playback::CSoundPlay> device_;
+    std::unique_ptr<playback::PlayControl> play_;
     QPushButton* sList_ = nullptr;
     std::array<QPushButton*, 5> toolBarBack_{};
     QPushButton* prevButton_ = nullptr;
@@ -148,7 +206,6 @@ private:
     QString handOffFileName_;
     bool shutdownDone_ = false;
     bool askOnClose_ = true;
-    int activeView_ = 1;
 };
 
 } // namespace kv::shell

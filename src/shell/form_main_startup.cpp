@@ -1,6 +1,9 @@
 // Start-up and shutdown of the main window, the hand-off click and the commands of the window
 // itself.
 #include "engine/vbmp3.h"
+#include "playback/player_backends.h"
+#include "playback/sound_play.h"
+#include "playlists/track_view.h"
 #include "platform/files.h"
 #include "platform/ini.h"
 #include "platform/message_box.h"
@@ -37,8 +40,8 @@ using platform::WriteSetting;
 
 Q_LOGGING_CATEGORY(lcShell, "kavetto.shell", QtWarningMsg)
 
-namespace {
 const char kHomePage[] = "https://kavetto.invalid/";
+namespace {
 const char kMailAddress[] = "kavetto@kavetto.invalid";
 
 ScreenTwips ScreenSize() {
@@ -57,14 +60,16 @@ void FormMain::InitializeMainWindow(const QString& commandLine, std::function<vo
     const QString ini = platform::SettingsFile();
     advance(2);
     // 2: the player device and the engine
+    backends_ = std::make_unique<playback::StandardBackends>();
+    device_ = std::make_unique<playback::CSoundPlay>(*this, backends_->decoder, backends_->mediaPlayer,
+                                                     backends_->realPlayer);
+    device_->StopByHuman = true;
+    play_ = std::make_unique<playback::PlayControl>(*device_, tracks_, *this);
     vbmp3_init();
     advance(2);
-    // 3: bars and visualizer are bound when their windows exist; the output volume as found.
-    {
-        int left = 0, right = 0;
-        vbmp3_getVolume(&left, &right);
-        state_.StartVolume = (left + right) / 2;
-    }
+    // 3: the output volume as found, given back after every pause and stop and at the end.
+    state_.StartVolume = device_->GetVolume();
+    play_->StartVolume = state_.StartVolume;
     advance(2);
     // 4
     setWindowTitle(QStringLiteral("Kavetto %1.%2.%3")
@@ -145,7 +150,7 @@ void FormMain::InitializeMainWindow(const QString& commandLine, std::function<vo
     // 22
     QApplication::restoreOverrideCursor();
     setEnabled(true);
-    listViews_[activeView_]->setFocus();
+    listViews_[ActiveView()]->setFocus();
     timer1_->start();
     state_.Initializing = false;
 }
@@ -240,18 +245,22 @@ bool FormMain::ShutdownMainWindow(bool askQuestion) {
     if (isMinimized() || isMaximized()) showNormal();
     // 3
     hide();
-    // 4: stop playback
-    vbmp3_stop();
+    // 4
+    if (play_) play_->StopPlayback();
     // 5
     if (tray_) tray_->RemoveTrayIcon();
-    vbmp3_setVolume(state_.StartVolume, state_.StartVolume);
+    if (device_) device_->SetVolume(state_.StartVolume);
     // 7
     const QString folder = platform::ProgramFolder();
     kv::shell::SaveSettings(CollectSettings(), platform::SettingsFile());
     QStringList lists;
     for (int i = 0; i < listOfList_->count(); ++i) lists.append(listOfList_->itemText(i));
     playlists::DeleteWorkingCopies(folder, lists);
-    // 8
+    // 8, 9: the media back ends go before the engine they play through.
+    if (device_) device_->StopCurrentDevice();
+    play_.reset();
+    device_.reset();
+    backends_.reset();
     vbmp3_free();
     timer1_->stop();
     timer2_->stop();
@@ -298,6 +307,7 @@ void FormMain::PrevButtonClick() {
 void FormMain::OpenTrack(const QString& path) {
     qCInfo(lcShell) << "OpenTrack:" << path;
     lastOpenedTrack_ = path;
+    tracks_.OpenTrack(path);
 }
 
 void FormMain::ShowHelp() {
@@ -324,20 +334,6 @@ void FormMain::ShowAbout() {
     connect(buttons, &QDialogButtonBox::accepted, &about, &QDialog::accept);
     layout->addWidget(buttons);
     about.exec();
-}
-
-void FormMain::ConnectCommands() {
-    auto on = [this](const char* name, auto&& slot) { connect(Item(QString::fromLatin1(name)), &QAction::triggered, this, slot); };
-    on("IDMEnd", [this] { close(); });
-    on("IDMEnd2", [this] { close(); });
-    for (const char* name : {"IDMGeneralPlay", "IDMContinuePlay", "IDMRandomPlay"})
-        on(name, [this, name] { CheckPlayMode(Item(QString::fromLatin1(name))); });
-    for (int i = 0; i < 9; ++i) connect(IDMForeColor[i], &QAction::triggered, this, [this, i] { CheckForeColor(i); });
-    for (int i = 0; i < 5; ++i) connect(IDMPanelBar[i], &QAction::triggered, this, [this, i] { SetBarType(i + 1); });
-    on("IDMPlayerhelp", [this] { ShowHelp(); });
-    on("IDMversion", [this] { ShowAbout(); });
-    on("IDMGoToHomePage", [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kHomePage))); });
-    connect(prevButton_, &QPushButton::clicked, this, &FormMain::PrevButtonClick);
 }
 
 } // namespace kv::shell

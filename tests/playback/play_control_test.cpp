@@ -1,0 +1,239 @@
+// Play sequencing with the real player device on short files, in real time on SDL's dummy driver.
+#include "platform/message_box.h"
+#include "playback/play_control.h"
+#include "playback/player_host.h"
+#include "playback/player_backends.h"
+#include "playback/sound_play.h"
+#include "playlists/track_list.h"
+#include "support/audio_files.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace kv::playback;
+using kv::playlists::TrackEntry;
+using kv::playlists::TrackList;
+using kv::playlists::TrackListHost;
+
+namespace {
+
+// The main window as play control and the track list see it, with the device behind it.
+struct Window : PlayerHost, PlayControlHost, TrackListHost {
+    CSoundPlay* device = nullptr;
+    PlayControl* play = nullptr;
+    PlayMode mode = PlayMode::Continuous;
+    QString list = QStringLiteral("list");
+    std::map<QString, std::pair<QString, QString>> marks;
+
+    int loads = 0;
+    void OnTrackLoaded() override {
+        ++loads;
+        play->OnTrackLoaded();
+    }
+    PlayMode Mode() const override { return mode; }
+    QString SelectedListName() const override { return list; }
+    std::pair<QString, QString> StoredMarks(const QString& path) const override {
+        auto it = marks.find(path);
+        return it == marks.end() ? std::pair<QString, QString>{} : it->second;
+    }
+    void PlaySelected() override { play->PlaySelected(); }
+    QString PlayingFileName() const override { return device->FileName(); }
+    void DeviceOpen(const QString& path) override { device->SetFileName(path); }
+    QString ListOfListText() const override { return list; }
+    int ListOfListCount() const override { return 1; }
+};
+
+class PlayControlTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ASSERT_NE(vbmp3_init(), 0); }
+    static void TearDownTestSuite() { vbmp3_free(); }
+
+    PlayControlTest() {
+        window.device = &device;
+        window.play = &play;
+        play.PlayingListName = window.list;
+        kv::platform::SetMessageHandler([this](const kv::platform::MessageRequest& r) {
+            messages << r.text + u'|' + r.title;
+            return kv::platform::MsgAnswer::Ok;
+        });
+    }
+    ~PlayControlTest() override {
+        device.StopCurrentDevice();
+        kv::platform::SetMessageHandler({});
+    }
+
+    // Rows of the playlist view: a name with no file stands for a file that has gone.
+    void Rows(const std::vector<std::pair<std::string, double>>& files) {
+        QVector<TrackEntry> rows;
+        for (auto [name, seconds] : files) {
+            TrackEntry row;
+            std::string path = dir.file(name);
+            if (seconds > 0) kvtest::MakeWave(path, seconds, 22050, 1);
+            row[kv::playlists::ColFile] = QString::fromStdString(name);
+            row[kv::playlists::ColKind] = QStringLiteral("wav");
+            row[kv::playlists::ColPath] = QString::fromStdString(path);
+            rows.push_back(row);
+        }
+        tracks.ListView(1).AppendRows(rows);
+        tracks.State().ActiveView = 1;
+    }
+    void Start(int row) {
+        tracks.ListView(1).SelectOnly({row - 1});
+        tracks.ListView(1).SetCurrentRow(row - 1);
+        play.PlaySelected();
+    }
+    // Ticks as the main window's one-second clock does, but more often, until `done` or timeout.
+    bool TickUntil(const std::function<bool()>& done, int ms) {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < ms) {
+            play.Timer1Tick();
+            if (done()) return true;
+            QTest::qWait(100);
+        }
+        return false;
+    }
+    QString Playing() const { return QFileInfo(device.FileName()).fileName(); }
+
+    kvtest::TempDir dir;
+    Window window;
+    StandardBackends backends;
+    CSoundPlay device{window, backends.decoder, backends.mediaPlayer, backends.realPlayer};
+    TrackList tracks{window};
+    PlayControl play{device, tracks, window};
+    QStringList messages;
+};
+
+TEST_F(PlayControlTest, ContinuousPlaysTheNextRowAndWrapsToTheFirst) {
+    Rows({{"a.wav", 1.2}, {"b.wav", 1.2}, {"c.wav", 1.2}});
+    Start(3);
+    EXPECT_EQ(Playing(), "c.wav");
+    EXPECT_EQ(device.CurrentState(), "Playing");
+    EXPECT_EQ(tracks.ListView(1).Row(2).icon, "playIcon");
+    QElapsedTimer t;
+    t.start();
+    ASSERT_TRUE(TickUntil([&] { return Playing() == "a.wav"; }, 5000));
+    EXPECT_GT(t.elapsed(), 900); // not before the track has been heard
+    EXPECT_EQ(play.PlayIndex, 1);
+    EXPECT_EQ(tracks.ListView(1).Row(0).icon, "playIcon");
+    EXPECT_NE(tracks.ListView(1).Row(2).icon, "playIcon");
+    EXPECT_EQ(play.Information[0], "a.wav");
+    EXPECT_EQ(play.Information[3], "0：01"); // filled in from the duration
+}
+
+TEST_F(PlayControlTest, SingleModePlaysTheSameRowAgain) {
+    window.mode = PlayMode::Single;
+    Rows({{"a.wav", 1.2}, {"b.wav", 1.2}});
+    Start(2);
+    QElapsedTimer t;
+    t.start();
+    // Past the end of the track it is playing again, and still the same row.
+    ASSERT_TRUE(TickUntil([&] { return t.elapsed() > 2700; }, 4000));
+    EXPECT_GE(window.loads, 3); // loaded, and loaded again at each end
+    EXPECT_EQ(Playing(), "b.wav");
+    EXPECT_EQ(play.PlayIndex, 2);
+    EXPECT_EQ(device.CurrentState(), "Playing");
+}
+
+TEST_F(PlayControlTest, RandomPicksStayInRange) {
+    Rows({{"a.wav", 2}, {"b.wav", 2}, {"c.wav", 2}});
+    Start(1);
+    for (double r : {0.0, 0.2, 0.5, 0.84, 0.99}) {
+        play.SetRandomSource([r] { return r; });
+        play.PlayRandom();
+        EXPECT_GE(play.PlayIndex, 1);
+        EXPECT_LE(play.PlayIndex, 3);
+        EXPECT_EQ(Playing(), QString(QChar(u'a' + play.PlayIndex - 1)) + ".wav");
+    }
+    EXPECT_EQ(RandomRow(0.99, 3), 4); // brought back to the last row by PlayListItem
+    EXPECT_EQ(RandomRow(0.5, 3), 3);  // 1.5 rounds to 2, the even one
+    EXPECT_EQ(RandomRow(0.166, 3), 1);
+}
+
+TEST_F(PlayControlTest, PreviousOnTheFirstRowReplaysIt) {
+    Rows({{"a.wav", 2}, {"b.wav", 2}});
+    Start(1);
+    play.PlayPrevious();
+    EXPECT_EQ(play.PlayIndex, 1);
+    EXPECT_EQ(Playing(), "a.wav");
+    EXPECT_EQ(device.CurrentState(), "Playing");
+}
+
+TEST_F(PlayControlTest, ARunOfMissingFilesIsReportedRowByRowAndSkipped) {
+    Rows({{"gone1.wav", 0}, {"gone2.wav", 0}, {"gone3.wav", 0}, {"here.wav", 2}});
+    Start(1);
+    EXPECT_EQ(messages.size(), 3);
+    EXPECT_EQ(messages.value(0), "ファイルが存在しません。|再生の失敗");
+    EXPECT_EQ(play.PlayIndex, 4);
+    EXPECT_EQ(Playing(), "here.wav");
+    for (int row = 0; row < 3; ++row) {
+        EXPECT_EQ(tracks.ListView(1).Row(row).Kind(), "nothing");
+        EXPECT_EQ(tracks.ListView(1).Row(row).icon, "nothing");
+    }
+}
+
+TEST_F(PlayControlTest, AMissingLastRowStopsPlayback) {
+    Rows({{"a.wav", 1.2}, {"gone.wav", 0}});
+    Start(1);
+    ASSERT_TRUE(TickUntil([&] { return !messages.isEmpty(); }, 4000));
+    EXPECT_EQ(device.CurrentState(), "Stopped");
+    EXPECT_TRUE(device.StopByHuman);
+    // Stopped by the program: later ticks do not advance.
+    play.Timer1Tick();
+    EXPECT_EQ(messages.size(), 1);
+}
+
+TEST_F(PlayControlTest, AnEndMarkEndsTheTrackWithinTwoSeconds) {
+    Rows({{"long.wav", 6}, {"next.wav", 2}});
+    window.marks[QString::fromStdString(dir.file("long.wav"))] = {QString(), QStringLiteral("1")};
+    Start(1);
+    EXPECT_EQ(device.SelectionEnd(), 1);
+    QElapsedTimer t;
+    t.start();
+    ASSERT_TRUE(TickUntil([&] { return Playing() == "next.wav"; }, 5000));
+    EXPECT_LT(t.elapsed(), 3500);
+}
+
+TEST_F(PlayControlTest, PauseThenPlayResumesAndStopThenPlayStartsAtTheStartMark) {
+    Rows({{"a.wav", 6}});
+    window.marks[QString::fromStdString(dir.file("a.wav"))] = {QStringLiteral("3"), QString()};
+    Start(1);
+    EXPECT_EQ(device.SelectionStart(), 3); // a start mark seeks at once
+    QTest::qWait(300);
+    play.PausePlayback();
+    EXPECT_EQ(device.CurrentState(), "Paused");
+    play.Timer1Tick(); // a paused track has not ended
+    EXPECT_EQ(device.CurrentState(), "Paused");
+    play.PlayOrResume();
+    EXPECT_EQ(device.CurrentState(), "Playing");
+    EXPECT_GE(device.CurrentPosition(), 3);
+    play.StopPlayback();
+    EXPECT_EQ(device.CurrentState(), "Stopped");
+    play.PlayOrResume();
+    EXPECT_EQ(device.CurrentState(), "Playing");
+    EXPECT_GE(device.CurrentPosition(), 3);
+}
+
+TEST_F(PlayControlTest, NothingPlaysFromAnEmptyViewOrAFolderRow) {
+    Start(1);
+    EXPECT_TRUE(device.FileName().isEmpty());
+    EXPECT_TRUE(messages.isEmpty());
+    TrackEntry folder;
+    folder[kv::playlists::ColKind] = QStringLiteral("Directory");
+    folder[kv::playlists::ColPath] = QString::fromStdString(dir.path());
+    tracks.ListView(1).AppendRows({folder});
+    Start(1);
+    EXPECT_TRUE(device.FileName().isEmpty());
+}
+
+TEST_F(PlayControlTest, SwitchingListsStartsAtTheFirstRow) {
+    Rows({{"a.wav", 2}, {"b.wav", 2}, {"c.wav", 2}});
+    Start(2);
+    window.list = QStringLiteral("other");
+    play.PlayNext();
+    EXPECT_EQ(play.PlayIndex, 1);
+    EXPECT_EQ(Playing(), "a.wav");
+}
+
+} // namespace
