@@ -29,13 +29,16 @@ public:
 
 private:
     struct Coeffs { double b0 = 1, b1 = 0, b2 = 0, a1 = 0, a2 = 0; };
+    // Left and right side by side: one SSE2 operation filters both channels.
+    using Pair = double __attribute__((vector_size(16)));
     static Coeffs Peaking(double rate, double freq, double gainDb);
     void Retarget();
+    void Filter(float* stereo, int frames);
 
     int rate_;
     std::array<int16_t, kBands> gains_{};
     std::array<Coeffs, kBands> current_{}, target_{};
-    double state_[kBands][2][2] = {};
+    Pair z1_[kBands] = {}, z2_[kBands] = {};
     bool gliding_ = false;
     bool bypass_ = true;
 };

@@ -32,9 +32,8 @@ void Equalizer::SetGains(const std::array<int16_t, kBands>& tenthsDb)
 
 void Equalizer::Reset()
 {
-    for (auto& band : state_)
-        for (auto& ch : band)
-            ch[0] = ch[1] = 0;
+    for (int b = 0; b < kBands; ++b)
+        z1_[b] = z2_[b] = Pair{0, 0};
 }
 
 // Robert Bristow-Johnson's peaking filter, one octave wide (Q = sqrt(2)).
@@ -77,6 +76,11 @@ void Equalizer::Process(float* stereo, int frames)
 {
     if (bypass_)
         return;
+    if (!gliding_) {
+        Filter(stereo, frames);
+        return;
+    }
+    // While gliding, the coefficients move a step every 32 frames.
     constexpr int kBlock = 32;
     for (int start = 0; start < frames; start += kBlock) {
         const int n = std::min(kBlock, frames - start);
@@ -105,31 +109,132 @@ void Equalizer::Process(float* stereo, int frames)
                 }
             }
         }
-        float* p = stereo + start * 2;
-        for (int b = 0; b < kBands; ++b) {
-            const Coeffs c = current_[b];
-            if (c.b1 == 0 && c.a1 == 0 && c.b0 == 1)
-                continue;
-            for (int ch = 0; ch < 2; ++ch) {
-                double z1 = state_[b][ch][0], z2 = state_[b][ch][1];
-                for (int i = 0; i < n; ++i) {
-                    const double x = p[i * 2 + ch];
-                    const double y = c.b0 * x + z1;
-                    z1 = c.b1 * x - c.a1 * y + z2;
-                    z2 = c.b2 * x - c.a2 * y;
-                    p[i * 2 + ch] = static_cast<float>(y);
-                }
-                // Flush denormals that a decaying filter would otherwise crawl through.
-                state_[b][ch][0] = std::abs(z1) < 1e-20 ? 0 : z1;
-                state_[b][ch][1] = std::abs(z2) < 1e-20 ? 0 : z2;
-            }
-        }
-        SoftLimit(p, n * 2);
+        Filter(stereo + start * 2, n);
     }
+}
+
+namespace {
+
+using Pair = double __attribute__((vector_size(16)));
+
+struct Chain {
+    Pair b0[Equalizer::kBands], b1[Equalizer::kBands], b2[Equalizer::kBands];
+    Pair a1[Equalizer::kBands], a2[Equalizer::kBands];
+    Pair z1[Equalizer::kBands], z2[Equalizer::kBands];
+    Pair pipe[Equalizer::kBands + 1]; // pipe[k]: the frame band k takes next
+};
+
+// One step of the chain for bands hi down to lo (downwards: band k reads pipe[k] before
+// band k-1 overwrites it).
+template <typename Z, typename P>
+inline void Step(const Chain& c, Z& z1, Z& z2, P& pipe, int k)
+{
+    const Pair x = pipe[k];
+    const Pair y = c.b0[k] * x + z1[k];
+    z1[k] = c.b1[k] * x - c.a1[k] * y + z2[k];
+    z2[k] = c.b2[k] * x - c.a2[k] * y;
+    pipe[k + 1] = y;
+}
+
+// The steps where every band has a frame, with the band count fixed so the loop unrolls and
+// the state stays in registers.
+template <int N>
+void Steady(Chain& c, float* p, int t0, int t1)
+{
+    Pair z1[N], z2[N], pipe[N + 1];
+    for (int k = 0; k < N; ++k) {
+        z1[k] = c.z1[k];
+        z2[k] = c.z2[k];
+        pipe[k] = c.pipe[k];
+    }
+    for (int t = t0; t < t1; ++t) {
+        pipe[0] = Pair{p[t * 2], p[t * 2 + 1]};
+#pragma GCC unroll 10
+        for (int k = N - 1; k >= 0; --k)
+            Step(c, z1, z2, pipe, k);
+        p[(t - N + 1) * 2] = static_cast<float>(pipe[N][0]);
+        p[(t - N + 1) * 2 + 1] = static_cast<float>(pipe[N][1]);
+    }
+    for (int k = 0; k < N; ++k) {
+        c.z1[k] = z1[k];
+        c.z2[k] = z2[k];
+        c.pipe[k] = pipe[k];
+    }
+}
+
+using SteadyFn = void (*)(Chain&, float*, int, int);
+constexpr SteadyFn kSteady[Equalizer::kBands + 1] = {nullptr, Steady<1>, Steady<2>, Steady<3>, Steady<4>, Steady<5>,
+                                                     Steady<6>, Steady<7>, Steady<8>, Steady<9>, Steady<10>};
+
+} // namespace
+
+void Equalizer::Filter(float* p, int frames)
+{
+    // Only bands away from flat cost anything. Doubles keep the 31 Hz band's poles (about
+    // 0.002 inside the unit circle) and its feedback noise where they belong.
+    int active[kBands];
+    int count = 0;
+    for (int b = 0; b < kBands; ++b) {
+        const Coeffs& c = current_[b];
+        if (!(c.b1 == 0 && c.a1 == 0 && c.b0 == 1))
+            active[count++] = b;
+    }
+    if (count > 0 && frames > 0) {
+        Chain ch;
+        for (int k = 0; k < count; ++k) {
+            const Coeffs& c = current_[active[k]];
+            ch.b0[k] = Pair{c.b0, c.b0};
+            ch.b1[k] = Pair{c.b1, c.b1};
+            ch.b2[k] = Pair{c.b2, c.b2};
+            ch.a1[k] = Pair{c.a1, c.a1};
+            ch.a2[k] = Pair{c.a2, c.a2};
+            ch.z1[k] = z1_[active[k]];
+            ch.z2[k] = z2_[active[k]];
+        }
+        // The bands form a chain, and each band also waits on its own previous output, so
+        // taking one frame through every band before the next leaves the processor waiting
+        // most of the time. Instead band k works on frame t - k at step t: within a step no
+        // band needs another's result. The first and last count-1 steps fill and drain the
+        // chain. The arithmetic per band and frame is unchanged, and so is the output.
+        const int last = count - 1;
+        auto partial = [&](int t) {
+            if (t < frames)
+                ch.pipe[0] = Pair{p[t * 2], p[t * 2 + 1]};
+            for (int k = std::min(last, t); k >= std::max(0, t - frames + 1); --k)
+                Step(ch, ch.z1, ch.z2, ch.pipe, k);
+            if (t >= last) {
+                p[(t - last) * 2] = static_cast<float>(ch.pipe[count][0]);
+                p[(t - last) * 2 + 1] = static_cast<float>(ch.pipe[count][1]);
+            }
+        };
+        const int fillEnd = std::min(last, frames);
+        for (int t = 0; t < fillEnd; ++t)
+            partial(t);
+        if (frames > last)
+            kSteady[count](ch, p, last, frames);
+        for (int t = std::max(fillEnd, frames); t < frames + last; ++t)
+            partial(t);
+        // Flush denormals that a decaying filter would otherwise crawl through.
+        auto flush = [](Pair v) {
+            return Pair{std::abs(v[0]) < 1e-20 ? 0 : v[0], std::abs(v[1]) < 1e-20 ? 0 : v[1]};
+        };
+        for (int k = 0; k < count; ++k) {
+            z1_[active[k]] = flush(ch.z1[k]);
+            z2_[active[k]] = flush(ch.z2[k]);
+        }
+    }
+    SoftLimit(p, frames * 2);
 }
 
 void SoftLimit(float* samples, int count)
 {
+    // Nearly every buffer stays below the knee: find that out with a loop the compiler
+    // vectorises, and pay for tanh only on the samples above it.
+    float peak = 0;
+    for (int i = 0; i < count; ++i)
+        peak = std::max(peak, std::fabs(samples[i]));
+    if (peak <= 0.9f)
+        return;
     for (int i = 0; i < count; ++i) {
         const float x = samples[i];
         const float ax = std::fabs(x);

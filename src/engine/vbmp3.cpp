@@ -1,6 +1,8 @@
 // The C entry points. Threads: any API thread (normally the UI thread) calls these; `g_api`
 // serialises them. Playback state shared with the SDL callback lives in output.cpp under
 // the device lock, conversions in convert.cpp; this file owns only the open-track record.
+// A TrackSource, once handed to the output, is read and sought only under the device lock
+// (on the audio thread, or on an API thread inside the output's Start/Seek).
 #include "engine/vbmp3.h"
 
 #include "engine/convert.h"
@@ -16,20 +18,52 @@
 #include <cmath>
 #include <cstring>
 #include <mutex>
+#include <vector>
 
 namespace kv::engine {
 namespace {
 
+// Decodes in blocks of about three quarters of a second and hands them out a device buffer
+// at a time. Each audio callback follows a sleep that leaves the decoder's tables and code
+// cold, and refilling the caches cost more than the decoding itself did when every
+// callback decoded its own few frames. Used only under the output's device lock.
 class TrackSource : public Source {
 public:
-    explicit TrackSource(std::unique_ptr<Decoder> d) : dec_(std::move(d)) {}
+    explicit TrackSource(std::unique_ptr<Decoder> d)
+        : dec_(std::move(d)), block_(size_t(std::max(1L, kBlockSamples / dec_->Channels())) * size_t(dec_->Channels()))
+    {
+    }
     int Rate() const override { return dec_->Rate(); }
     int Channels() const override { return dec_->Channels(); }
-    long Read(float* out, long frames) override { return dec_->ReadFloat(out, frames); }
-    bool Seek(double seconds) override { return dec_->Seek(int64_t(std::llround(seconds * dec_->Rate()))); }
+    long Read(float* out, long frames) override
+    {
+        const int ch = dec_->Channels();
+        long done = 0;
+        while (done < frames) {
+            if (next_ == have_) {
+                next_ = 0;
+                have_ = std::max(0L, dec_->ReadFloat(block_.data(), long(block_.size()) / ch));
+                if (have_ == 0)
+                    break;
+            }
+            const long n = std::min(frames - done, have_ - next_);
+            std::memcpy(out + done * ch, block_.data() + next_ * ch, size_t(n) * ch * sizeof(float));
+            next_ += n;
+            done += n;
+        }
+        return done;
+    }
+    bool Seek(double seconds) override
+    {
+        next_ = have_ = 0;
+        return dec_->Seek(int64_t(std::llround(seconds * dec_->Rate())));
+    }
 
 private:
+    static constexpr long kBlockSamples = 65536; // 0.74 s of 44.1 kHz stereo
     std::unique_ptr<Decoder> dec_;
+    std::vector<float> block_;
+    long have_ = 0, next_ = 0; // frames in block_, frames already handed out
 };
 
 class ExternalSource : public Source {

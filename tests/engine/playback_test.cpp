@@ -173,3 +173,37 @@ TEST_F(PlaybackTest, ExternalSourceTakesOverTheOutput)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(PlaybackTest, PositionMovesSmoothlyAndNeverBackwardsAcrossPause)
+{
+    namespace e = kv::engine;
+    ASSERT_TRUE(e::ExternalPlay(std::make_shared<Tone>(5.0)));
+    ASSERT_TRUE(WaitFor([] { return e::ExternalPosition() > 0.2; }, 2.0));
+    // A device buffer lasts about 93 ms; the position still advances between callbacks.
+    std::vector<double> seen;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(600);
+    while (std::chrono::steady_clock::now() < end) {
+        seen.push_back(e::ExternalPosition());
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    int changes = 0;
+    for (size_t i = 1; i < seen.size(); ++i) {
+        EXPECT_GE(seen[i], seen[i - 1]);
+        changes += seen[i] != seen[i - 1];
+    }
+    EXPECT_GE(changes, 20);
+    const double before = e::ExternalPosition();
+    e::ExternalPause();
+    const double paused = e::ExternalPosition();
+    EXPECT_GE(paused, before);
+    std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    EXPECT_EQ(e::ExternalPosition(), paused);
+    e::ExternalResume();
+    EXPECT_GE(e::ExternalPosition(), paused);
+    ASSERT_TRUE(WaitFor([&] { return e::ExternalPosition() > paused + 0.3; }, 2.0));
+    e::ExternalStop();
+}
+
+} // namespace
