@@ -1,5 +1,7 @@
 #include "playback/play_control.h"
 
+#include "playback/positions.h"
+
 #include "platform/files.h"
 #include "platform/ini.h"
 #include "platform/message_box.h"
@@ -167,13 +169,8 @@ void PlayControl::CheckTrackEnd(int p) {
 
 void PlayControl::ApplyPositions() {
     const double duration = device_.Duration();
-    device_.SetSelectionStart(0);
-    device_.SetSelectionEnd(duration);
-    if (!device_.FileName().isEmpty()) {
-        auto [start, end] = host_.StoredMarks(device_.FileName());
-        if (auto v = platform::SettingToReal(start); !start.isEmpty() && v) device_.SetSelectionStart(*v);
-        if (auto v = platform::SettingToReal(end); !end.isEmpty() && v) device_.SetSelectionEnd(*v);
-    }
+    ApplyStoredMarks(device_, device_.FileName().isEmpty() ? std::pair<QString, QString>()
+                                                           : host_.StoredMarks(device_.FileName()));
     host_.PlaceMarkers(device_.SelectionStart(), device_.SelectionEnd(), duration);
 }
 

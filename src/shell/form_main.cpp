@@ -287,7 +287,10 @@ void FormMain::BuildControls() {
     expTree_->setVisible(false);
     separator1_ = MakePicture(central_, "Separator1", palette().color(QPalette::Mid));
     separator2_ = MakePicture(central_, "Separator2", palette().color(QPalette::Mid));
-    for (QWidget* sep : {separator1_, separator2_}) sep->setCursor(Qt::SplitHCursor);
+    for (QWidget* sep : {separator1_, separator2_}) {
+        sep->setCursor(Qt::SplitHCursor);
+        sep->installEventFilter(this);
+    }
 
     for (int i = 0; i < 3; ++i) {
         auto* view = new playlists::TrackView(tracks_, i, central_);
@@ -349,62 +352,6 @@ ColumnSettings FormMain::CollectColumnSettings(int view) const {
 
 int FormMain::ScaleWidth() const { return PixelsToTwips(central_->width()); }
 int FormMain::ScaleHeight() const { return PixelsToTwips(central_->height()); }
-
-void FormMain::LayoutControls() {
-    MainLayout l;
-    l.scaleWidth = ScaleWidth();
-    l.scaleHeight = ScaleHeight();
-    const QSize toolSize = toolBar_->sizeHint();
-    l.toolBar = {0, 0, PixelsToTwips(toolSize.width()), PixelsToTwips(toolSize.height())};
-    if (QWidget* last = toolBar_->widgetForAction(toolActions_[12])) l.lastButtonLeft = PixelsToTwips(last->x());
-    else l.lastButtonLeft = l.toolBar.width;
-    l.listOfList.top = std::max(0, (l.toolBar.height - l.listOfList.height) / 2);
-    l.volume.width = 360;
-    l.progBackPicture = {0, l.toolBar.Bottom() + 30 + 1200, 0, 330};
-    l.labelCurTime = {60, 30, 1500, 270};
-    l.progPicture = {0, 30, 0, 270};
-    l.startPos = {0, 0, 900, 240};
-    l.endPos = {0, 0, 600, 240};
-    InitialArrangement(l);
-    l.tree.left = 0;
-    const bool explorer = state_.ExplorerShown;
-    double s1 = state_.SeparatorPositions.sep1, s2 = state_.SeparatorPositions.sep2;
-    if (explorer) {
-        SeparatorPositionsValues stored = state_.SeparatorPositions;
-        ArrangePanes(l, s1, s2, stored);
-        state_.SeparatorPositions = stored;
-        s1 = l.separator1.left;
-        s2 = l.separator2.left;
-    } else {
-        l.view1.left = 0;
-    }
-    LayoutMainWindow(l, s1, s2, MarkerPositions{});
-    if (!explorer) l.view1 = {0, l.view1.top, l.scaleWidth, l.view1.height};
-
-    Place(toolBar_, l.toolBar);
-    toolBar_->setFixedWidth(std::max(toolBar_->sizeHint().width(), TwipsToPixels(l.toolBar.width)));
-    Place(listOfList_, l.listOfList);
-    Place(volume_, l.volume);
-    Place(pPanelBack_, l.pPanelBack);
-    Place(pPanel_, {0, 0, l.pPanelBack.width, l.pPanelBack.height});
-    Place(progBackPicture_, l.progBackPicture);
-    Place(labelCurTime_, l.labelCurTime);
-    Place(progPicture_, l.progPicture);
-    Place(startPos_, l.startPos);
-    Place(endPos_, l.endPos);
-    startPos_->setText(l.startPosCaption);
-    Place(expTree_, l.tree);
-    Place(separator1_, l.separator1);
-    Place(separator2_, l.separator2);
-    Place(listViews_[0], l.view0);
-    Place(listViews_[1], l.view1);
-    for (QWidget* w : std::initializer_list<QWidget*>{expTree_, listViews_[0], separator1_, separator2_}) w->setVisible(explorer);
-}
-
-void FormMain::resizeEvent(QResizeEvent* event) {
-    QMainWindow::resizeEvent(event);
-    LayoutControls();
-}
 
 void FormMain::CheckPlayMode(QAction* chosen) {
     for (const char* name : {"IDMGeneralPlay", "IDMContinuePlay", "IDMRandomPlay"})

@@ -6,6 +6,7 @@
 #include "playback/player_host.h"
 #include "playlists/track_list.h"
 #include "playlists/track_list_host.h"
+#include "shell/layout.h"
 #include "shell/program_state.h"
 #include "shell/settings.h"
 
@@ -39,6 +40,10 @@ class TrackView;
 }
 
 namespace kv::shell {
+
+// The maker's home page and mail address, shown in the about window.
+inline constexpr char kHomePage[] = "https://kavetto.invalid/";
+inline constexpr char kMailAddress[] = "kavetto@kavetto.invalid";
 
 class PrevButtonServer;
 class TrayIcon;
@@ -87,6 +92,11 @@ public:
     ProgramState& State() { return state_; }
     const QString& LastOpenedTrack() const { return lastOpenedTrack_; }
     QString HandOffName() const;
+
+    void ToggleExplorerPane();
+    const MainLayout& Layout() const { return layout_; }
+    // A separator dragged and let go at a point of the screen.
+    void DragSeparator(int which, const QPoint& globalDropPos);
 
     // Twips of the client area (ScaleWidth, ScaleHeight).
     int ScaleWidth() const;
@@ -150,7 +160,13 @@ private:
     ColumnSettings CollectColumnSettings(int view) const;
     void LoadSettings(const std::function<void(int)>& advance);
     SettingsSnapshot CollectSettings() const;
-    void LayoutControls();
+    // Layout of the controls, kept in twips in layout_ and applied to the widgets.
+    void InitialArrangement();
+    void LayoutMainWindow();
+    void ArrangePanes(double s1, double s2);
+    void ApplyLayout();
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void DropSeparator(QWidget* separator, const QPoint& globalPos);
     void CheckPlayMode(QAction* chosen);
     void CheckForeColor(int index);
     void SetBarType(int type);
@@ -200,6 +216,8 @@ private:
     QTimer* timer2_ = nullptr;
     QTimer* timer3_ = nullptr;
 
+    MainLayout layout_;
+    double separatorDragStart_ = 0;
     PrevButtonServer* handOff_ = nullptr;
     TrayIcon* tray_ = nullptr;
     QString lastOpenedTrack_;

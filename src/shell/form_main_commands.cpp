@@ -19,7 +19,6 @@
 
 namespace kv::shell {
 
-extern const char kHomePage[];
 
 // PlayerHost
 void FormMain::OnTrackLoaded() {
@@ -215,6 +214,12 @@ void FormMain::ConnectCommands() {
     for (int i = 0; i < 9; ++i) connect(IDMForeColor[i], &QAction::triggered, this, [this, i] { CheckForeColor(i); });
     for (int i = 0; i < 5; ++i) connect(IDMPanelBar[i], &QAction::triggered, this, [this, i] { SetBarType(i + 1); });
 
+    on("IDMShowExplorTree", [this] {
+        // Checkable for its mark only; the toggle keeps the mark in step with the pane.
+        Item("IDMShowExplorTree")->setChecked(state_.ExplorerShown);
+        ToggleExplorerPane();
+    });
+    tool(8, [this] { ToggleExplorerPane(); });
     on("IDMrefresh", [this] { tracks_.RefreshLists(); });
     on("IDMrefresh2", [this] { tracks_.RefreshLists(); });
     on("IDMshufle", [this] { tracks_.ShuffleRows(ActiveView()); });

@@ -40,9 +40,7 @@ using platform::WriteSetting;
 
 Q_LOGGING_CATEGORY(lcShell, "kavetto.shell", QtWarningMsg)
 
-const char kHomePage[] = "https://kavetto.invalid/";
 namespace {
-const char kMailAddress[] = "kavetto@kavetto.invalid";
 
 ScreenTwips ScreenSize() {
     QScreen* screen = QGuiApplication::primaryScreen();
@@ -86,6 +84,7 @@ void FormMain::InitializeMainWindow(const QString& commandLine, std::function<vo
     CheckForeColor(ReadForeColor(ini));
     advance(1);
     // 8
+    InitialArrangement();
     for (int i = 1; i <= 13; ++i) SetToolButtonImageKey(i, ToolButtonImageKey(i));
     SetToolButtonImageKey(12, QStringLiteral("notsave"));
     EnableToolbarButton(2, false);
@@ -108,7 +107,9 @@ void FormMain::InitializeMainWindow(const QString& commandLine, std::function<vo
     advance(2);
     // 12
     state_.SeparatorPositions = ReadSeparators(ini);
-    LayoutControls();
+    layout_.separator1.left = int(state_.SeparatorPositions.sep1);
+    layout_.separator2.left = int(state_.SeparatorPositions.sep2);
+    LayoutMainWindow();
     advance(2);
     // 13
     for (auto& text : state_.TrackInfoStrings) text = QStringLiteral("-----");
@@ -141,10 +142,8 @@ void FormMain::InitializeMainWindow(const QString& commandLine, std::function<vo
     advance(2);
     // 21
     if (ReadExplorerShown(ini)) {
-        state_.ExplorerShown = true;
-        toolActions_[7]->setChecked(true);
-        Item(QStringLiteral("IDMShowExplorTree"))->setChecked(true);
-        LayoutControls();
+        state_.ExplorerShown = false;
+        ToggleExplorerPane();
     }
     advance(100);
     // 22

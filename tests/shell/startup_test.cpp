@@ -1,5 +1,6 @@
 #include "platform/ini.h"
 #include "platform/program_folder.h"
+#include "playlists/track_view.h"
 #include "shell/form_main.h"
 #include "shell/single_instance.h"
 #include "shell/startup.h"

@@ -1,0 +1,111 @@
+// Load and save of long lists, each against plain I/O of the same bytes: a buffered write of the
+// file's bytes for saving, a stat of every row's path for loading. Also start-up working copies
+// for 200 lists and the switch to a 400,000-row list.
+#include "playlists/list_files.h"
+#include "playlists/list_of_lists.h"
+#include "support/audio_files.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <cstdio>
+#include <sys/stat.h>
+
+using namespace kv::playlists;
+
+namespace {
+QVector<TrackEntry> MakeRows(const QString& folder, int count, int folders) {
+    QVector<TrackEntry> rows;
+    rows.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        TrackEntry r;
+        const QString dir = QStringLiteral("%1/f%2").arg(folder).arg(i % folders);
+        r[ColFile] = QStringLiteral("曲 %1.mp3").arg(i);
+        r[ColArtist] = QStringLiteral("アーティスト %1").arg(i % 97);
+        r[ColTitle] = QStringLiteral("Title number %1").arg(i);
+        r[ColSize] = QStringLiteral("4.12MB");
+        r[ColKind] = QStringLiteral("mp3");
+        r[ColTime] = QStringLiteral("3：59");
+        r[ColPath] = dir + QStringLiteral("/曲 %1.mp3").arg(i);
+        r[ColDefaultSize] = QStringLiteral("0004123456");
+        rows.append(r);
+    }
+    return rows;
+}
+
+template <class F> double Best(int runs, F f) {
+    double best = 1e9;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer t;
+        t.start();
+        f();
+        best = std::min(best, t.nsecsElapsed() / 1e9);
+    }
+    return best;
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    kvtest::TempDir dir;
+    const QString folder = QString::fromStdString(dir.path());
+    // Half the rows name files that exist (in 100 folders), so the existence checks do real work.
+    const QVector<TrackEntry> rows = MakeRows(folder + "/music", 100000, 100);
+    for (int f = 0; f < 100; ++f)
+        QDir().mkpath(QStringLiteral("%1/music/f%2").arg(folder).arg(f));
+    for (int i = 0; i < rows.size(); i += 2)
+        fclose(fopen(rows[i].Path().toUtf8().constData(), "w"));
+
+    const QString list = folder + "/big.kvt";
+    std::string bytes;
+    EncodeListRecords(rows, bytes);
+    const double save = Best(5, [&] { WriteListFile(list, rows, false); });
+    const double plainWrite = Best(5, [&] {
+        FILE* f = fopen((folder + "/plain.bin").toUtf8().constData(), "wb");
+        fwrite(bytes.data(), 1, bytes.size(), f);
+        fclose(f);
+    });
+    std::vector<QByteArray> paths;
+    for (const TrackEntry& r : rows)
+        paths.push_back(r.Path().toUtf8());
+    const double load = Best(5, [&] { ReadListFile(list); });
+    const double stats = Best(5, [&] {
+        struct stat st;
+        for (const QByteArray& p : paths)
+            stat(p.constData(), &st);
+    });
+    std::printf("100,000 rows, %.1f MB\n", bytes.size() / 1e6);
+    std::printf("save %.3f s, plain buffered write %.3f s, ratio %.2f (limit 3)\n", save, plainWrite, save / plainWrite);
+    std::printf("load %.3f s, stat of every path %.3f s, ratio %.2f (limit 2)\n", load, stats, load / stats);
+
+    // Start-up: 200 lists of 1,000 rows against none.
+    const QString many = folder + "/many";
+    QDir().mkpath(many);
+    const QVector<TrackEntry> small = MakeRows(folder + "/music", 1000, 100);
+    for (int i = 0; i < 200; ++i)
+        WriteListFile(CommittedPath(many, QStringLiteral("list %1").arg(i)), small, false);
+    const QString none = folder + "/none";
+    QDir().mkpath(none);
+    auto startUp = [](const QString& f) {
+        MakeWorkingCopies(f, EnumerateLists(f));
+        DeleteWorkingCopies(f);
+    };
+    const double startMany = Best(5, [&] { startUp(many); });
+    const double startNone = Best(5, [&] { startUp(none); });
+    std::printf("working copies of 200 lists %.4f s (none: %.4f s)\n", startMany, startNone);
+
+    // Switching to a 400,000-row list: read, check, fill the model.
+    const QVector<TrackEntry> huge = MakeRows(folder + "/music", 400000, 100);
+    WriteListFile(CommittedPath(folder, "huge"), huge, false);
+    MakeWorkingCopies(folder, {"huge"});
+    struct Host : TrackListHost {} trackHost;
+    TrackList tracks(trackHost);
+    QComboBox box;
+    ListOfListHost host;
+    ListOfLists lists(box, tracks, host, folder);
+    box.addItem("huge");
+    const double sw = Best(3, [&] { lists.SelectList("huge"); });
+    std::printf("switch to a 400,000-row list %.3f s (limit 3)\n", sw);
+    return 0;
+}

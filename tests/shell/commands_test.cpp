@@ -1,0 +1,180 @@
+// The main window's entry points, triggered on the real window offscreen with the real player.
+#include "platform/message_box.h"
+#include "platform/program_folder.h"
+#include "playback/sound_play.h"
+#include "playlists/track_list.h"
+#include "playlists/track_view.h"
+#include "shell/form_main.h"
+#include "support/audio_files.h"
+
+#include <QAction>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace kv::shell;
+using kv::playlists::TrackEntry;
+
+namespace {
+
+class Commands : public ::testing::Test {
+protected:
+    void SetUp() override {
+        kv::platform::SetProgramFolder(QString::fromStdString(folder.path()));
+        kv::platform::SetMessageHandler([this](const kv::platform::MessageRequest& r) {
+            messages << r.text;
+            return kv::platform::MsgAnswer::Ok;
+        });
+        window = std::make_unique<FormMain>();
+        window->InitializeMainWindow(QString(), {});
+        QVector<TrackEntry> rows;
+        for (const char* name : {"a.wav", "b.wav", "c.wav"}) {
+            TrackEntry row;
+            row[kv::playlists::ColFile] = name;
+            row[kv::playlists::ColKind] = "wav";
+            row[kv::playlists::ColPath] = QString::fromStdString(kvtest::MakeWave(media.file(name), 3, 22050, 1));
+            rows.push_back(row);
+        }
+        window->Tracks().ListView(1).AppendRows(rows);
+        window->Tracks().State().ActiveView = 1;
+        Select(1);
+    }
+    void TearDown() override {
+        window->close();
+        window.reset();
+        kv::platform::SetMessageHandler({});
+        kv::platform::SetProgramFolder(QString());
+    }
+    void Select(int row) {
+        window->Tracks().ListView(1).SelectOnly({row - 1});
+        window->Tracks().ListView(1).SetCurrentRow(row - 1);
+    }
+    QString State() const { return window->Device()->CurrentState(); }
+    QString Playing() const { return QFileInfo(window->Device()->FileName()).fileName(); }
+    void Trigger(const QString& entry) {
+        if (entry.startsWith("toolbar ")) window->ToolButton(entry.mid(8).toInt())->trigger();
+        else if (entry.startsWith("ToolBarBack ")) window->ToolBarBack(entry.mid(12).toInt())->click();
+        else window->Item(entry)->trigger();
+    }
+
+    kvtest::TempDir folder;
+    kvtest::TempDir media;
+    std::unique_ptr<FormMain> window;
+    QStringList messages;
+};
+
+TEST_F(Commands, FirstPlayButtonPlaysTheSelectedRowWhilePlayMenuResumes) {
+    Trigger("IDMplay"); // nothing loaded: play or resume has nothing to play
+    EXPECT_EQ(State(), "NotLoaded");
+    Select(2);
+    Trigger("toolbar 1");
+    EXPECT_EQ(Playing(), "b.wav");
+    EXPECT_EQ(State(), "Playing");
+    EXPECT_TRUE(window->ToolButton(2)->isEnabled());
+    EXPECT_TRUE(window->ToolButton(3)->isEnabled());
+}
+
+TEST_F(Commands, PauseEntryPoints) {
+    Trigger("toolbar 1");
+    for (const char* entry : {"IDMplay", "IDMPlay2", "IDMPlay3", "toolbar 2"}) {
+        Trigger(entry);
+        EXPECT_EQ(State(), "Paused") << entry;
+        Trigger(entry);
+        EXPECT_EQ(State(), "Playing") << entry;
+    }
+    Trigger("ToolBarBack 2");
+    EXPECT_EQ(State(), "Paused");
+    Trigger("ToolBarBack 2"); // always pauses
+    EXPECT_EQ(State(), "Paused");
+    Trigger("ToolBarBack 1");
+    EXPECT_EQ(State(), "Playing");
+}
+
+TEST_F(Commands, StopEntryPoints) {
+    for (const char* entry : {"IDMstop", "IDMstop2", "IDMstop3", "toolbar 3", "ToolBarBack 3"}) {
+        Trigger("toolbar 1");
+        ASSERT_EQ(State(), "Playing");
+        Trigger(entry);
+        EXPECT_EQ(State(), "Stopped") << entry;
+        EXPECT_FALSE(window->ToolButton(3)->isEnabled()) << entry;
+    }
+}
+
+TEST_F(Commands, PreviousAndNextEntryPoints) {
+    Select(2);
+    Trigger("toolbar 1");
+    for (const char* entry : {"IDMnext", "IDMnext2", "IDMnext3", "toolbar 5", "ToolBarBack 5"}) {
+        const int before = window->Play()->PlayIndex;
+        Trigger(entry);
+        EXPECT_EQ(window->Play()->PlayIndex, before == 3 ? 1 : before + 1) << entry;
+    }
+    for (const char* entry : {"IDMbefore", "IDMbefore2", "IDMbefore3", "toolbar 4", "ToolBarBack 4"}) {
+        const int before = window->Play()->PlayIndex;
+        Trigger(entry);
+        EXPECT_EQ(window->Play()->PlayIndex, std::max(1, before - 1)) << entry;
+    }
+}
+
+TEST_F(Commands, NextIsRandomInRandomModeAndPreviousNeverIs) {
+    Trigger("IDMRandomPlay");
+    EXPECT_TRUE(window->Item("IDMRandomPlay")->isChecked());
+    EXPECT_FALSE(window->Item("IDMContinuePlay")->isChecked());
+    EXPECT_FALSE(window->Item("IDMGeneralPlay")->isChecked());
+    window->Play()->SetRandomSource([] { return 0.0; }); // always the first row
+    Select(3);
+    Trigger("toolbar 1");
+    for (const char* entry : {"IDMnext", "IDMnext2", "IDMnext3", "toolbar 5", "ToolBarBack 5"}) {
+        Select(3);
+        window->Play()->PlayIndex = 3;
+        Trigger(entry);
+        EXPECT_EQ(window->Play()->PlayIndex, 1) << entry;
+    }
+    window->Play()->PlayIndex = 3;
+    Trigger("IDMbefore");
+    EXPECT_EQ(window->Play()->PlayIndex, 2);
+}
+
+TEST_F(Commands, VolumeStepsByTen) {
+    window->Device()->SetVolume(50);
+    Trigger("IDMVolUp");
+    EXPECT_EQ(window->Device()->GetVolume(), 60);
+    Trigger("IDMVolDown");
+    Trigger("IDMVolDown");
+    EXPECT_EQ(window->Device()->GetVolume(), 40);
+}
+
+TEST_F(Commands, ColourAndPanelTypeItemsAreRadioGroups) {
+    window->ForeColorItem(3)->trigger();
+    for (int i = 0; i < 9; ++i) EXPECT_EQ(window->ForeColorItem(i)->isChecked(), i == 3);
+    window->PanelBarItem(5)->trigger();
+    for (int i = 1; i <= 5; ++i) EXPECT_EQ(window->PanelBarItem(i)->isChecked(), i == 5);
+}
+
+TEST_F(Commands, HelpWithoutItsFileSaysSo) {
+    Trigger("IDMPlayerhelp");
+    EXPECT_EQ(messages, QStringList{"ヘルプファイル「KAVETTO.HLP」が存在しません。"});
+}
+
+TEST_F(Commands, ExplorerToggleShowsAndHidesTheFolderPanes) {
+    Trigger("toolbar 8");
+    EXPECT_TRUE(window->State().ExplorerShown);
+    EXPECT_TRUE(window->Item("IDMShowExplorTree")->isChecked());
+    EXPECT_TRUE(window->ListView(0)->isVisible());
+    EXPECT_EQ(window->Layout().separator1.left, 2000);
+    EXPECT_EQ(window->Layout().separator2.left, 4000);
+    Trigger("IDMShowExplorTree");
+    EXPECT_FALSE(window->State().ExplorerShown);
+    EXPECT_FALSE(window->ListView(0)->isVisible());
+    EXPECT_EQ(window->ListView(1)->x(), 0);
+    EXPECT_EQ(window->ListView(1)->width(), window->centralWidget()->width());
+    Trigger("IDMShowExplorTree");
+    EXPECT_EQ(window->Layout().separator1.left, 2000); // back where they were
+    EXPECT_EQ(window->Layout().separator2.left, 4000);
+}
+
+TEST_F(Commands, EndClosesTheWindow) {
+    Trigger("IDMEnd");
+    EXPECT_FALSE(window->isVisible());
+}
+
+} // namespace
