@@ -1,6 +1,12 @@
 #include "shell/form_main.h"
 
+#include "display/panel_colors.h"
+#include "display/progress_bar.h"
 #include "platform/message_box.h"
+#include "platform/program_folder.h"
+#include "playback/positions.h"
+#include "playlists/list_of_lists.h"
+#include "shell/form_main_hosts.h"
 #include "playback/player_backends.h"
 #include "playback/sound_play.h"
 #include "playlists/track_view.h"
@@ -62,6 +68,12 @@ FormMain::FormMain(QWidget* parent) : QMainWindow(parent), tracks_(*this) {
     BuildMenus();
     BuildControls();
     BuildToolBar();
+    listsHost_ = std::make_unique<ListsHost>(*this);
+    barsHost_ = std::make_unique<BarsHost>(*this);
+    marksHost_ = std::make_unique<MarksHost>(*this);
+    lists_ = std::make_unique<playlists::ListOfLists>(*listOfList_, tracks_, *listsHost_, platform::ProgramFolder());
+    progBar_ = std::make_unique<display::CProgressBar>(*barsHost_, &listVol_);
+    volumeBar_ = std::make_unique<display::CProgressBar>(*barsHost_, &listVol_);
     ConnectCommands();
     platform::SetMessageParent(this);
 }
@@ -361,6 +373,20 @@ void FormMain::CheckPlayMode(QAction* chosen) {
 void FormMain::CheckForeColor(int index) {
     for (QAction* a : IDMForeColor) a->setChecked(false);
     if (index >= 0 && index < 9) IDMForeColor[index]->setChecked(true);
+    ApplyPanelColor(index);
+}
+
+void FormMain::ApplyPanelColor(int index) {
+    const int chosen = display::SetPanelColor(index);
+    const QColor colour = QColor::fromRgb(display::DisplayColour(chosen));
+    const QString style = QStringLiteral("color: %1;").arg(colour.name());
+    for (QLabel* label : labelInfo_) label->setStyleSheet(style);
+    for (QLabel* label : labelTitle_) label->setStyleSheet(style);
+    for (QLabel* label : {labelCurTime_, startPos_, endPos_}) label->setStyleSheet(style);
+    for (display::CProgressBar* bar : {progBar_.get(), volumeBar_.get()}) {
+        bar->SetForeColor(display::DisplayColour(chosen));
+        bar->RedrawPanel();
+    }
 }
 
 void FormMain::SetBarType(int type) {
@@ -372,7 +398,7 @@ void FormMain::SetBarType(int type) {
 void FormMain::EnableToolbarButton(int index, bool enabled) {
     if (index >= 1 && index <= 13) toolActions_[index - 1]->setEnabled(enabled);
 }
-void FormMain::SetPositionBar(double) {}
+void FormMain::SetPositionBar(double seconds) { progBar_->SetValue(int(std::lround(seconds))); }
 void FormMain::SetTimer1Enabled(bool on) { on ? timer1_->start() : timer1_->stop(); }
 void FormMain::SetTimer3Enabled(bool on) { on ? timer3_->start() : timer3_->stop(); }
 void FormMain::SetBusyCursor(bool busy) {

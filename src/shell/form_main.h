@@ -2,6 +2,7 @@
 // It owns the controls; start-up and shutdown run through InitializeMainWindow and
 // ShutdownMainWindow. Everything happens on the UI thread.
 #pragma once
+#include "display/volume_memory.h"
 #include "playback/play_control.h"
 #include "playback/player_host.h"
 #include "playlists/track_list.h"
@@ -37,6 +38,13 @@ class CSoundPlay;
 }
 namespace kv::playlists {
 class TrackView;
+class ListOfLists;
+}
+namespace kv::display {
+class CProgressBar;
+}
+namespace kv::playback {
+class StartEndPositions;
 }
 
 namespace kv::shell {
@@ -47,6 +55,9 @@ inline constexpr char kMailAddress[] = "kavetto@kavetto.invalid";
 
 class PrevButtonServer;
 class TrayIcon;
+class ListsHost;
+class BarsHost;
+class MarksHost;
 
 class FormMain : public QMainWindow,
                  public playback::PlayerHost,
@@ -84,6 +95,15 @@ public:
     playback::CSoundPlay* Device() const { return device_.get(); }
     playback::PlayControl* Play() const { return play_.get(); }
     int ActiveView() const { return tracks_.State().ActiveView; }
+    playlists::ListOfLists& Lists() const { return *lists_; }
+    display::CProgressBar& CProgBar() const { return *progBar_; }
+    display::CProgressBar& CVolume() const { return *volumeBar_; }
+    playback::StartEndPositions& Positions() const { return *positions_; }
+    display::VolumeMemory& ListVol() { return listVol_; }
+    // The full path of the selected row of the active view ("" when none).
+    QString ActiveViewSelectedPath() const;
+    // Display colour i (0 picks one at random) on the labels, the panel and the bars.
+    void ApplyPanelColor(int index);
     QPushButton* ToolBarBack(int index) const { return toolBarBack_.at(index - 1); }
     QPushButton* PrevButton() const { return prevButton_; }
     QTimer* Timer1() const { return timer1_; }
@@ -112,6 +132,11 @@ public:
 
     // PlayControlHost
     playback::PlayMode Mode() const override;
+    bool PositionBarDragging() const override;
+    void ReadTrackVolume(const QString& path) override;
+    std::pair<QString, QString> StoredMarks(const QString& path) const override;
+    void PlaceMarkers(double start, double end, double duration) override;
+    void RandomColourIfChecked() override;
     QString SelectedListName() const override;
     void ShowInfoLabels(const std::array<QString, 4>& texts) override;
     void SetCaption(const QString& caption) override;
@@ -134,6 +159,7 @@ public:
     bool MayFillFolderView() const override;
     int ListOfListCount() const override;
     QString ListOfListText() const override;
+    void SaveWorkingCopy(const QString& listName) override;
     void SetSaveButtonImage(const QString& key) override;
     void MoveToRecycleBin(const QStringList& paths) override;
 
@@ -151,6 +177,9 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    friend class ListsHost;
+    friend class BarsHost;
+    friend class MarksHost;
     void BuildMenus();
     void BuildToolBar();
     void BuildControls();
@@ -208,6 +237,14 @@ private:
     std::unique_ptr<playback::StandardBackends> backends_;
     std::unique_ptr<playback::CSoundPlay> device_;
     std::unique_ptr<playback::PlayControl> play_;
+    display::VolumeMemory listVol_;
+    std::unique_ptr<ListsHost> listsHost_;
+    std::unique_ptr<BarsHost> barsHost_;
+    std::unique_ptr<MarksHost> marksHost_;
+    std::unique_ptr<playlists::ListOfLists> lists_;
+    std::unique_ptr<display::CProgressBar> progBar_;
+    std::unique_ptr<display::CProgressBar> volumeBar_;
+    std::unique_ptr<playback::StartEndPositions> positions_;
     QPushButton* sList_ = nullptr;
     std::array<QPushButton*, 5> toolBarBack_{};
     QPushButton* prevButton_ = nullptr;

@@ -1,5 +1,8 @@
 // The main window's commands and what the player, play control and the track list reach in it.
+#include "display/progress_bar.h"
 #include "platform/files.h"
+#include "playback/positions.h"
+#include "playlists/list_of_lists.h"
 #include "platform/message_box.h"
 #include "playback/sound_play.h"
 #include "playlists/track_view.h"
@@ -50,8 +53,26 @@ void FormMain::SetTimersEnabled(bool on) {
     SetTimer3Enabled(on);
 }
 
-void FormMain::SetPositionBarMax(int) {}
-void FormMain::SetPositionBarValue(int seconds) { SetPositionBar(seconds); }
+void FormMain::SetPositionBarMax(int seconds) { progBar_->SetMax(seconds); }
+void FormMain::SetPositionBarValue(int seconds) { progBar_->SetValue(seconds); }
+bool FormMain::PositionBarDragging() const { return progBar_->BarMove(); }
+void FormMain::ReadTrackVolume(const QString&) { volumeBar_->ReadVolume(); }
+std::pair<QString, QString> FormMain::StoredMarks(const QString& path) const {
+    return positions_ ? positions_->StoredMarks(path) : std::pair<QString, QString>{};
+}
+void FormMain::PlaceMarkers(double start, double end, double duration) {
+    if (positions_) positions_->PlaceMarkers(start, end, duration);
+}
+// Each track gets a new colour while the random colour is chosen.
+void FormMain::RandomColourIfChecked() {
+    if (IDMForeColor[0]->isChecked()) ApplyPanelColor(0);
+}
+
+QString FormMain::ActiveViewSelectedPath() const {
+    const auto& view = const_cast<playlists::TrackList&>(tracks_).Views()[ActiveView()];
+    const int row = tracks_.SelectedItem(ActiveView());
+    return view.IsValidRow(row) ? view.Text(row, playlists::ColPath) : QString();
+}
 
 // TrackListHost
 void FormMain::PlaySelected() {
@@ -77,10 +98,7 @@ void FormMain::ClickToolBarBack(int button) {
     if (button >= 1 && button <= 5) toolBarBack_[button - 1]->click();
 }
 
-void FormMain::ChangeVolumeBar(int delta) {
-    if (!device_) return;
-    device_->SetVolume(std::clamp(device_->GetVolume() + delta, 0, 100));
-}
+void FormMain::ChangeVolumeBar(int delta) { volumeBar_->SetValue(volumeBar_->Value() + delta); }
 
 void FormMain::SetEncodeMenuVisible(bool visible) { Item("IDMEncode")->setVisible(visible); }
 
@@ -103,7 +121,9 @@ bool FormMain::MayFillFolderView() const { return isVisible() && state_.Explorer
 int FormMain::ListOfListCount() const { return listOfList_->count(); }
 QString FormMain::ListOfListText() const { return listOfList_->currentText(); }
 
-void FormMain::SetSaveButtonImage(const QString& key) { SetToolButtonImageKey(12, key); }
+// The track list's changes go through the list of lists, which keeps the modified state.
+void FormMain::SaveWorkingCopy(const QString& listName) { lists_->SaveWorkingCopy(listName); }
+void FormMain::SetSaveButtonImage(const QString& key) { lists_->SetSaveButtonImage(key); }
 
 void FormMain::MoveToRecycleBin(const QStringList&) { SendSelectionToRecycleBin(); }
 
@@ -149,11 +169,7 @@ void FormMain::dropEvent(QDropEvent* event) {
     QString path;
     const QList<QUrl> urls = event->mimeData()->urls();
     if (!urls.isEmpty()) path = urls.first().toLocalFile();
-    if (path.isEmpty()) {
-        auto& view = tracks_.ListView(ActiveView());
-        const int row = tracks_.SelectedItem(ActiveView());
-        if (view.IsValidRow(row)) path = view.Text(row, playlists::ColPath);
-    }
+    if (path.isEmpty()) path = ActiveViewSelectedPath();
     event->acceptProposedAction();
     if (!path.isEmpty()) OpenTrack(path);
 }
@@ -206,7 +222,7 @@ void FormMain::ConnectCommands() {
     for (const char* name : {"IDMnext", "IDMnext2", "IDMnext3"}) on(name, [this] { NextCommand(); });
     tool(5, [this] { NextCommand(); });
     back(5, [this] { NextCommand(); });
-    on("IDMVolUp", [this] { ChangeVolumeBar(10); });
+    on("IDMVolUp", [this] { ChangeVolumeBar(10); });  // the menu steps by 10, the keys by 2
     on("IDMVolDown", [this] { ChangeVolumeBar(-10); });
     for (const char* name : {"IDMGeneralPlay", "IDMContinuePlay", "IDMRandomPlay"})
         on(name, [this, name] { CheckPlayMode(Item(QString::fromLatin1(name))); });
@@ -226,10 +242,30 @@ void FormMain::ConnectCommands() {
     on("IDMDeleteItem", [this] { tracks_.DeleteSelectedRows(playlists::TrackViews::kPlaylistView); });
     on("IDMGoToTrash", [this] { SendSelectionToRecycleBin(); });
     on("IDMproperty", [this] {
-        auto& view = tracks_.ListView(ActiveView());
-        const int row = tracks_.SelectedItem(ActiveView());
-        if (view.IsValidRow(row)) ShowProperties(view.Text(row, playlists::ColPath));
+        if (const QString path = ActiveViewSelectedPath(); !path.isEmpty()) ShowProperties(path);
     });
+
+    // Lists
+    on("IDMOpenFile", [this] { lists_->OpenMusicFile(); });
+    on("IDMOpenList", [this] { lists_->ImportList(); });
+    on("IDMnewlist", [this] { lists_->NewList(); });
+    tool(11, [this] { lists_->NewList(); });
+    on("IDMsave", [this] { lists_->SaveList(playlists::kSaveAllLists); });
+    tool(12, [this] { lists_->SaveList(playlists::kSaveAllLists); });
+    on("IDMsaveother", [this] { lists_->SaveListAs(lists_->SelectedName()); });
+    on("IDMRenameList", [this] { lists_->RenameList(lists_->SelectedName()); });
+    on("IDMDeletelist", [this] { lists_->DeleteList(lists_->SelectedName()); });
+    connect(listOfList_, &QComboBox::activated, this, [this] { lists_->ListOfListClick(); });
+
+    // Start and end marks
+    auto withMarks = [this](void (playback::StartEndPositions::*op)()) {
+        return [this, op] {
+            if (positions_) (positions_.get()->*op)();
+        };
+    };
+    on("IDMPlayStartPos", withMarks(&playback::StartEndPositions::SetStartPosition));
+    on("IDMPlayEndPos", withMarks(&playback::StartEndPositions::SetEndPosition));
+    on("IDMDesartPos", withMarks(&playback::StartEndPositions::DiscardPositions));
 
     on("IDMPlayerhelp", [this] { ShowHelp(); });
     on("IDMversion", [this] { ShowAbout(); });

@@ -8,7 +8,10 @@
 #include "platform/ini.h"
 #include "platform/message_box.h"
 #include "platform/program_folder.h"
-#include "playlists/list_files.h"
+#include "display/progress_bar.h"
+#include "playback/positions.h"
+#include "playlists/list_of_lists.h"
+#include "shell/form_main_hosts.h"
 #include "shell/form_main.h"
 #include "shell/layout.h"
 #include "shell/shell_services.h"
@@ -63,9 +66,14 @@ void FormMain::InitializeMainWindow(const QString& commandLine, std::function<vo
                                                      backends_->realPlayer);
     device_->StopByHuman = true;
     play_ = std::make_unique<playback::PlayControl>(*device_, tracks_, *this);
+    positions_ = std::make_unique<playback::StartEndPositions>(*device_, listVol_, *marksHost_);
     vbmp3_init();
     advance(2);
-    // 3: the output volume as found, given back after every pause and stop and at the end.
+    // 3: the bars, and the output volume as found, given back after every pause and stop.
+    progBar_->SetTarget(progPicture_);
+    progBar_->SetBarStyle(display::CProgressBar::PositionStyle);
+    volumeBar_->SetTarget(volume_);
+    volumeBar_->SetBarStyle(display::CProgressBar::VolumeStyle);
     state_.StartVolume = device_->GetVolume();
     play_->StartVolume = state_.StartVolume;
     advance(2);
@@ -114,13 +122,12 @@ void FormMain::InitializeMainWindow(const QString& commandLine, std::function<vo
     // 13
     for (auto& text : state_.TrackInfoStrings) text = QStringLiteral("-----");
     advance(3);
-    // 14, 15
-    const QStringList lists = playlists::EnumerateLists(platform::ProgramFolder());
-    listOfList_->addItems(lists);
+    // 14, 15: the lists of the folder and their working copies
+    lists_->StartUp();
     advance(3);
-    playlists::MakeWorkingCopies(platform::ProgramFolder(), lists);
     advance(3);
-    // 16: volume memory
+    // 16
+    volumeBar_->LoadVolume();
     advance(3);
     // 17
     LoadSettings(advance);
@@ -169,12 +176,13 @@ void FormMain::LoadSettings(const std::function<void(int)>& advance) {
     advance(3);
     state_.PlayingListName = ReadInitialList(ini);
     if (state_.PlayingListName.isEmpty() && listOfList_->count() > 0) state_.PlayingListName = listOfList_->itemText(0);
+    play_->PlayingListName = state_.PlayingListName;
     listOfList_->hide();
-    if (int index = listOfList_->findText(state_.PlayingListName, Qt::MatchExactly); index >= 0)
-        listOfList_->setCurrentIndex(index);
+    // A name that is no longer a list leaves the selection as it was; that list is opened.
+    const QString initial = lists_->IndexOf(state_.PlayingListName) >= 0 ? state_.PlayingListName : lists_->SelectedName();
     listOfList_->show();
     advance(2);
-    // The list selected now is loaded into the playlist view when lists can be read.
+    if (!initial.isEmpty()) lists_->SelectList(initial);
     advance(3);
     PlayModeChecks modes{Item("IDMGeneralPlay")->isChecked(), Item("IDMContinuePlay")->isChecked(),
                          Item("IDMRandomPlay")->isChecked()};
@@ -236,8 +244,8 @@ SettingsSnapshot FormMain::CollectSettings() const {
 
 bool FormMain::ShutdownMainWindow(bool askQuestion) {
     if (shutdownDone_) return true;
-    // 1: the save question of the lists (nothing to ask until lists can be edited).
-    (void)askQuestion;
+    // 1
+    if (askQuestion && lists_->AskSaveChanges() == 1) return false;
     // 2
     state_.Closing = true;
     state_.WindowGeometry.maximized = isMaximized();
@@ -252,11 +260,11 @@ bool FormMain::ShutdownMainWindow(bool askQuestion) {
     // 7
     const QString folder = platform::ProgramFolder();
     kv::shell::SaveSettings(CollectSettings(), platform::SettingsFile());
-    QStringList lists;
-    for (int i = 0; i < listOfList_->count(); ++i) lists.append(listOfList_->itemText(i));
-    playlists::DeleteWorkingCopies(folder, lists);
+    volumeBar_->SaveVolume();
+    lists_->ShutDown();
     // 8, 9: the media back ends go before the engine they play through.
     if (device_) device_->StopCurrentDevice();
+    positions_.reset();
     play_.reset();
     device_.reset();
     backends_.reset();
