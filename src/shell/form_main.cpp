@@ -1,5 +1,7 @@
 #include "shell/form_main.h"
 
+#include "browser/ctree_view.h"
+#include "browser/tree_image_list.h"
 #include "display/panel_colors.h"
 #include "display/progress_bar.h"
 #include "platform/message_box.h"
@@ -52,11 +54,6 @@ QFrame* MakePicture(QWidget* parent, const char* name, QColor back) {
     return frame;
 }
 
-void Place(QWidget* w, const TwipRect& r) {
-    if (!w) return;
-    w->setGeometry(TwipsToPixels(r.left), TwipsToPixels(r.top), std::max(0, TwipsToPixels(r.width)),
-                   std::max(0, TwipsToPixels(r.height)));
-}
 
 } // namespace
 
@@ -74,6 +71,9 @@ FormMain::FormMain(QWidget* parent) : QMainWindow(parent), tracks_(*this) {
     lists_ = std::make_unique<playlists::ListOfLists>(*listOfList_, tracks_, *listsHost_, platform::ProgramFolder());
     progBar_ = std::make_unique<display::CProgressBar>(*barsHost_, &listVol_);
     volumeBar_ = std::make_unique<display::CProgressBar>(*barsHost_, &listVol_);
+    treeHost_ = std::make_unique<TreeHostAdapter>(*this);
+    explorImageList_ = std::make_unique<browser::TreeImageList>();
+    explorTree_ = std::make_unique<browser::CTreeView>(*treeHost_);
     ConnectCommands();
     platform::SetMessageParent(this);
 }

@@ -43,6 +43,10 @@ class ListOfLists;
 namespace kv::display {
 class CProgressBar;
 }
+namespace kv::browser {
+class CTreeView;
+class TreeImageList;
+}
 namespace kv::playback {
 class StartEndPositions;
 }
@@ -58,6 +62,7 @@ class TrayIcon;
 class ListsHost;
 class BarsHost;
 class MarksHost;
+class TreeHostAdapter;
 
 class FormMain : public QMainWindow,
                  public playback::PlayerHost,
@@ -99,6 +104,7 @@ public:
     display::CProgressBar& CProgBar() const { return *progBar_; }
     display::CProgressBar& CVolume() const { return *volumeBar_; }
     playback::StartEndPositions& Positions() const { return *positions_; }
+    browser::CTreeView& ExplorTree() const { return *explorTree_; }
     display::VolumeMemory& ListVol() { return listVol_; }
     // The full path of the selected row of the active view ("" when none).
     QString ActiveViewSelectedPath() const;
@@ -157,6 +163,11 @@ public:
     void ShowPopupMenu(int view, const QPoint& globalPos) override;
     void ShowProperties(const QString& path) override;
     bool MayFillFolderView() const override;
+    QString FolderTreePath() const override;
+    void SetFolderTreePath(const QString& folder) override;
+    void GoToFolderOf(const QString& filePath) override;
+    void FolderTreeUp() override;
+    void RefreshFolderTree() override;
     int ListOfListCount() const override;
     QString ListOfListText() const override;
     void SaveWorkingCopy(const QString& listName) override;
@@ -180,6 +191,7 @@ private:
     friend class ListsHost;
     friend class BarsHost;
     friend class MarksHost;
+    friend class TreeHostAdapter;
     void BuildMenus();
     void BuildToolBar();
     void BuildControls();
@@ -245,6 +257,9 @@ private:
     std::unique_ptr<display::CProgressBar> progBar_;
     std::unique_ptr<display::CProgressBar> volumeBar_;
     std::unique_ptr<playback::StartEndPositions> positions_;
+    std::unique_ptr<TreeHostAdapter> treeHost_;
+    std::unique_ptr<browser::TreeImageList> explorImageList_;
+    std::unique_ptr<browser::CTreeView> explorTree_;
     QPushButton* sList_ = nullptr;
     std::array<QPushButton*, 5> toolBarBack_{};
     QPushButton* prevButton_ = nullptr;

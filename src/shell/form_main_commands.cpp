@@ -1,4 +1,5 @@
 // The main window's commands and what the player, play control and the track list reach in it.
+#include "browser/ctree_view.h"
 #include "display/progress_bar.h"
 #include "platform/files.h"
 #include "playback/positions.h"
@@ -117,6 +118,11 @@ void FormMain::ShowProperties(const QString& path) {
 }
 
 bool FormMain::MayFillFolderView() const { return isVisible() && state_.ExplorerShown; }
+QString FormMain::FolderTreePath() const { return explorTree_->Path(); }
+void FormMain::SetFolderTreePath(const QString& folder) { explorTree_->SetPath(folder); }
+void FormMain::GoToFolderOf(const QString& filePath) { explorTree_->DragDropToTree(filePath); }
+void FormMain::FolderTreeUp() { explorTree_->GoToUpperDir(); }
+void FormMain::RefreshFolderTree() { explorTree_->Refresh(); }
 
 int FormMain::ListOfListCount() const { return listOfList_->count(); }
 QString FormMain::ListOfListText() const { return listOfList_->currentText(); }
@@ -129,6 +135,18 @@ void FormMain::MoveToRecycleBin(const QStringList&) { SendSelectionToRecycleBin(
 
 void FormMain::SendSelectionToRecycleBin() {
     using platform::MsgAnswer;
+    if (explorTree_->ExpTreeForcus()) {
+        const QString folder = explorTree_->GetExpTreePath();
+        if (folder.isEmpty()) return;
+        if (platform::ShowMessage(QStringLiteral("「%1」をごみ箱に移してもよろしいですか？").arg(folder),
+                                  platform::MsgButtons::YesNo, platform::MsgIcon::Question,
+                                  QStringLiteral("フォルダの削除の確認")) != MsgAnswer::Yes)
+            return;
+        kv::shell::MoveToRecycleBin(folder);
+        explorTree_->Refresh();
+        tracks_.FillFolderView();
+        return;
+    }
     auto& folderView = tracks_.ListView(playlists::TrackViews::kFolderView);
     const QVector<int> selected = folderView.SelectedRows();
     QString question;
@@ -147,6 +165,7 @@ void FormMain::SendSelectionToRecycleBin() {
     for (int row : selected) paths << folderView.Text(row, playlists::ColPath);
     for (const QString& path : paths)
         if (path != playing) kv::shell::MoveToRecycleBin(path);
+    explorTree_->Refresh();
     tracks_.FillFolderView();
     if (tracks_.State().PlayingView == playlists::TrackViews::kFolderView && play_)
         play_->PlayIndex = tracks_.FindRow(playlists::TrackViews::kFolderView, playing);

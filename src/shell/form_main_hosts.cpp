@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QAction>
 #include <QMenu>
 
 namespace kv::shell {
@@ -67,5 +68,28 @@ void MarksHost::SetMarkers(const playback::MarkerLayout& m) {
 }
 
 int MarksHost::BarWidth() const { return w_.layout_.progPicture.width; }
+
+// The folder tree
+void TreeHostAdapter::FillFolderView() { w_.tracks_.FillFolderView(); }
+void TreeHostAdapter::PopupMenu(const QString& menu, const QPoint& globalPos) {
+    if (QMenu* m = w_.Menu(menu)) m->exec(globalPos);
+}
+void TreeHostAdapter::SetMenuItemVisible(const QString& item, bool visible) {
+    if (QAction* a = w_.Item(item)) a->setVisible(visible);
+}
+void TreeHostAdapter::SetMenuItemEnabled(const QString& item, bool enabled) {
+    if (QAction* a = w_.Item(item)) a->setEnabled(enabled);
+}
+void TreeHostAdapter::ClickToolBarBack(int button) { w_.ClickToolBarBack(button); }
+void TreeHostAdapter::ChangeVolumeBar(int delta) { w_.ChangeVolumeBar(delta); }
+void TreeHostAdapter::ShowProperties(const QString& path) { w_.ShowProperties(path); }
+void TreeHostAdapter::SetBusyCursor(bool busy) { w_.SetBusyCursor(busy); }
+void TreeHostAdapter::SendSelectionToRecycleBin() { w_.SendSelectionToRecycleBin(); }
+int TreeHostAdapter::ActiveView() const { return w_.ActiveView(); }
+QString TreeHostAdapter::SelectedPlaylistTrackPath() const {
+    const auto& view = w_.tracks_.ListView(playlists::TrackViews::kPlaylistView);
+    const int row = w_.tracks_.SelectedItem(playlists::TrackViews::kPlaylistView);
+    return view.IsValidRow(row) ? view.Text(row, playlists::ColPath) : QString();
+}
 
 } // namespace kv::shell

@@ -2,6 +2,7 @@
 // small adapter so that like-named calls of the different interfaces stay apart (the list of
 // lists' "save" image is the toolbar's, the track list's goes through the list of lists).
 #pragma once
+#include "browser/tree_host.h"
 #include "display/progress_bar.h"
 #include "playback/positions.h"
 #include "playlists/list_of_lists.h"
@@ -50,6 +51,25 @@ public:
     playback::MarkerLayout Markers() const override;
     void SetMarkers(const playback::MarkerLayout& m) override;
     int BarWidth() const override;
+
+private:
+    FormMain& w_;
+};
+
+class TreeHostAdapter final : public browser::TreeHost {
+public:
+    explicit TreeHostAdapter(FormMain& window) : w_(window) {}
+    void FillFolderView() override;
+    void PopupMenu(const QString& menu, const QPoint& globalPos) override;
+    void SetMenuItemVisible(const QString& item, bool visible) override;
+    void SetMenuItemEnabled(const QString& item, bool enabled) override;
+    void ClickToolBarBack(int button) override;
+    void ChangeVolumeBar(int delta) override;
+    void ShowProperties(const QString& path) override;
+    void SetBusyCursor(bool busy) override;
+    void SendSelectionToRecycleBin() override;
+    int ActiveView() const override;
+    QString SelectedPlaylistTrackPath() const override;
 
 private:
     FormMain& w_;

@@ -1,5 +1,6 @@
 // Placing the main window's controls: the layout arithmetic of shell/layout.h applied to the
 // widgets, the separators' drag and drop, and showing or hiding the folder tree pane.
+#include "browser/ctree_view.h"
 #include "playlists/track_list.h"
 #include "playlists/track_view.h"
 #include "shell/form_main.h"
@@ -9,6 +10,7 @@
 #include <QComboBox>
 #include <QFrame>
 #include <QLabel>
+#include <QLayout>
 #include <QMouseEvent>
 #include <QRubberBand>
 #include <QTimer>
@@ -29,10 +31,13 @@ void FormMain::InitialArrangement() {
     MainLayout& l = layout_;
     l.scaleWidth = ScaleWidth();
     l.scaleHeight = ScaleHeight();
+    // The buttons must be laid out before the last one's left edge can be read.
+    toolBar_->resize(toolBar_->sizeHint());
+    if (toolBar_->layout()) toolBar_->layout()->activate();
     const QSize toolSize = toolBar_->sizeHint();
     l.toolBar = {0, 0, PixelsToTwips(toolSize.width()), PixelsToTwips(toolSize.height())};
     QWidget* last = toolBar_->widgetForAction(toolActions_[12]);
-    l.lastButtonLeft = last ? PixelsToTwips(last->x()) : l.toolBar.width;
+    l.lastButtonLeft = last && last->x() > 0 ? PixelsToTwips(last->x()) : l.toolBar.width;
     l.listOfList.top = std::max(0, (l.toolBar.height - l.listOfList.height) / 2);
     l.volume.width = 360;
     // Design sizes of the display row and the position-bar row.
@@ -110,6 +115,7 @@ void FormMain::ToggleExplorerPane() {
         state_.ExplorerShown = true;
         ArrangePanes(layout_.separator1.left, layout_.separator2.left);
         if (!state_.TreeBuilt) {
+            explorTree_->FormatTree(expTree_, explorImageList_.get());
             state_.TreeBuilt = true;
             tracks_.FillFolderView();
         }

@@ -8,6 +8,7 @@
 #include "platform/ini.h"
 #include "platform/message_box.h"
 #include "platform/program_folder.h"
+#include "browser/ctree_view.h"
 #include "display/progress_bar.h"
 #include "playback/positions.h"
 #include "playlists/list_of_lists.h"
@@ -218,6 +219,7 @@ SettingsSnapshot FormMain::CollectSettings() const {
     }
     s.separators = state_.SeparatorPositions;
     s.treeBuilt = state_.TreeBuilt;
+    s.treePath = explorTree_->Path();
     s.initialList = listOfList_->currentText();
     s.view0 = CollectColumnSettings(0);
     s.view1 = CollectColumnSettings(1);
