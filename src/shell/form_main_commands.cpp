@@ -260,6 +260,18 @@ void FormMain::ConnectCommands() {
     on("IDMshufle", [this] { tracks_.ShuffleRows(ActiveView()); });
     on("IDMDeleteItem", [this] { tracks_.DeleteSelectedRows(playlists::TrackViews::kPlaylistView); });
     on("IDMGoToTrash", [this] { SendSelectionToRecycleBin(); });
+    on("IDMWriteEmptyCell", [this] {
+        SetTimersEnabled(false);
+        if (tracks_.ListView(playlists::TrackViews::kPlaylistView).Count() == 0)
+            platform::ShowMessage(QStringLiteral("リストに曲がありません。"));
+        SetTimer1Enabled(true);
+        if (device_ && device_->CurrentState() == QStringLiteral("Playing")) SetTimer3Enabled(true);
+    });
+    on("IDMMinMax", [this] {
+        if (isMinimized()) showNormal();
+        raise();
+        activateWindow();
+    });
     on("IDMproperty", [this] {
         if (const QString path = ActiveViewSelectedPath(); !path.isEmpty()) ShowProperties(path);
     });

@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace kv::shell;
@@ -175,6 +176,69 @@ TEST_F(Commands, ExplorerToggleShowsAndHidesTheFolderPanes) {
 TEST_F(Commands, EndClosesTheWindow) {
     Trigger("IDMEnd");
     EXPECT_FALSE(window->isVisible());
+}
+
+} // namespace
+
+namespace {
+
+class Trash : public Commands {
+protected:
+    void SetUp() override {
+        Commands::SetUp();
+        oldData = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(home.file("share")));
+        QVector<TrackEntry> rows;
+        for (const char* name : {"x.wav", "y.wav", "z.wav"}) {
+            TrackEntry row;
+            row[kv::playlists::ColFile] = name;
+            row[kv::playlists::ColKind] = "wav";
+            row[kv::playlists::ColPath] = QString::fromStdString(kvtest::MakeWave(folderFiles.file(name), 1, 22050, 1));
+            rows.push_back(row);
+        }
+        window->Tracks().ListView(0).AppendRows(rows);
+        kv::platform::SetMessageHandler([this](const kv::platform::MessageRequest& r) {
+            messages << r.text + u'|' + r.title;
+            return answer;
+        });
+    }
+    void TearDown() override {
+        if (oldData.isNull()) qunsetenv("XDG_DATA_HOME");
+        else qputenv("XDG_DATA_HOME", oldData);
+        Commands::TearDown();
+    }
+    bool Exists(const char* name) const { return QFileInfo::exists(QString::fromStdString(folderFiles.file(name))); }
+
+    kvtest::TempDir home;
+    kvtest::TempDir folderFiles;
+    QByteArray oldData;
+    kv::platform::MsgAnswer answer = kv::platform::MsgAnswer::Yes;
+};
+
+TEST_F(Trash, SeveralFilesAreAskedAboutByCountAndThePlayingFileStays) {
+    window->OpenTrack(QString::fromStdString(folderFiles.file("y.wav")));
+    ASSERT_EQ(Playing(), "y.wav");
+    window->Tracks().ListView(0).SelectOnly({0, 1, 2});
+    Trigger("IDMGoToTrash");
+    EXPECT_EQ(messages, QStringList{"3個のファイルをごみ箱に移してもよろしいですか？|ファイルの削除の確認"});
+    EXPECT_FALSE(Exists("x.wav"));
+    EXPECT_TRUE(Exists("y.wav"));
+    EXPECT_FALSE(Exists("z.wav"));
+}
+
+TEST_F(Trash, OneFileIsAskedAboutByNameAndNoKeepsIt) {
+    answer = kv::platform::MsgAnswer::No;
+    window->Tracks().ListView(0).SelectOnly({2});
+    Trigger("IDMGoToTrash");
+    EXPECT_EQ(messages, QStringList{"「z.wav」をごみ箱に移してもよろしいですか？|ファイルの削除の確認"});
+    EXPECT_TRUE(Exists("z.wav"));
+}
+
+TEST_F(Trash, ListRepairWithAnEmptyListSaysSo) {
+    window->Tracks().ListView(1).Clear();
+    Trigger("IDMWriteEmptyCell");
+    EXPECT_EQ(messages, QStringList{"リストに曲がありません。|Kavetto"});
+    EXPECT_TRUE(window->Timer1()->isActive());
 }
 
 } // namespace
