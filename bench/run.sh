@@ -2,7 +2,7 @@
 # Builds and runs every benchmark; each prints its ratio against its reference.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
-"$here/scripts/setup.sh"
+KAVETTO_BENCH=ON "$here/scripts/setup.sh"
 python3 "$here/bench/startup/run.py" "$here/build"
 for script in "$here"/bench/*/run.sh; do
   [ -x "$script" ] && "$script" "$here/build"

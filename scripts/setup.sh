@@ -25,5 +25,6 @@ if ((${#missing[@]})); then
   DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo ${KAVETTO_CMAKE_ARGS:-} >/dev/null
+# Benchmarks are built only when asked for (bench/run.sh sets KAVETTO_BENCH=ON).
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKAVETTO_BENCH="${KAVETTO_BENCH:-OFF}" ${KAVETTO_CMAKE_ARGS:-} >/dev/null
 cmake --build build -j "$(nproc)"

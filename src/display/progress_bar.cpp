@@ -1,4 +1,5 @@
 #include "display/progress_bar.h"
+#include "platform/twips.h"
 
 #include "display/panel_colors.h"
 #include "playlists/track_format.h"
@@ -16,7 +17,7 @@
 namespace kv::display {
 
 namespace {
-constexpr int kTwips = 15;
+constexpr int kTwips = platform::kTwipsPerPixel;
 
 // A number of seconds as minutes, "：" and two-digit seconds.
 QString TimeText(int seconds) { return playlists::FormatPlayTime(std::max(0, seconds)); }

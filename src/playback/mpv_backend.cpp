@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <clocale>
 #include <cmath>
-#include <mpv/client.h>
+#include "playback/mpv_library.h"
 
 namespace kv::playback {
 
@@ -28,8 +28,8 @@ MpvCore::~MpvCore() {
     if (!mpv_) return;
     // After this returns mpv no longer calls Wakeup(); the queued calls already posted die
     // with this QObject.
-    mpv_set_wakeup_callback(mpv_, nullptr, nullptr);
-    mpv_terminate_destroy(mpv_);
+    Mpv()->set_wakeup_callback(mpv_, nullptr, nullptr);
+    Mpv()->terminate_destroy(mpv_);
 }
 
 bool MpvCore::Ensure() {
@@ -38,7 +38,11 @@ bool MpvCore::Ensure() {
     // libmpv parses numbers with the C library and needs the "C" numeric locale; the
     // application object may have set the user's.
     std::setlocale(LC_NUMERIC, "C");
-    mpv_ = mpv_create();
+    if (!Mpv()) {
+        createFailed_ = true;
+        return false;
+    }
+    mpv_ = Mpv()->create();
     if (!mpv_) {
         createFailed_ = true;
         return false;
@@ -60,16 +64,16 @@ bool MpvCore::Ensure() {
         {"audio-client-name", "Kavetto"},
     };
     for (auto& option : options)
-        mpv_set_option_string(mpv_, option[0], option[1]);
+        Mpv()->set_option_string(mpv_, option[0], option[1]);
     const QByteArray volume = QByteArray::number(MpvVolume(volume_), 'f', 3);
-    mpv_set_option_string(mpv_, "volume", volume.constData());
-    if (mpv_initialize(mpv_) < 0) {
-        mpv_terminate_destroy(mpv_);
+    Mpv()->set_option_string(mpv_, "volume", volume.constData());
+    if (Mpv()->initialize(mpv_) < 0) {
+        Mpv()->terminate_destroy(mpv_);
         mpv_ = nullptr;
         createFailed_ = true;
         return false;
     }
-    mpv_set_wakeup_callback(mpv_, &MpvCore::Wakeup, this);
+    Mpv()->set_wakeup_callback(mpv_, &MpvCore::Wakeup, this);
     return true;
 }
 
@@ -83,7 +87,7 @@ void MpvCore::Wakeup(void* self) {
 void MpvCore::DrainEvents() {
     drainPosted_.store(false);
     while (mpv_) {
-        const mpv_event* event = mpv_wait_event(mpv_, 0);
+        const mpv_event* event = Mpv()->wait_event(mpv_, 0);
         if (!event || event->event_id == MPV_EVENT_NONE) break;
         Handle(*event);
     }
@@ -108,7 +112,7 @@ void MpvCore::Handle(const mpv_event& event) {
         loading_ = false;
         loaded_ = true;
         double duration = 0;
-        if (mpv_get_property(mpv_, "duration", MPV_FORMAT_DOUBLE, &duration) >= 0 && duration > 0)
+        if (Mpv()->get_property(mpv_, "duration", MPV_FORMAT_DOUBLE, &duration) >= 0 && duration > 0)
             duration_ = duration;
         if (pendingSeek_) {
             pendingSeek_ = false;
@@ -158,7 +162,7 @@ void MpvCore::Load(bool play) {
     loaded_ = false;
     const QByteArray path = file_.toUtf8();
     const char* command[] = {"loadfile", path.constData(), "replace", nullptr};
-    if (mpv_command(mpv_, command) < 0) {
+    if (Mpv()->command(mpv_, command) < 0) {
         loading_ = false;
         failed_ = true;
     }
@@ -167,13 +171,13 @@ void MpvCore::Load(bool play) {
 void MpvCore::SetPause(bool pause) {
     if (!mpv_) return;
     int flag = pause ? 1 : 0;
-    mpv_set_property(mpv_, "pause", MPV_FORMAT_FLAG, &flag);
+    Mpv()->set_property(mpv_, "pause", MPV_FORMAT_FLAG, &flag);
 }
 
 void MpvCore::Seek(double seconds) {
     const QByteArray target = QByteArray::number(seconds, 'f', 3);
     const char* command[] = {"seek", target.constData(), "absolute+exact", nullptr};
-    mpv_command(mpv_, command);
+    Mpv()->command(mpv_, command);
 }
 
 void MpvCore::Open(const QString& fileName) {
@@ -187,7 +191,7 @@ void MpvCore::Open(const QString& fileName) {
         if (mpv_) {
             firstCurrentId_ = highestId_ + 1;
             const char* command[] = {"stop", nullptr};
-            mpv_command(mpv_, command);
+            Mpv()->command(mpv_, command);
         }
         return;
     }
@@ -223,7 +227,7 @@ void MpvCore::Stop() {
 double MpvCore::Duration() {
     if (loaded_) {
         double duration = 0;
-        if (mpv_get_property(mpv_, "duration", MPV_FORMAT_DOUBLE, &duration) >= 0 && duration > 0)
+        if (Mpv()->get_property(mpv_, "duration", MPV_FORMAT_DOUBLE, &duration) >= 0 && duration > 0)
             duration_ = duration;
     }
     return duration_;
@@ -232,7 +236,7 @@ double MpvCore::Duration() {
 double MpvCore::Position() {
     if (loaded_) {
         double position = 0;
-        if (mpv_get_property(mpv_, "time-pos", MPV_FORMAT_DOUBLE, &position) >= 0)
+        if (Mpv()->get_property(mpv_, "time-pos", MPV_FORMAT_DOUBLE, &position) >= 0)
             return std::max(0.0, position);
     }
     return pendingPosition_;
@@ -252,7 +256,7 @@ void MpvCore::SetVolume(int volume) {
     volume_ = std::clamp(volume, 0, 100);
     if (!mpv_) return;
     double value = MpvVolume(volume_);
-    mpv_set_property(mpv_, "volume", MPV_FORMAT_DOUBLE, &value);
+    Mpv()->set_property(mpv_, "volume", MPV_FORMAT_DOUBLE, &value);
 }
 
 CoreState MpvCore::State() {
@@ -275,18 +279,18 @@ CoreState MpvCore::State() {
 QSize MpvCore::PictureSize() {
     if (!loaded_) return {};
     int64_t count = 0;
-    if (mpv_get_property(mpv_, "track-list/count", MPV_FORMAT_INT64, &count) < 0) return {};
+    if (Mpv()->get_property(mpv_, "track-list/count", MPV_FORMAT_INT64, &count) < 0) return {};
     for (int64_t i = 0; i < count; ++i) {
         const QByteArray base = "track-list/" + QByteArray::number(i) + "/";
-        char* type = mpv_get_property_string(mpv_, (base + "type").constData());
+        char* type = Mpv()->get_property_string(mpv_, (base + "type").constData());
         const bool video = type && qstrcmp(type, "video") == 0;
-        mpv_free(type);
+        Mpv()->free(type);
         int albumArt = 0;
-        mpv_get_property(mpv_, (base + "albumart").constData(), MPV_FORMAT_FLAG, &albumArt);
+        Mpv()->get_property(mpv_, (base + "albumart").constData(), MPV_FORMAT_FLAG, &albumArt);
         if (!video || albumArt) continue;
         int64_t width = 0, height = 0;
-        mpv_get_property(mpv_, (base + "demux-w").constData(), MPV_FORMAT_INT64, &width);
-        mpv_get_property(mpv_, (base + "demux-h").constData(), MPV_FORMAT_INT64, &height);
+        Mpv()->get_property(mpv_, (base + "demux-w").constData(), MPV_FORMAT_INT64, &width);
+        Mpv()->get_property(mpv_, (base + "demux-h").constData(), MPV_FORMAT_INT64, &height);
         if (width > 0 && height > 0) return QSize(int(width), int(height));
     }
     return {};

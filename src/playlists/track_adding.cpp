@@ -12,6 +12,8 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSet>
+#include <algorithm>
+#include <filesystem>
 
 namespace kv::playlists {
 
@@ -27,6 +29,62 @@ class BusyCursor {
   private:
     TrackListHost& host_;
 };
+
+bool NeedsFileRead(const QString& kind) {
+    return kind == u"mp3" || kind == u"wav" || kind == u"wave" || kind == u"mid" || kind == u"midi";
+}
+
+struct MediaFile {
+    QString path;
+    qint64 size = 0;
+    bool hasLyrics = false;
+    QString sortKey; // the name without regard to case
+};
+
+// Whether a name passes the media pattern as a file list applies it: "*.ext" entries, case-blind,
+// and the pattern's one odd entry "*,m1v" as it stands.
+bool MatchesMediaPattern(const QString& name) {
+    static const auto patterns = [] {
+        QSet<QString> extensions;
+        QStringList others;
+        for (const QString& entry : kSupportedPattern.split(u';', Qt::SkipEmptyParts)) {
+            if (entry.startsWith(QStringLiteral("*."))) extensions.insert(entry.mid(2).toLower());
+            else others.append(entry.mid(1).toLower()); // "*,m1v": the name must end so
+        }
+        return std::pair{extensions, others};
+    }();
+    const qsizetype dot = name.lastIndexOf(u'.');
+    if (dot >= 0 && patterns.first.contains(name.mid(dot + 1).toLower())) return true;
+    for (const QString& ending : patterns.second)
+        if (name.endsWith(ending, Qt::CaseInsensitive)) return true;
+    return false;
+}
+
+// The folder's media files sorted by name without regard to case. Sizes come from one stat per
+// media file; other files cost only their directory entry.
+QVector<MediaFile> ListMediaFiles(const QString& base) {
+    namespace fs = std::filesystem;
+    QVector<MediaFile> files;
+    QSet<QString> names;
+    std::error_code ec;
+    for (fs::directory_iterator it(fs::path(QFile::encodeName(base).toStdString()), ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const QString name = QFile::decodeName(QByteArray::fromStdString(it->path().filename().native()));
+        names.insert(name);
+        if (!MatchesMediaPattern(name)) continue;
+        std::error_code statError;
+        if (!it->is_regular_file(statError)) continue;
+        const auto size = it->file_size(statError);
+        if (statError) continue; // gone since the listing
+        files.push_back({base + name, qint64(size), false, name.toCaseFolded()});
+    }
+    for (MediaFile& file : files) {
+        const QString lyrics = platform::FileNameOf(LyricsPathOf(file.path));
+        file.hasLyrics = names.contains(lyrics);
+    }
+    std::sort(files.begin(), files.end(), [](const MediaFile& a, const MediaFile& b) { return a.sortKey < b.sortKey; });
+    return files;
+}
 
 QString WithSlash(const QString& folder) {
     return folder.endsWith(u'/') ? folder : folder + u'/';
@@ -118,20 +176,22 @@ void TrackList::FillFolderView() {
     if (folder.isEmpty()) return;
     AddFolderRows(folder);
 
-    // The media files of the folder, as a file list with the media pattern shows them.
-    QDir dir(WithSlash(folder));
-    dir.setNameFilters(kSupportedPattern.split(u';', Qt::SkipEmptyParts));
-    const QFileInfoList files = dir.entryInfoList(QDir::Files, QDir::Name | QDir::IgnoreCase);
+    // The media files of the folder, as a file list with the media pattern shows them: one pass
+    // over the folder, which also answers the lyrics question for every file.
+    QVector<MediaFile> files = ListMediaFiles(WithSlash(folder));
     bool tooSmall = false;
     QVector<TrackEntry> rows;
     rows.reserve(files.size());
-    for (const QFileInfo& file : files) {
-        if (!file.isFile()) continue; // gone since the listing, or a name the system cannot give back
-        if (file.size() < 11) {
+    for (const MediaFile& file : files) {
+        if (file.size < 11) {
             tooSmall = true;
             continue;
         }
-        rows.push_back(MakeFileRow(file.filePath(), file.size()));
+        TrackEntry row = MakeFileRow(file.path, file.size, file.hasLyrics);
+        // Kinds whose information is only their name are filled now; the loop below, which
+        // lets events run between rows, is for the rows that read their file.
+        if (!NeedsFileRead(row[ColKind])) FillRowInfo(row);
+        rows.push_back(std::move(row));
     }
     const int firstFileRow = view.Count();
     view.AppendRows(std::move(rows));
@@ -148,13 +208,15 @@ void TrackList::FillFolderView() {
         sinceAnnounced.restart();
     };
     const int lastFileRow = view.Count() - 1;
-    for (int row = firstFileRow, number = 1; row <= lastFileRow; ++row, ++number) {
+    for (int row = firstFileRow, number = 0; row <= lastFileRow; ++row) {
         if (!host_.MayFillFolderView()) {
             announce();
             return;
         }
         if (!view.IsValidRow(row)) break;
-        if (view.Row(row)[ColTitle].isEmpty()) {
+        if (!view.Row(row)[ColTitle].isEmpty()) continue;
+        ++number;
+        {
             TrackEntry filled = view.Row(row);
             FillRowInfo(filled);
             TrackEntry& target = view.MutableRow(row);

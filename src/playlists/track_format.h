@@ -1,6 +1,8 @@
 // Texts shown for play times and sizes, and the padded byte count the size column sorts by.
 // Every view, label and tool formats through these so the same number always reads the same.
 #pragma once
+#include "platform/twips.h"
+
 #include <QString>
 
 namespace kv::playlists {
@@ -23,13 +25,9 @@ QString PadBytes(qint64 bytes);
 // three are minutes, the last two seconds. Text that is not a play time counts as 0.
 qint64 ParsePlayTime(const QString& text);
 
-// Screen units: the program keeps twips; widgets work in pixels at 96 dots per inch.
-inline constexpr int kTwipsPerPixel = 15;
-inline constexpr int TwipsToPixels(int twips) {
-    return twips / kTwipsPerPixel;
-}
-inline constexpr int PixelsToTwips(int pixels) {
-    return pixels * kTwipsPerPixel;
-}
+// Screen units, shared with the rest of the program.
+using platform::kTwipsPerPixel;
+using platform::PixelsToTwips;
+using platform::TwipsToPixels;
 
 } // namespace kv::playlists

@@ -118,7 +118,7 @@ QString LyricsPathOf(const QString& path) {
     return path.left(dot + 1) + QStringLiteral("txt");
 }
 
-QString IconKey(const QString& path, const QString& ext) {
+QString IconKey(const QString& path, const QString& ext, bool hasLyrics) {
     IconImageList& images = ListViewImage();
     if (ext.isEmpty()) return images.FolderKey(path);
     QString words = QStringLiteral("words") + ext;
@@ -126,7 +126,11 @@ QString IconKey(const QString& path, const QString& ext) {
         images.Register(ext);
         images.Register(words);
     }
-    return platform::FileExists(LyricsPathOf(path)) ? words : ext;
+    return hasLyrics ? words : ext;
+}
+
+QString IconKey(const QString& path, const QString& ext) {
+    return IconKey(path, ext, !ext.isEmpty() && platform::FileExists(LyricsPathOf(path)));
 }
 
 QString RowIconKey(const QString& path, const QString& kind) {

@@ -33,6 +33,8 @@ IconImageList& ListViewImage();
 
 // The icon key of a track or folder row; ext is the lower-case extension, empty for a folder.
 QString IconKey(const QString& path, const QString& ext);
+// The same when the caller already knows whether the lyrics file is there (a folder listing).
+QString IconKey(const QString& path, const QString& ext, bool hasLyrics);
 
 // The ordinary icon of an existing row (what a row gets back when it stops playing): folders by
 // their path, missing files "nothing", files by their kind.

@@ -100,7 +100,7 @@ std::optional<TrackTag> ReadTrackTag(const QString& path) {
     return out;
 }
 
-TrackEntry MakeFileRow(const QString& path, qint64 length) {
+TrackEntry MakeFileRow(const QString& path, qint64 length, std::optional<bool> hasLyrics) {
     TrackEntry row;
     QString ext = platform::ExtensionOf(path);
     row[ColFile] = platform::FileNameOf(path);
@@ -108,7 +108,7 @@ TrackEntry MakeFileRow(const QString& path, qint64 length) {
     row[ColKind] = ext;
     row[ColPath] = path;
     row[ColDefaultSize] = PadBytes(length);
-    row.icon = IconKey(path, ext);
+    row.icon = hasLyrics ? IconKey(path, ext, *hasLyrics) : IconKey(path, ext);
     return row;
 }
 

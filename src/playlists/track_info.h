@@ -42,7 +42,7 @@ std::optional<TrackTag> ReadTrackTag(const QString& path);
 // A row for an existing file: name, size texts, kind, path and icon. The length is read here;
 // nothing when it cannot be (the file vanished or cannot be examined).
 std::optional<TrackEntry> MakeFileRow(const QString& path);
-TrackEntry MakeFileRow(const QString& path, qint64 length);
+TrackEntry MakeFileRow(const QString& path, qint64 length, std::optional<bool> hasLyrics = std::nullopt);
 
 // Artist, title and play time of a row by its kind, then the "【name】" title when it has none.
 void FillRowInfo(TrackEntry& row);

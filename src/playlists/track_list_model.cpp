@@ -1,5 +1,7 @@
 #include "playlists/track_list_model.h"
 
+#include <QSet>
+
 #include "playlists/track_icons.h"
 
 #include <QMimeData>
@@ -92,11 +94,33 @@ void TrackListModel::Clear() {
     endResetModel();
 }
 
+namespace {
+// Kinds, icon keys, shown sizes and play times repeat from row to row; rows share one copy of
+// each such text instead of holding their own (a long list is mostly these short texts).
+void ShareRepeatedTexts(TrackEntry& row) {
+    static QSet<QString> pool;
+    if (pool.size() > 200000) pool.clear(); // sizes and times of a huge library: start afresh
+    auto share = [](QString& text) {
+        if (text.isEmpty()) return;
+        auto it = pool.constFind(text);
+        if (it != pool.cend()) text = *it;
+        else pool.insert(text);
+    };
+    share(row.columns[ColKind]);
+    share(row.columns[ColSize]);
+    share(row.columns[ColTime]);
+    share(row.columns[ColArtist]);
+    share(row.icon);
+}
+} // namespace
+
 void TrackListModel::InsertRows(int position, QVector<TrackEntry> rows) {
     if (rows.isEmpty()) return;
     position = std::clamp(position, 0, Count());
-    for (TrackEntry& r : rows)
+    for (TrackEntry& r : rows) {
         r.selected = false;
+        ShareRepeatedTexts(r);
+    }
     beginInsertRows(QModelIndex(), position, position + int(rows.size()) - 1);
     QVector<TrackEntry> merged;
     merged.reserve(rows_.size() + rows.size());

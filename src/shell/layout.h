@@ -1,13 +1,16 @@
 // Placement of the main window's controls, in twips (15 per pixel), as plain arithmetic:
 // the window computes a MainLayout and then moves its widgets to it.
 #pragma once
+#include "platform/twips.h"
 #include "shell/program_state.h"
 
 #include <QString>
 
 namespace kv::shell {
 
-inline constexpr int kTwipsPerPixel = 15;
+using platform::kTwipsPerPixel;
+using platform::PixelsToTwips;
+using platform::TwipsToPixels;
 inline constexpr int kSeparatorWidth = 40;
 inline constexpr int kListOfListDesignWidth = 1530;
 inline constexpr int kListOfListMinWidth = 1500;
@@ -56,7 +59,5 @@ void ArrangePanes(MainLayout& layout, double s1, double s2, SeparatorPositionsVa
 // The resize layout of normal mode.
 void LayoutMainWindow(MainLayout& layout, double s1, double s2, const MarkerPositions& markers);
 
-inline int TwipsToPixels(int twips) { return twips / kTwipsPerPixel; }
-inline int PixelsToTwips(int pixels) { return pixels * kTwipsPerPixel; }
 
 } // namespace kv::shell

@@ -3,6 +3,7 @@
 #include "display/progress_bar.h"
 #include "display/volume_memory.h"
 #include "support/audio_files.h"
+#include "support/qt_files.h"
 
 #include <QFile>
 #include <QWidget>
@@ -11,16 +12,9 @@
 using namespace kv::display;
 
 namespace {
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-QByteArray Bytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-void Put(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
+using kvtest::Bytes;
+using kvtest::Put;
+using kvtest::Q;
 
 struct Host : ProgressBarHost {
     QString file;

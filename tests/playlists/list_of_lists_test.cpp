@@ -3,6 +3,7 @@
 #include "platform/dialogs.h"
 #include "playlists/list_of_lists.h"
 #include "support/audio_files.h"
+#include "support/qt_files.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -12,17 +13,9 @@ using namespace kv::playlists;
 using kv::platform::MsgAnswer;
 
 namespace {
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-
-QByteArray Bytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-void Put(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
+using kvtest::Bytes;
+using kvtest::Put;
+using kvtest::Q;
 TrackEntry Row(const QString& name) {
     TrackEntry r;
     r[ColFile] = name;

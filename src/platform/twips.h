@@ -1,0 +1,9 @@
+// Screen units: positions and sizes are kept in twips everywhere in the program and turned into
+// pixels only where a widget is moved (15 twips to a pixel at 96 dots per inch).
+#pragma once
+
+namespace kv::platform {
+inline constexpr int kTwipsPerPixel = 15;
+inline constexpr int TwipsToPixels(int twips) { return twips / kTwipsPerPixel; }
+inline constexpr int PixelsToTwips(int pixels) { return pixels * kTwipsPerPixel; }
+} // namespace kv::platform
