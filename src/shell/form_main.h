@@ -276,6 +276,7 @@ private:
     QString handOffFileName_;
     bool shutdownDone_ = false;
     bool askOnClose_ = true;
+    bool closeAfterStartUp_ = false;
 };
 
 } // namespace kv::shell

@@ -160,6 +160,7 @@ void FormMain::InitializeMainWindow(const QString& commandLine, std::function<vo
     listViews_[ActiveView()]->setFocus();
     timer1_->start();
     state_.Initializing = false;
+    if (closeAfterStartUp_) QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
 }
 
 void FormMain::ApplyWindowGeometry() {
@@ -280,6 +281,12 @@ bool FormMain::ShutdownMainWindow(bool askQuestion) {
 
 void FormMain::CloseWithoutQuestion() {
     askOnClose_ = false;
+    // A signal that arrives while the window is still being built (the splash lets events run)
+    // closes it once start-up is over, from the event loop.
+    if (state_.Initializing) {
+        closeAfterStartUp_ = true;
+        return;
+    }
     close();
 }
 

@@ -207,3 +207,18 @@ TEST_F(MainWindowTest, GarbageSettingsFileStartsWithDefaults) {
     window.close();
     EXPECT_EQ(ReadSetting("other", "BarType", Ini()), "2");
 }
+
+TEST_F(MainWindowTest, ATerminationSignalDuringStartUpClosesOnceStartUpIsOver) {
+    FormMain window;
+    bool asked = false;
+    window.InitializeMainWindow(QString(), [&](int) {
+        if (!asked) {
+            asked = true;
+            window.CloseWithoutQuestion(); // as the signal handler would, inside the splash's events
+        }
+    });
+    EXPECT_TRUE(window.isVisible());
+    QTest::qWait(50);
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_FALSE(ReadSetting("Initialform", "Width", Ini()).isEmpty()); // closed as a shutdown does
+}
