@@ -255,6 +255,13 @@ void FormMain::ConnectCommands() {
         ToggleExplorerPane();
     });
     tool(8, [this] { ToggleExplorerPane(); });
+    // The LCD shutter's marks follow the display's state, which only its toggle changes.
+    auto keepShutterMarks = [this] {
+        Item("IDMshutter")->setChecked(!state_.ShutterClosed);
+        toolActions_[6]->setChecked(!state_.ShutterClosed);
+    };
+    on("IDMshutter", keepShutterMarks);
+    tool(7, keepShutterMarks);
     on("IDMrefresh", [this] { tracks_.RefreshLists(); });
     on("IDMrefresh2", [this] { tracks_.RefreshLists(); });
     on("IDMshufle", [this] { tracks_.ShuffleRows(ActiveView()); });
