@@ -89,7 +89,7 @@ void ListOfLists::SetSaveButtonImage(const QString& key) {
     saveImage_ = key;
     if (key == kSaveImage && lossy_.remove(shown_) && deferred_ == shown_) {
         deferred_.clear();
-        WriteListFile(WorkingPath(folder_, shown_), Rows().Rows(), false);
+        WriteListFile(WorkingPath(folder_, shown_), Rows().AllRows(), false);
     }
     host_.SetSaveButtonImage(key);
 }
@@ -100,7 +100,7 @@ void ListOfLists::SaveWorkingCopy(const QString& name) {
         deferred_ = name; // written once the user has changed the list (SetSaveButtonImage)
         return;
     }
-    WriteListFile(WorkingPath(folder_, name), Rows().Rows(), false);
+    WriteListFile(WorkingPath(folder_, name), Rows().AllRows(), false);
 }
 
 void ListOfLists::SaveList(const QString& name) {
@@ -113,10 +113,10 @@ void ListOfLists::SaveList(const QString& name) {
         return;
     }
     if (name.isEmpty()) return;
-    if (WriteListFile(CommittedPath(folder_, name), Rows().Rows(), true))
+    if (WriteListFile(CommittedPath(folder_, name), Rows().AllRows(), true))
         CopyListFile(CommittedPath(folder_, name), WorkingPath(folder_, name), false);
     else
-        WriteListFile(WorkingPath(folder_, name), Rows().Rows(), false);
+        WriteListFile(WorkingPath(folder_, name), Rows().AllRows(), false);
     lossy_.remove(name);
     if (deferred_ == name) deferred_.clear();
 }

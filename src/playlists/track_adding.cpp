@@ -96,9 +96,9 @@ void TrackList::InsertDroppedFiles(const QStringList& paths, int targetRow) {
     playlist.SetAllSelected(false);
     QString targetPath;
     if (playlist.IsValidRow(targetRow))
-        targetPath = playlist.Row(targetRow).Path();
+        targetPath = playlist.Path(targetRow);
     else if (playlist.Count() > 0)
-        targetPath = playlist.Row(playlist.Count() - 1).Path();
+        targetPath = playlist.Path(playlist.Count() - 1);
     const bool hadTarget = playlist.IsValidRow(targetRow) || playlist.Count() > 0;
 
     // The scratch rows live here, not in the scratch view: events run while they are filled, and
@@ -125,7 +125,7 @@ void TrackList::InsertDroppedFiles(const QStringList& paths, int targetRow) {
     int position = 0;
     const int target = hadTarget ? FindRow(TrackViews::kPlaylistView, targetPath) - 1 : -1;
     for (int row = 0; row < playlist.Count(); ++row) {
-        if (dropped.contains(playlist.Row(row).Path()))
+        if (dropped.contains(playlist.Path(row)))
             removed.push_back(row);
         else if (row <= target)
             ++position;
@@ -214,13 +214,12 @@ void TrackList::FillFolderView() {
             return;
         }
         if (!view.IsValidRow(row)) break;
-        if (!view.Row(row)[ColTitle].isEmpty()) continue;
+        if (!view.TextView(row, ColTitle).isEmpty()) continue;
         ++number;
         {
             TrackEntry filled = view.Row(row);
             FillRowInfo(filled);
-            TrackEntry& target = view.MutableRow(row);
-            target.columns = filled.columns;
+            view.StoreColumnsQuietly(row, filled);
             if (pendingFirst < 0) pendingFirst = row;
             pendingLast = row;
         }
@@ -249,8 +248,8 @@ void TrackList::FillFolderView() {
 bool TrackList::OpenFolderRow() {
     const int view = state_.ActiveView;
     const int row = SelectedItem(view);
-    if (row < 0 || !views_[view].Row(row).IsDirectory()) return false;
-    const QString path = views_[view].Row(row).Path();
+    if (row < 0 || !views_[view].IsDirectory(row)) return false;
+    const QString path = views_[view].Path(row);
     host_.SetFolderTreePath(path);
     FillFolderView();
     return true;
@@ -262,7 +261,7 @@ void TrackList::RefreshLists() {
     TrackListModel& playlist = views_[TrackViews::kPlaylistView];
     QVector<int> empty;
     for (int row = playlist.Count() - 1; row >= 0; --row) {
-        const QString path = playlist.Row(row).Path();
+        const QString path = playlist.Path(row);
         if (path.isEmpty()) {
             empty.push_back(row);
         } else if (!platform::FileExists(path)) {

@@ -27,9 +27,9 @@ TrackList::TrackList(TrackListHost& host)
 
 int TrackList::FindRow(int view, const QString& path) const {
     if (!TrackViews::IsView(view)) return 0;
-    const QVector<TrackEntry>& rows = views_[view].Rows();
-    for (int i = int(rows.size()) - 1; i >= 0; --i)
-        if (rows[i].Path() == path) return i + 1;
+    const TrackListModel& model = views_[view];
+    for (int i = model.Count() - 1; i >= 0; --i)
+        if (model.TextView(i, ColPath) == path) return i + 1;
     return 0;
 }
 
@@ -61,8 +61,8 @@ void TrackList::ClearPlayMarkers() {
         TrackListModel& model = views_[view];
         model.SetAllSelected(false);
         for (int row = 0; row < model.Count(); ++row)
-            if (model.Row(row).icon == kIconPlay)
-                model.SetIcon(row, RowIconKey(model.Row(row).Path(), model.Row(row).Kind()));
+            if (model.Icon(row) == kIconPlay)
+                model.SetIcon(row, RowIconKey(model.Path(row), model.Text(row, ColKind)));
     }
 }
 
@@ -97,8 +97,8 @@ void TrackList::SortByColumn(int view, int header) {
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     const int column = sort.column;
     const bool ascending = sort.order == Qt::AscendingOrder;
-    views_[view].SortRows([&](const TrackEntry& a, const TrackEntry& b) {
-        int c = collator.compare(a[column], b[column]);
+    views_[view].SortRows(column, [&](QStringView a, QStringView b) {
+        int c = collator.compare(a, b);
         return ascending ? c < 0 : c > 0;
     });
     MarkPlayingRow(view);
@@ -116,8 +116,8 @@ void TrackList::ShuffleRows(int view) {
     // the view is reset once instead of once per row.
     QVector<TrackEntry> scratch;
     scratch.reserve(model.Count());
-    for (const TrackEntry& row : model.Rows())
-        if (!row.Path().isEmpty()) scratch.push_back(row);
+    for (int row = 0; row < model.Count(); ++row)
+        if (!model.TextView(row, ColPath).isEmpty()) scratch.push_back(model.Row(row));
 
     // One generator, seeded once: seeding again from the clock before every draw, as the list
     // once did, repeats the same draw for every row handled within one clock tick.
@@ -188,13 +188,13 @@ void TrackList::MoveDroppedRows(int source, int targetRow) {
         const TrackListModel& folder = views_[TrackViews::kFolderView];
         QSet<QString> paths;
         for (int row : folder.SelectedRows())
-            if (!folder.Row(row).IsDirectory()) {
+            if (!folder.IsDirectory(row)) {
                 moving.push_back(folder.Row(row));
-                paths.insert(folder.Row(row).Path());
+                paths.insert(folder.Path(row));
             }
         // Each file is listed once: a copy already in the playlist gives way to the dropped one.
         for (int row = 0; row < playlist.Count(); ++row)
-            if (paths.contains(playlist.Row(row).Path())) removed.push_back(row);
+            if (paths.contains(playlist.Path(row))) removed.push_back(row);
     } else if (source == TrackViews::kPlaylistView) {
         removed = playlist.SelectedRows();
         for (int row : removed)
@@ -256,7 +256,7 @@ void TrackList::DropOnView(int view, const QStringList& paths, bool hasFiles, in
             if (!paths.isEmpty()) host_.GoToFolderOf(paths.first());
         } else if (state_.ActiveView == TrackViews::kPlaylistView) {
             int row = SelectedItem(TrackViews::kPlaylistView);
-            if (row >= 0) host_.GoToFolderOf(views_[TrackViews::kPlaylistView].Row(row).Path());
+            if (row >= 0) host_.GoToFolderOf(views_[TrackViews::kPlaylistView].Path(row));
         }
     }
 }
@@ -270,13 +270,13 @@ void TrackList::UpdateSelectionTotals() {
     bool allTimed = true;
     qint64 seconds = 0, bytes = 0;
     for (int row : selected) {
-        const TrackEntry& entry = model.Row(row);
-        if (entry[ColTime].isEmpty()) {
+        const QString time = model.Text(row, ColTime);
+        if (time.isEmpty()) {
             allTimed = false;
             break;
         }
-        seconds += ParsePlayTime(entry[ColTime]);
-        bytes += entry[ColDefaultSize].toLongLong();
+        seconds += ParsePlayTime(time);
+        bytes += model.TextView(row, ColDefaultSize).toLongLong();
     }
     if (selected.size() != 1 && allTimed) {
         model.SetHeaderCaption(ColTime, FormatPlayTime(seconds));
@@ -372,7 +372,7 @@ bool TrackList::KeyPressed(int view, int key, Qt::KeyboardModifiers modifiers) {
         } else if (view == TrackViews::kFolderView) {
             QStringList paths;
             for (int row : views_[view].SelectedRows())
-                paths << views_[view].Row(row).Path();
+                paths << views_[view].Path(row);
             if (!paths.isEmpty()) host_.MoveToRecycleBin(paths);
         }
         return true;
@@ -380,7 +380,7 @@ bool TrackList::KeyPressed(int view, int key, Qt::KeyboardModifiers modifiers) {
     case Qt::Key_Enter:
         if (alt) {
             int row = SelectedItem(view);
-            if (row >= 0) host_.ShowProperties(views_[view].Row(row).Path());
+            if (row >= 0) host_.ShowProperties(views_[view].Path(row));
         } else {
             RowActivated(view);
         }

@@ -1,7 +1,5 @@
 #include "playlists/track_list_model.h"
 
-#include <QSet>
-
 #include "playlists/track_icons.h"
 
 #include <QMimeData>
@@ -23,23 +21,120 @@ int TrackListModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : kTrackColumnCount;
 }
 
+namespace {
+// An empty column reads as a null text, as it was before it was packed.
+QString ToText(QStringView view) {
+    return view.isEmpty() ? QString() : view.toString();
+}
+} // namespace
+
+QStringView TrackListModel::Slice(const QString& texts, int column) {
+    if (texts.isEmpty()) return {};
+    const QStringView all(texts);
+    qsizetype start = 0;
+    for (int c = 0; c < column; ++c) {
+        const qsizetype nul = all.indexOf(QChar(0), start);
+        if (nul < 0) return {};
+        start = nul + 1;
+    }
+    qsizetype end = all.indexOf(QChar(0), start);
+    if (end < 0) end = all.size();
+    return all.sliced(start, end - start);
+}
+
+QString TrackListModel::Pack(const TrackEntry& entry) {
+    qsizetype length = 0;
+    for (const QString& text : entry.columns)
+        length += text.size();
+    if (length == 0) return QString();
+    QString texts;
+    texts.reserve(length + kTrackColumnCount - 1);
+    for (int c = 0; c < kTrackColumnCount; ++c) {
+        if (c > 0) texts.append(QChar(0));
+        // U+0000 separates the columns, so a text is taken up to its first NUL, as texts from
+        // tags and settings are; otherwise a damaged list file could shift a row's columns.
+        const QString& text = entry.columns[c];
+        const qsizetype nul = text.indexOf(QChar(0));
+        texts.append(nul < 0 ? QStringView(text) : QStringView(text).first(nul));
+    }
+    // Exactly the joined length: the spare capacity of every row would add up.
+    texts.squeeze();
+    return texts;
+}
+
+quint32 TrackListModel::IconIndex(const QString& key) {
+    if (key.isEmpty()) return 0;
+    auto it = iconIndex_.constFind(key);
+    if (it != iconIndex_.cend()) return *it;
+    const quint32 index = quint32(iconKeys_.size());
+    iconKeys_.push_back(key);
+    iconIndex_.insert(key, index);
+    return index;
+}
+
+PackedTrackRow TrackListModel::Pack(const TrackEntry& entry, bool selected) {
+    PackedTrackRow packed;
+    packed.texts = Pack(entry);
+    packed.icon = IconIndex(entry.icon);
+    packed.selected = selected;
+    return packed;
+}
+
+TrackEntry TrackListModel::Unpack(const PackedTrackRow& row) const {
+    TrackEntry entry;
+    if (!row.texts.isEmpty()) {
+        const QStringView all(row.texts);
+        qsizetype start = 0;
+        for (int c = 0; c < kTrackColumnCount; ++c) {
+            qsizetype end = all.indexOf(QChar(0), start);
+            if (end < 0) end = all.size();
+            entry.columns[c] = ToText(all.sliced(start, end - start));
+            start = std::min(end + 1, all.size());
+        }
+    }
+    entry.icon = iconKeys_.at(row.icon);
+    entry.selected = row.selected;
+    return entry;
+}
+
+TrackEntry TrackListModel::Row(int row) const {
+    return Unpack(rows_.at(row));
+}
+
+QVector<TrackEntry> TrackListModel::AllRows() const {
+    QVector<TrackEntry> out;
+    out.reserve(rows_.size());
+    for (const PackedTrackRow& r : rows_)
+        out.push_back(Unpack(r));
+    return out;
+}
+
+QString TrackListModel::Icon(int row) const {
+    return IsValidRow(row) ? iconKeys_.at(rows_[row].icon) : QString();
+}
+
+QStringView TrackListModel::TextView(int row, int column) const {
+    if (!IsValidRow(row) || column < 0 || column >= kTrackColumnCount) return {};
+    return Slice(rows_[row].texts, column);
+}
+
 QString TrackListModel::Text(int row, int column) const {
-    if (!IsValidRow(row) || column < 0 || column >= kTrackColumnCount) return QString();
-    return rows_[row].columns[column];
+    return ToText(TextView(row, column));
 }
 
 QVariant TrackListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || !IsValidRow(index.row()) || index.column() >= kTrackColumnCount) return {};
-    const TrackEntry& entry = rows_[index.row()];
+    const PackedTrackRow& entry = rows_[index.row()];
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
-        return entry.columns[index.column()];
+        return ToText(Slice(entry.texts, index.column()));
     case Qt::TextAlignmentRole:
         if (IsRightAligned(index.column())) return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
         return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
     case Qt::DecorationRole:
-        if (index.column() == ColFile && !entry.icon.isEmpty()) return ListViewImage().Icon(entry.icon);
+        if (index.column() == ColFile && entry.icon != 0)
+            return ListViewImage().Icon(iconKeys_.at(entry.icon));
         return {};
     default:
         return {};
@@ -78,10 +173,10 @@ QMimeData* TrackListModel::mimeData(const QModelIndexList& indexes) const {
     QString path;
     for (const QModelIndex& i : indexes)
         if (IsValidRow(i.row())) {
-            path = rows_[i.row()].Path();
+            path = Path(i.row());
             break;
         }
-    if (IsValidRow(current_)) path = rows_[current_].Path();
+    if (IsValidRow(current_)) path = Path(current_);
     mime->setData(kRowsMimeType, path.toUtf8());
     return mime;
 }
@@ -94,44 +189,30 @@ void TrackListModel::Clear() {
     endResetModel();
 }
 
-namespace {
-// Kinds, icon keys, shown sizes and play times repeat from row to row; rows share one copy of
-// each such text instead of holding their own (a long list is mostly these short texts).
-void ShareRepeatedTexts(TrackEntry& row) {
-    static QSet<QString> pool;
-    if (pool.size() > 200000) pool.clear(); // sizes and times of a huge library: start afresh
-    auto share = [](QString& text) {
-        if (text.isEmpty()) return;
-        auto it = pool.constFind(text);
-        if (it != pool.cend()) text = *it;
-        else pool.insert(text);
-    };
-    share(row.columns[ColKind]);
-    share(row.columns[ColSize]);
-    share(row.columns[ColTime]);
-    share(row.columns[ColArtist]);
-    share(row.icon);
-}
-} // namespace
-
 void TrackListModel::InsertRows(int position, QVector<TrackEntry> rows) {
     if (rows.isEmpty()) return;
     position = std::clamp(position, 0, Count());
+    const int added = int(rows.size());
+    QVector<PackedTrackRow> packed;
+    packed.reserve(added);
     for (TrackEntry& r : rows) {
-        r.selected = false;
-        ShareRepeatedTexts(r);
+        packed.push_back(Pack(r, false));
+        // Freed at once, so the next rows' joined texts can take the place of these.
+        r = TrackEntry();
     }
-    beginInsertRows(QModelIndex(), position, position + int(rows.size()) - 1);
-    QVector<TrackEntry> merged;
-    merged.reserve(rows_.size() + rows.size());
+    rows.clear();
+    rows.squeeze();
+    beginInsertRows(QModelIndex(), position, position + added - 1);
+    QVector<PackedTrackRow> merged;
+    merged.reserve(rows_.size() + added);
     for (int i = 0; i < position; ++i)
         merged.push_back(std::move(rows_[i]));
-    for (TrackEntry& r : rows)
+    for (PackedTrackRow& r : packed)
         merged.push_back(std::move(r));
     for (qsizetype i = position; i < rows_.size(); ++i)
         merged.push_back(std::move(rows_[i]));
     rows_ = std::move(merged);
-    if (current_ >= position) current_ += int(rows.size());
+    if (current_ >= position) current_ += added;
     endInsertRows();
 }
 
@@ -159,15 +240,21 @@ void TrackListModel::RemoveRows(QVector<int> rows) {
 
 void TrackListModel::SetText(int row, int column, const QString& text) {
     if (!IsValidRow(row) || column < 0 || column >= kTrackColumnCount) return;
-    if (rows_[row].columns[column] == text) return;
-    rows_[row].columns[column] = text;
+    if (Slice(rows_[row].texts, column) == text) return;
+    TrackEntry entry = Unpack(rows_[row]);
+    entry.columns[column] = text;
+    rows_[row].texts = Pack(entry);
     emit dataChanged(index(row, column), index(row, column));
 }
 
 void TrackListModel::SetIcon(int row, const QString& key) {
-    if (!IsValidRow(row) || rows_[row].icon == key) return;
-    rows_[row].icon = key;
+    if (!IsValidRow(row) || iconKeys_.at(rows_[row].icon) == key) return;
+    rows_[row].icon = IconIndex(key);
     emit dataChanged(index(row, ColFile), index(row, ColFile), {Qt::DecorationRole});
+}
+
+void TrackListModel::StoreColumnsQuietly(int row, const TrackEntry& entry) {
+    if (IsValidRow(row)) rows_[row].texts = Pack(entry);
 }
 
 void TrackListModel::RowsChanged(int first, int last) {
@@ -177,15 +264,21 @@ void TrackListModel::RowsChanged(int first, int last) {
     emit dataChanged(index(first, 0), index(last, kTrackColumnCount - 1));
 }
 
-void TrackListModel::SortRows(const std::function<bool(const TrackEntry&, const TrackEntry&)>& less) {
-    if (rows_.size() < 2) return;
+void TrackListModel::SortRows(int column, const std::function<bool(QStringView, QStringView)>& less) {
+    if (rows_.size() < 2 || column < 0 || column >= kTrackColumnCount) return;
+    // The column of every row found once, not twice per comparison.
+    QVector<QStringView> keys;
+    keys.reserve(rows_.size());
+    for (const PackedTrackRow& r : rows_)
+        keys.push_back(Slice(r.texts, column));
     QVector<int> order(rows_.size());
     std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return less(rows_[a], rows_[b]); });
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return less(keys[a], keys[b]); });
+    keys.clear();
 
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     QVector<int> newRowOf(rows_.size());
-    QVector<TrackEntry> sorted;
+    QVector<PackedTrackRow> sorted;
     sorted.reserve(rows_.size());
     for (int i = 0; i < order.size(); ++i) {
         newRowOf[order[i]] = i;
@@ -210,7 +303,7 @@ QVector<int> TrackListModel::SelectedRows() const {
 }
 
 int TrackListModel::SelectedCount() const {
-    return int(std::count_if(rows_.begin(), rows_.end(), [](const TrackEntry& e) { return e.selected; }));
+    return int(std::count_if(rows_.begin(), rows_.end(), [](const PackedTrackRow& e) { return e.selected; }));
 }
 
 void TrackListModel::SetSelected(int row, bool selected) {
@@ -220,7 +313,7 @@ void TrackListModel::SetSelected(int row, bool selected) {
 }
 
 void TrackListModel::SelectOnly(const QVector<int>& selectedRows) {
-    for (TrackEntry& e : rows_)
+    for (PackedTrackRow& e : rows_)
         e.selected = false;
     for (int r : selectedRows)
         if (IsValidRow(r)) rows_[r].selected = true;
@@ -228,7 +321,7 @@ void TrackListModel::SelectOnly(const QVector<int>& selectedRows) {
 }
 
 void TrackListModel::SetAllSelected(bool selected) {
-    for (TrackEntry& e : rows_)
+    for (PackedTrackRow& e : rows_)
         e.selected = selected;
     emit SelectionFlagsChanged();
 }

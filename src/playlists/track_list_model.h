@@ -5,9 +5,28 @@
 #include "playlists/track_entry.h"
 
 #include <QAbstractTableModel>
+#include <QHash>
+#include <QStringList>
+#include <QStringView>
 #include <QVector>
 #include <array>
 #include <functional>
+
+namespace kv::playlists {
+
+// A row as the model keeps it. A long list is mostly these: ten separate texts and an icon key
+// cost over 600 bytes a row, one joined text about half that.
+struct PackedTrackRow {
+    // The ten columns joined by U+0000, which no column can hold: file names cannot, tag texts
+    // are cut at their first NUL and list files are line-based. Null when every column is empty.
+    QString texts;
+    quint32 icon = 0; // index into the model's icon keys; 0 is no icon
+    bool selected = false;
+};
+
+} // namespace kv::playlists
+
+Q_DECLARE_TYPEINFO(kv::playlists::PackedTrackRow, Q_RELOCATABLE_TYPE);
 
 namespace kv::playlists {
 
@@ -32,9 +51,16 @@ class TrackListModel : public QAbstractTableModel {
 
     int Count() const { return int(rows_.size()); }
     bool IsValidRow(int row) const { return row >= 0 && row < rows_.size(); }
-    const TrackEntry& Row(int row) const { return rows_.at(row); }
-    const QVector<TrackEntry>& Rows() const { return rows_; }
+    // A copy: the model keeps its rows packed, so there is no TrackEntry to refer to.
+    TrackEntry Row(int row) const;
+    // Every row unpacked, for whoever needs them all at once (saving a list, shuffling).
+    QVector<TrackEntry> AllRows() const;
     QString Text(int row, int column) const;
+    // Valid until the row next changes; reads a column without copying it.
+    QStringView TextView(int row, int column) const;
+    QString Path(int row) const { return Text(row, ColPath); }
+    bool IsDirectory(int row) const { return TextView(row, ColKind) == kKindDirectory; }
+    QString Icon(int row) const;
 
     void Clear();
     void AppendRows(QVector<TrackEntry> rows) { InsertRows(Count(), std::move(rows)); }
@@ -47,12 +73,14 @@ class TrackListModel : public QAbstractTableModel {
 
     void SetText(int row, int column, const QString& text);
     void SetIcon(int row, const QString& key);
-    // For a batch of in-place edits: change rows through MutableRow, then announce the range once.
-    TrackEntry& MutableRow(int row) { return rows_[row]; }
+    // For a batch of in-place edits: store each row's columns without a signal, then announce
+    // the range once with RowsChanged. Icon and selection stay as they are.
+    void StoreColumnsQuietly(int row, const TrackEntry& entry);
     void RowsChanged(int first, int last);
 
-    // Reorders the rows by a stable sort; selection, icons and persistent indexes follow them.
-    void SortRows(const std::function<bool(const TrackEntry&, const TrackEntry&)>& less);
+    // Reorders the rows by a stable sort of one column's texts; selection, icons and persistent
+    // indexes follow them.
+    void SortRows(int column, const std::function<bool(QStringView, QStringView)>& less);
 
     // Selection and focus as the list logic sets them; the view follows through the signals.
     bool IsSelected(int row) const { return IsValidRow(row) && rows_[row].selected; }
@@ -82,7 +110,16 @@ class TrackListModel : public QAbstractTableModel {
     void FocusRequested();
 
   private:
-    QVector<TrackEntry> rows_;
+    static QStringView Slice(const QString& texts, int column);
+    static QString Pack(const TrackEntry& entry);
+    PackedTrackRow Pack(const TrackEntry& entry, bool selected);
+    TrackEntry Unpack(const PackedTrackRow& row) const;
+    quint32 IconIndex(const QString& key);
+
+    QVector<PackedTrackRow> rows_;
+    // Icon keys are a handful of kinds shared by all rows; index 0 is the empty key.
+    QStringList iconKeys_{QString()};
+    QHash<QString, quint32> iconIndex_;
     std::array<QString, kTrackColumnCount> captions_;
     int current_ = -1;
 };

@@ -55,7 +55,7 @@ struct Lists {
     TrackListModel& Shown() { return tracks.ListView(TrackViews::kPlaylistView); }
     QStringList ShownNames() {
         QStringList names;
-        for (const TrackEntry& r : Shown().Rows())
+        for (const TrackEntry& r : Shown().AllRows())
             names << r[ColFile];
         return names;
     }

@@ -77,7 +77,7 @@ class TrackFilesTest : public ::testing::Test {
     }
     QStringList Paths(int view) {
         QStringList out;
-        for (const TrackEntry& e : list.ListView(view).Rows())
+        for (const TrackEntry& e : list.ListView(view).AllRows())
             out << e.Path();
         return out;
     }

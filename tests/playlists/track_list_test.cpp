@@ -46,7 +46,7 @@ class TrackListTest : public ::testing::Test {
     }
     QStringList Paths(int view) {
         QStringList out;
-        for (const TrackEntry& e : list.ListView(view).Rows())
+        for (const TrackEntry& e : list.ListView(view).AllRows())
             out << e.Path();
         return out;
     }
@@ -384,4 +384,29 @@ TEST_F(TrackListTest, KeyboardShortcutsReachTheirTargets) {
     Playlist().SelectOnly({0});
     list.KeyPressed(1, Qt::Key_Delete, {});
     EXPECT_EQ(Playlist().Count(), 0);
+}
+
+TEST(TrackListModelStorage, RowsKeepEveryColumnIncludingEmptyOnesAndNulsInText) {
+    TrackListModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    TrackEntry full;
+    for (int c = 0; c < kTrackColumnCount; ++c) full[c] = QStringLiteral("c%1").arg(c);
+    full.icon = QStringLiteral("mp3");
+    TrackEntry sparse;
+    sparse[ColPath] = QStringLiteral("/music/a.mp3");
+    TrackEntry damaged; // a list file with a NUL inside a line
+    damaged[ColArtist] = QString::fromUtf16(u"ab\u0000cd");
+    damaged[ColPath] = QStringLiteral("/music/b.mp3");
+    model.AppendRows({full, sparse, damaged, TrackEntry{}});
+    ASSERT_EQ(model.Count(), 4);
+    EXPECT_TRUE(model.Row(0).SameColumns(full));
+    EXPECT_EQ(model.Row(0).icon, "mp3");
+    EXPECT_TRUE(model.Row(1).SameColumns(sparse));
+    EXPECT_EQ(model.Text(1, ColTitle), "");
+    EXPECT_EQ(model.Text(2, ColArtist), "ab");
+    EXPECT_EQ(model.Text(2, ColPath), "/music/b.mp3"); // the columns after it stay in place
+    EXPECT_EQ(model.Text(3, ColPath), "");
+    model.SetText(1, ColTitle, QStringLiteral("タイトル"));
+    EXPECT_EQ(model.Text(1, ColTitle), "タイトル");
+    EXPECT_EQ(model.Text(1, ColPath), "/music/a.mp3");
 }
