@@ -106,7 +106,8 @@ public:
     playback::StartEndPositions& Positions() const { return *positions_; }
     browser::CTreeView& ExplorTree() const { return *explorTree_; }
     display::VolumeMemory& ListVol() { return listVol_; }
-    // The full path of the selected row of the active view ("" when none).
+    // The full path of the selected row of a view, or of the active view ("" when none).
+    QString SelectedPath(int view) const;
     QString ActiveViewSelectedPath() const;
     // Display colour i (0 picks one at random) on the labels, the panel and the bars.
     void ApplyPanelColor(int index);

@@ -69,11 +69,13 @@ void FormMain::RandomColourIfChecked() {
     if (IDMForeColor[0]->isChecked()) ApplyPanelColor(0);
 }
 
-QString FormMain::ActiveViewSelectedPath() const {
-    const auto& view = const_cast<playlists::TrackList&>(tracks_).Views()[ActiveView()];
-    const int row = tracks_.SelectedItem(ActiveView());
-    return view.IsValidRow(row) ? view.Text(row, playlists::ColPath) : QString();
+QString FormMain::SelectedPath(int view) const {
+    const auto& model = const_cast<playlists::TrackList&>(tracks_).Views()[view];
+    const int row = tracks_.SelectedItem(view);
+    return model.IsValidRow(row) ? model.Text(row, playlists::ColPath) : QString();
 }
+
+QString FormMain::ActiveViewSelectedPath() const { return SelectedPath(ActiveView()); }
 
 // TrackListHost
 void FormMain::PlaySelected() {

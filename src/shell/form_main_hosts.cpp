@@ -87,9 +87,7 @@ void TreeHostAdapter::SetBusyCursor(bool busy) { w_.SetBusyCursor(busy); }
 void TreeHostAdapter::SendSelectionToRecycleBin() { w_.SendSelectionToRecycleBin(); }
 int TreeHostAdapter::ActiveView() const { return w_.ActiveView(); }
 QString TreeHostAdapter::SelectedPlaylistTrackPath() const {
-    const auto& view = w_.tracks_.ListView(playlists::TrackViews::kPlaylistView);
-    const int row = w_.tracks_.SelectedItem(playlists::TrackViews::kPlaylistView);
-    return view.IsValidRow(row) ? view.Text(row, playlists::ColPath) : QString();
+    return w_.SelectedPath(playlists::TrackViews::kPlaylistView);
 }
 
 } // namespace kv::shell
