@@ -11,7 +11,7 @@ packages=(
   libmpv-dev libfluidsynth-dev timgm6mb-soundfont
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  lame mpg123 sox xvfb xauth ffmpeg
+  lame mpg123 sox xvfb xauth ffmpeg ccache
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -26,5 +26,8 @@ if ((${#missing[@]})); then
 fi
 
 # Benchmarks are built only when asked for (bench/run.sh sets KAVETTO_BENCH=ON).
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKAVETTO_BENCH="${KAVETTO_BENCH:-OFF}" ${KAVETTO_CMAKE_ARGS:-} >/dev/null
+# ccache keeps rebuilds of an unchanged tree (a fresh clone, another work tree) short.
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKAVETTO_BENCH="${KAVETTO_BENCH:-OFF}" "${launcher[@]}" ${KAVETTO_CMAKE_ARGS:-} >/dev/null
 cmake --build build -j "$(nproc)"
