@@ -280,6 +280,16 @@ void FormMain::BuildControls() {
         labelInfo_[i]->setStyleSheet(QStringLiteral("color: rgb(190, 255, 190);"));
         labelInfo_[i]->setGeometry(8, 4 + i * 16, 600, 16);
     }
+    backGndLabel_ = new QLabel(pPanelBack_);
+    backGndLabel_->setObjectName(QStringLiteral("BackGndLabel"));
+    backGndLabel_->setVisible(false);
+    imageTimer_ = new QLabel(pPanelBack_);
+    imageTimer_->setObjectName(QStringLiteral("ImageTimer"));
+    imageTimer_->setVisible(false);
+    labelTimer_ = new QLabel(pPanelBack_);
+    labelTimer_->setObjectName(QStringLiteral("LabelTimer"));
+    labelTimer_->setStyleSheet(QStringLiteral("color: rgb(190, 255, 190);"));
+    labelTimer_->setVisible(false);
     progBackPicture_ = MakePicture(central_, "ProgBackPicture", back);
     labelCurTime_ = new QLabel(QStringLiteral("0：00/0：00"), progBackPicture_);
     labelCurTime_->setObjectName(QStringLiteral("LabelCurTime"));

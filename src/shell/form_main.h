@@ -116,6 +116,11 @@ public:
     QTimer* Timer1() const { return timer1_; }
     QTimer* Timer2() const { return timer2_; }
     QTimer* Timer3() const { return timer3_; }
+    QLabel* ImageTimer() const { return imageTimer_; }
+    QLabel* LabelTimer() const { return labelTimer_; }
+    QLabel* BackGndLabel() const { return backGndLabel_; }
+    // True while the sleep timer counts down.
+    bool SleepTimerRunning() const;
     ProgramState& State() { return state_; }
     const QString& LastOpenedTrack() const { return lastOpenedTrack_; }
     QString HandOffName() const;
@@ -238,6 +243,9 @@ private:
     std::array<QLabel*, 8> labelTitle_{};
     std::array<QLabel*, 4> labelInfo_{};
     QLabel* labelCurTime_ = nullptr;
+    QLabel* backGndLabel_ = nullptr;
+    QLabel* imageTimer_ = nullptr;
+    QLabel* labelTimer_ = nullptr;
     QFrame* progBackPicture_ = nullptr;
     QWidget* progPicture_ = nullptr;
     QLabel* startPos_ = nullptr;
