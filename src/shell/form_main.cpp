@@ -75,6 +75,7 @@ FormMain::FormMain(QWidget* parent) : QMainWindow(parent), tracks_(*this) {
     explorImageList_ = std::make_unique<browser::TreeImageList>();
     explorTree_ = std::make_unique<browser::CTreeView>(*treeHost_);
     ConnectCommands();
+    ConnectToolCommands();
     platform::SetMessageParent(this);
 }
 

@@ -50,6 +50,10 @@ class TreeImageList;
 namespace kv::playback {
 class StartEndPositions;
 }
+namespace kv::tools {
+class FormEqualizer;
+class FormWords;
+}
 
 namespace kv::shell {
 
@@ -121,6 +125,14 @@ public:
     QLabel* BackGndLabel() const { return backGndLabel_; }
     // True while the sleep timer counts down.
     bool SleepTimerRunning() const;
+    // Tool windows (form_main_tools.cpp).
+    void ShowEqualizer();
+    void ShowTagEditor();
+    void LoadLyrics(const QString& path = QString()) override;
+    tools::FormEqualizer* Equalizer() const { return formEqualizer_; }
+    tools::FormWords* Words() const { return formWords_; }
+    // True while the media player or RealPlayer window is on screen.
+    bool MediaWindowVisible() const;
     ProgramState& State() { return state_; }
     const QString& LastOpenedTrack() const { return lastOpenedTrack_; }
     QString HandOffName() const;
@@ -219,6 +231,7 @@ private:
     void SetBarType(int type);
     void ShowHelp();
     void ShowAbout();
+    void ConnectToolCommands();
 
     QAction* AddItem(QMenu* menu, const QString& name, const QString& caption, const QKeySequence& shortcut = {});
     QMenu* AddMenu(QMenu* parent, const QString& name, const QString& caption);
@@ -276,6 +289,8 @@ private:
     QTimer* timer1_ = nullptr;
     QTimer* timer2_ = nullptr;
     QTimer* timer3_ = nullptr;
+    tools::FormEqualizer* formEqualizer_ = nullptr;
+    tools::FormWords* formWords_ = nullptr;
 
     MainLayout layout_;
     double separatorDragStart_ = 0;
