@@ -232,6 +232,7 @@ private:
     void ShowHelp();
     void ShowAbout();
     void ConnectToolCommands();
+    void CloseToolWindows();
 
     QAction* AddItem(QMenu* menu, const QString& name, const QString& caption, const QKeySequence& shortcut = {});
     QMenu* AddMenu(QMenu* parent, const QString& name, const QString& caption);

@@ -251,6 +251,7 @@ bool FormMain::ShutdownMainWindow(bool askQuestion) {
     if (askQuestion && lists_->AskSaveChanges() == 1) return false;
     // 2
     state_.Closing = true;
+    CloseToolWindows();
     state_.WindowGeometry.maximized = isMaximized();
     if (isMinimized() || isMaximized()) showNormal();
     // 3

@@ -2,10 +2,35 @@
 #include "playback/sound_play.h"
 #include "shell/form_main.h"
 #include "tools/form_equalizer.h"
+#include "tools/form_words.h"
 
 #include <QAction>
 
 namespace kv::shell {
+namespace {
+
+// The lyrics window's view of the main window; owned by the lyrics window.
+class WordsHostAdapter : public QObject, public tools::WordsHost {
+  public:
+    explicit WordsHostAdapter(FormMain& main) : main_(main) {}
+    tools::WordsPlacement WordsWindowGeometry() const override {
+        const WindowBox& g = main_.State().WordsWindowGeometry;
+        return {g.height, g.width, g.left, g.top, g.state};
+    }
+    void SetWordsWindowGeometry(const tools::WordsPlacement& g) override {
+        main_.State().WordsWindowGeometry = {g.height, g.width, g.left, g.top, g.state};
+    }
+    bool Closing() const override { return main_.State().Closing; }
+    void ClickToolBarBack(int button) override { main_.ClickToolBarBack(button); }
+    void ChangeVolumeBar(int delta) override { main_.ChangeVolumeBar(delta); }
+    QString ActiveViewSelectedPath() const override { return main_.ActiveViewSelectedPath(); }
+    void OpenTrack(const QString& path) override { main_.OpenTrack(path); }
+
+  private:
+    FormMain& main_;
+};
+
+} // namespace
 
 // The media windows report here once they exist; until then none is ever on screen.
 bool FormMain::MediaWindowVisible() const {
@@ -23,10 +48,27 @@ void FormMain::ShowEqualizer() {
 
 void FormMain::ShowTagEditor() {}
 
-void FormMain::LoadLyrics(const QString&) {}
+void FormMain::LoadLyrics(const QString&) {
+    const bool checked = Item(QStringLiteral("IDMwords"))->isChecked();
+    if (!formWords_) {
+        if (!checked) return; // nothing to hide
+        auto* host = new WordsHostAdapter(*this);
+        formWords_ = new tools::FormWords(*host, this);
+        host->setParent(formWords_);
+    }
+    formWords_->LoadLyrics({checked, MediaWindowVisible(), device_ ? device_->FileName() : QString(),
+                            device_ ? device_->Kakutyosi : QString()});
+}
+
+// At the end the lyrics window's place goes into WordsWindowGeometry before the settings are saved.
+void FormMain::CloseToolWindows() {
+    if (formWords_) formWords_->FormWords_Hide();
+    if (formEqualizer_) formEqualizer_->hide();
+}
 
 void FormMain::ConnectToolCommands() {
     connect(Item(QStringLiteral("IDMEqualizer")), &QAction::triggered, this, [this] { ShowEqualizer(); });
+    connect(Item(QStringLiteral("IDMwords")), &QAction::triggered, this, [this] { LoadLyrics(); });
 }
 
 } // namespace kv::shell
