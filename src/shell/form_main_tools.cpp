@@ -1,8 +1,13 @@
 // The main window's side of the tool windows: the equalizer, the tag editor and the lyrics window.
+#include "browser/ctree_view.h"
 #include "playback/sound_play.h"
+#include "playlists/list_of_lists.h"
 #include "shell/form_main.h"
 #include "tools/form_equalizer.h"
+#include "tools/form_tag.h"
 #include "tools/form_words.h"
+
+#include <QComboBox>
 
 #include <QAction>
 
@@ -30,6 +35,28 @@ class WordsHostAdapter : public QObject, public tools::WordsHost {
     FormMain& main_;
 };
 
+class TagHostAdapter : public tools::TagEditorHost {
+  public:
+    explicit TagHostAdapter(FormMain& main) : main_(main) {}
+    bool TreeHasFocus() const override { return main_.ExplorTree().ExpTreeForcus(); }
+    QString TreeSelectedPath() const override { return main_.ExplorTree().GetExpTreePath(); }
+    void TreeFolderRenamed(const QString& name, const QString& newPath) override {
+        main_.ExplorTree().SetSelectedNodeText(name);
+        main_.ExplorTree().SetPath(newPath);
+        main_.Tracks().FillFolderView();
+    }
+    QString LoadedFileName() const override { return main_.PlayingFileName(); }
+    int PlayIndex() const override { return main_.Play() ? main_.Play()->PlayIndex : 0; }
+    void SaveWorkingCopy() override {
+        main_.Lists().SaveWorkingCopy(main_.ListOfList()->currentText());
+        main_.Lists().SetSaveButtonImage(playlists::kSaveImage);
+    }
+    display::VolumeMemory& ListVol() override { return main_.ListVol(); }
+
+  private:
+    FormMain& main_;
+};
+
 } // namespace
 
 // The media windows report here once they exist; until then none is ever on screen.
@@ -46,7 +73,11 @@ void FormMain::ShowEqualizer() {
     formEqualizer_->activateWindow();
 }
 
-void FormMain::ShowTagEditor() {}
+void FormMain::ShowTagEditor() {
+    TagHostAdapter host(*this);
+    tools::FormTag form(tracks_, host, this);
+    if (form.HasTarget()) form.exec();
+}
 
 void FormMain::LoadLyrics(const QString&) {
     const bool checked = Item(QStringLiteral("IDMwords"))->isChecked();
@@ -69,6 +100,7 @@ void FormMain::CloseToolWindows() {
 void FormMain::ConnectToolCommands() {
     connect(Item(QStringLiteral("IDMEqualizer")), &QAction::triggered, this, [this] { ShowEqualizer(); });
     connect(Item(QStringLiteral("IDMwords")), &QAction::triggered, this, [this] { LoadLyrics(); });
+    connect(Item(QStringLiteral("IDMEditFile")), &QAction::triggered, this, [this] { ShowTagEditor(); });
 }
 
 } // namespace kv::shell
