@@ -1,0 +1,122 @@
+// The tool windows from the main window's commands: the equalizer and tag editor items, the
+// lyrics item and the lyrics that come with each loaded track, and their geometry in the settings.
+#include "platform/ini.h"
+#include "platform/message_box.h"
+#include "platform/program_folder.h"
+#include "playback/sound_play.h"
+#include "playlists/track_info.h"
+#include "shell/form_main.h"
+#include "support/audio_files.h"
+#include "tools/form_equalizer.h"
+#include "tools/form_words.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QFile>
+#include <QFileInfo>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace kv::shell;
+using kv::platform::ReadSetting;
+using kv::platform::WriteSetting;
+
+namespace {
+
+class ToolEntryTest : public ::testing::Test {
+  protected:
+    void SetUp() override { kv::platform::SetProgramFolder(QString::fromStdString(dir.path())); }
+    void TearDown() override { kv::platform::SetProgramFolder(QString()); }
+    QString Ini() const { return QString::fromStdString(dir.file("kvp.ini")); }
+    QString Song(const char* name) { return QString::fromStdString(kvtest::MakeMp3(media.file(name), 1.0)); }
+    void PutLyrics(const char* name, const QByteArray& text) {
+        QFile f(QString::fromStdString(media.file(name)));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    }
+    kvtest::TempDir dir;
+    kvtest::TempDir media;
+};
+
+} // namespace
+
+TEST_F(ToolEntryTest, EqualizerItemShowsOneModelessWindow) {
+    FormMain window;
+    window.InitializeMainWindow(QString(), {});
+    EXPECT_EQ(window.Equalizer(), nullptr) << "made on first use";
+    window.Item("IDMEqualizer")->trigger();
+    ASSERT_NE(window.Equalizer(), nullptr);
+    EXPECT_TRUE(window.Equalizer()->isVisible());
+    EXPECT_FALSE(window.Equalizer()->isModal());
+    EXPECT_EQ(window.Equalizer()->windowTitle(), QStringLiteral("音質調整"));
+    auto* first = window.Equalizer();
+    window.Equalizer()->close();
+    window.Item("IDMEqualizer")->trigger();
+    EXPECT_EQ(window.Equalizer(), first);
+    EXPECT_TRUE(first->isVisible());
+    window.close();
+}
+
+TEST_F(ToolEntryTest, LyricsFollowTheLoadedTrackAndTheItemAndKeepTheirPlace) {
+    WriteSetting("other", "WordsLeft", "1500", Ini());
+    WriteSetting("other", "WordsTop", "3000", Ini());
+    WriteSetting("other", "WordsWidth", "4500", Ini());
+    WriteSetting("other", "WordsHeight", "6000", Ini());
+    const QString a = Song("a.mp3");
+    PutLyrics("a.txt", "la la\r\n");
+    {
+        FormMain window;
+        window.InitializeMainWindow(a, {});
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window.Words() && window.Words()->isVisible(); }, 10000));
+        EXPECT_EQ(window.Words()->TextWords()->toPlainText(), QStringLiteral("la la\n"));
+        EXPECT_EQ(window.Words()->geometry(), QRect(100, 200, 300, 400));
+
+        window.Item("IDMwords")->trigger(); // off
+        EXPECT_FALSE(window.Words()->isVisible());
+        window.Item("IDMwords")->trigger(); // on: the current track's lyrics again
+        EXPECT_TRUE(window.Words()->isVisible());
+
+        window.Words()->setGeometry(110, 210, 320, 420);
+        window.OpenTrack(Song("b.mp3")); // no b.txt
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !window.Words()->isVisible(); }, 10000));
+        window.OpenTrack(a);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window.Words()->isVisible(); }, 10000));
+        EXPECT_EQ(window.Words()->geometry(), QRect(110, 210, 320, 420));
+        window.close(); // still shown: its place is saved all the same
+    }
+    EXPECT_EQ(ReadSetting("other", "WordsLeft", Ini()), "1650");
+    EXPECT_EQ(ReadSetting("other", "WordsTop", Ini()), "3150");
+    EXPECT_EQ(ReadSetting("other", "WordsWidth", Ini()), "4800");
+    EXPECT_EQ(ReadSetting("other", "WordsHeight", Ini()), "6300");
+}
+
+TEST_F(ToolEntryTest, EditFileItemOpensTheTagEditorOnTheSelectedRowOnly) {
+    FormMain window;
+    window.InitializeMainWindow(QString(), {});
+    QStringList opened;
+    auto answer = [&] {
+        QTimer::singleShot(0, [&] {
+            if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+                opened << dialog->windowTitle();
+                dialog->reject();
+            }
+        });
+    };
+    answer();
+    window.Item("IDMEditFile")->trigger(); // no row selected: nothing to edit
+    QTest::qWait(20);
+    EXPECT_TRUE(opened.isEmpty());
+
+    const QString a = Song("a.mp3");
+    auto& playlist = window.Tracks().ListView(1);
+    playlist.AppendRows({kv::playlists::MakeFileRow(a, QFileInfo(a).size())});
+    window.Tracks().State().ActiveView = 1;
+    playlist.SetCurrentRow(0);
+    answer();
+    window.Item("IDMEditFile")->trigger();
+    EXPECT_EQ(opened, QStringList{QStringLiteral("タグ編集")});
+    window.close();
+}
