@@ -210,8 +210,8 @@ bool FormTag::Save() {
                 model.SetIcon(row, playlists::IconKey(path, folder ? QString() : kind));
             }
         }
-        if (view == TrackViews::kPlaylistView) host_.SaveWorkingCopy();
     }
+    if (tracks_.State().ActiveView == TrackViews::kPlaylistView) host_.SaveWorkingCopy();
     if (!failures.isEmpty())
         platform::ShowMessage(failures.join(u'\n'), platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
     return true;
