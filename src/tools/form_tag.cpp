@@ -83,14 +83,15 @@ void FormTag::Open() {
     treeFocus_ = host_.TreeHasFocus();
     if (treeFocus_) {
         target_ = host_.TreeSelectedPath();
-        while (target_.size() > 1 && target_.endsWith(u'/'))
-            target_.chop(1); // the tree's folders end in '/'
     } else {
         const int view = tracks_.State().ActiveView;
         const auto& model = tracks_.ListView(view);
         const int row = tracks_.SelectedItem(view);
         if (model.IsValidRow(row)) target_ = model.Text(row, playlists::ColPath);
     }
+    // The tree's folders end in '/'.
+    while (target_.size() > 1 && target_.endsWith(u'/'))
+        target_.chop(1);
     if (target_.isEmpty()) return;
     const QString name = platform::FileNameOf(target_);
     parent_ = platform::ParentFolderOf(target_);
