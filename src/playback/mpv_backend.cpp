@@ -80,6 +80,14 @@ bool MpvCore::Ensure() {
     return true;
 }
 
+QString MpvCore::Metadata(const char* key) const {
+    if (!mpv_ || !loaded_) return QString();
+    char* value = Mpv()->get_property_string(mpv_, (QByteArray("metadata/by-key/") + key).constData());
+    const QString text = value ? QString::fromUtf8(value) : QString();
+    Mpv()->free(value);
+    return text;
+}
+
 void MpvCore::SetVideoEnabled(bool on) {
     if (videoEnabled_ == on) return;
     videoEnabled_ = on;

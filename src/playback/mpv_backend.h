@@ -38,6 +38,8 @@ public:
     mpv_handle* Handle() const { return mpv_; }
     // Pictures are decoded only while a media window has a render context to draw them in.
     void SetVideoEnabled(bool on);
+    // A tag of the open file as mpv reports it ("title", "artist"); empty when there is none.
+    QString Metadata(const char* key) const;
     // Runs once, when the mpv instance has been created (a render context can then be made).
     std::function<void()> onCreated;
     // Runs before the mpv instance is destroyed: its render context must go first.

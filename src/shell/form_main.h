@@ -153,6 +153,8 @@ public:
     MediaWindows& Media();
     QVector<display::CProgressBar*> MediaVolumeBars();
     void UnloadMediaWindows();
+    // IDMWriteEmptyCell: the list repair (form_main_repair.cpp).
+    void RepairList();
 
     // PlayControlHost
     playback::PlayMode Mode() const override;
@@ -213,6 +215,7 @@ private:
     friend class MarksHost;
     friend class TreeHostAdapter;
     friend class MediaWindows;
+    friend class RepairHostAdapter;
     void BuildMenus();
     void BuildToolBar();
     void BuildControls();
