@@ -59,7 +59,10 @@ FormCare::FormCare(TrackListModel& rows, RepairHost& host, QWidget* parent)
     com_ = new QPushButton(kStop, this);
     com_->setObjectName(QStringLiteral("Com"));
     layout->addWidget(com_, 0, Qt::AlignHCenter);
-    connect(com_, &QPushButton::clicked, this, [this] { running_ = false; });
+    connect(com_, &QPushButton::clicked, this, [this] {
+        running_ = false;
+        aborted_ = true;
+    });
     resize(360, 90);
     CentreOnScreen(this);
     host_.SetNoAutoStart(true);
@@ -97,7 +100,8 @@ void FormCare::Timer1() {
     }
     host_.RestorePlayer();
     accept();
-    if (broken_ != 0) FileSearch();
+    // A full check with nothing broken says so too, rather than closing without a word.
+    if (broken_ != 0 || !aborted_) FileSearch();
 }
 
 void FormCare::done(int result) {

@@ -47,6 +47,7 @@ class FormCare final : public QDialog {
     QTimer* timer1_ = nullptr;
     bool running_ = false;
     bool closed_ = false;
+    bool aborted_ = false;
     int broken_ = 0;
     FormCare2* search_ = nullptr;
 };
