@@ -129,10 +129,15 @@ void MediaWindow::HideWindow() {
             : geometry();
     if (windowState() != Qt::WindowNoState) setWindowState(Qt::WindowNoState);
     hide();
-    p.width = PixelsToTwips(normal.width());
-    p.height = PixelsToTwips(normal.height());
-    p.left = PixelsToTwips(normal.x());
-    p.top = PixelsToTwips(normal.y());
+    // Twips that still round to the window's pixels are kept, so an unmoved window stores
+    // exactly what it was given and does not creep a few twips per session.
+    auto twips = [](int pixels, int stored) {
+        return TwipsToPixels(stored) == pixels ? stored : PixelsToTwips(pixels);
+    };
+    p.width = twips(normal.width(), p.width);
+    p.height = twips(normal.height(), p.height);
+    p.left = twips(normal.x(), p.left);
+    p.top = twips(normal.y(), p.top);
     host_.SetPlacement(p);
 }
 

