@@ -117,6 +117,23 @@ TEST_F(MainWindow, VideoShowsWSoundAloneNeverDoesAndADamagedFileIsSkipped) {
     EXPECT_EQ(kv::platform::ReadSetting("other", "MovieLeft", ini), "2250");
 }
 
+TEST_F(MainWindow, RealMediaWithAPictureShowsYAndNotW) {
+    const QString rm = Q(media.file("clip.rm"));
+    // ffmpeg writes RealMedia with usable timestamps only with a video stream beside the sound.
+    if (!Ffmpeg({"-f", "lavfi", "-i", "testsrc=size=32x24:rate=5:duration=2", "-f", "lavfi", "-i",
+                 "sine=duration=2", "-c:v", "rv20", "-c:a", "ac3", "-b:a", "64k", rm}))
+        GTEST_SKIP() << "ffmpeg could not make the file";
+    window->Tracks().ListView(1).AppendRows({Row(rm, "rm")});
+    PlayRow(1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->MediaWindowVisible(); }, 5000));
+    kv::playback::MediaWindow* y = window->Media().Y();
+    ASSERT_NE(y, nullptr);
+    EXPECT_TRUE(y->isVisible());
+    EXPECT_EQ(y->windowTitle(), QStringLiteral("【movie】 clip.rm"));
+    EXPECT_FALSE(window->Media().W() && window->Media().W()->isVisible());
+    EXPECT_TRUE(window->State().RealWindowLoaded);
+}
+
 struct RepairFromMenu : MainWindow {
     QString tree = Q(media.path()) + "/library";
     // Clicks through the search window once it is up: start the search, then close.
