@@ -120,8 +120,10 @@ void FormMain::LoadMediaWindow() {
     Media().LoadW();
 }
 
+// The device asks for W by the file's extension and for Y for every RealMedia file; a file of
+// those kinds that holds sound alone would get an empty window, so only a picture shows one.
 void FormMain::ShowMediaWindow(bool show) {
-    if (show) {
+    if (show && backends_ && !backends_->mediaPlayer.PictureSize().isEmpty()) {
         if (MediaWindow* w = Media().LoadW()) w->ShowWindow();
     } else if (MediaWindow* w = Media().W()) {
         w->HideWindow();
@@ -129,7 +131,7 @@ void FormMain::ShowMediaWindow(bool show) {
 }
 
 void FormMain::ShowRealWindow(bool show) {
-    if (show) {
+    if (show && backends_ && !backends_->realPlayer.PictureSize().isEmpty()) {
         if (MediaWindow* y = Media().LoadY()) y->ShowWindow();
     } else if (MediaWindow* y = Media().Y()) {
         y->HideWindow();

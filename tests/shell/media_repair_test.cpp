@@ -117,6 +117,19 @@ TEST_F(MainWindow, VideoShowsWSoundAloneNeverDoesAndADamagedFileIsSkipped) {
     EXPECT_EQ(kv::platform::ReadSetting("other", "MovieLeft", ini), "2250");
 }
 
+TEST_F(MainWindow, AnAviOfSoundAloneShowsNoWindowEvenWhenResumed) {
+    const QString avi = Q(media.file("sound.avi"));
+    if (!Ffmpeg({"-f", "lavfi", "-i", "sine=duration=3", "-c:a", "pcm_s16le", avi}))
+        GTEST_SKIP() << "ffmpeg could not make the file";
+    window->Tracks().ListView(1).AppendRows({Row(avi, "avi")});
+    PlayRow(1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->Device()->CurrentState() == "Playing"; }, 5000));
+    window->Item("IDMplay")->trigger(); // pause
+    window->Item("IDMplay")->trigger(); // the device's resume asks for W by the extension
+    EXPECT_EQ(window->Device()->CurrentState(), "Playing");
+    EXPECT_FALSE(window->MediaWindowVisible());
+}
+
 TEST_F(MainWindow, RealMediaWithAPictureShowsYAndNotW) {
     const QString rm = Q(media.file("clip.rm"));
     // ffmpeg writes RealMedia with usable timestamps only with a video stream beside the sound.
