@@ -219,6 +219,41 @@ TEST_F(Repair, UnusableStartFolderIsAParameterErrorForEveryRow) {
     EXPECT_TRUE(results.isEmpty());
 }
 
+TEST_F(Repair, RecheckRefreshesEachKindFromItsOwnSource) {
+    struct ClipHost : RecordingHost {
+        QStringList opened;
+        std::optional<Clip> ReadClip(const QString& path) override {
+            opened << kv::platform::FileNameOf(path);
+            return Clip{"Clip title", "Clip author", 65.9};
+        }
+    } clipHost;
+    const QString wav = Q(kvtest::MakeWave(dir.file("tone.wav"), 3.0, 8000, 1));
+    const QString mp3 = Q(kvtest::MakeMp3(dir.file("tone.mp3"), 2.0));
+    struct Case {
+        QString path, kind, artist, title, time;
+    } cases[] = {
+        {wav, "wav", "", "【tone.wav】", "0：03"},
+        {mp3, "mp3", "", "【tone.mp3】", "0：02"},
+        {Make("clip.wma"), "wma", "Clip author", "Clip title", "1：05"},
+        {Make("song.mid"), "mid", "Clip author", "【song.mid】", "1：05"}, // the title is the file's own
+        {Make("radio.rm"), "rm", "", "【radio.rm】", ""},                  // RealMedia is not opened
+    };
+    for (const Case& c : cases) {
+        TrackEntry row;
+        row[ColFile] = kv::platform::FileNameOf(c.path);
+        row[ColKind] = kKindNothing; // a file that is back gets its kind back
+        row[ColPath] = c.path;
+        RecheckRow(row, clipHost);
+        EXPECT_EQ(row[ColKind], c.kind) << c.path.toStdString();
+        EXPECT_EQ(row[ColArtist], c.artist) << c.path.toStdString();
+        EXPECT_EQ(row[ColTitle], c.title) << c.path.toStdString();
+        EXPECT_EQ(row[ColTime], c.time) << c.path.toStdString();
+        EXPECT_EQ(row[ColDefaultSize], PadBytes(QFileInfo(c.path).size()));
+        EXPECT_NE(row.icon, kIconNothing);
+    }
+    EXPECT_EQ(clipHost.opened, (QStringList{"clip.wma", "song.mid"}));
+}
+
 TEST_F(Repair, MarkBrokenRowsCountsMissingFilesAndMarksThem) {
     const QString here = Make("here.dat");
     AddBroken("/gone/a.dat");

@@ -201,6 +201,20 @@ TEST_F(RepairFromMenu, MovedFilesAreFoundRewrittenAndKeepTheirVolume) {
     EXPECT_FALSE(window->Play()->NoAutoStart);
 }
 
+TEST_F(RepairFromMenu, OtherKindsAreReadThroughTheMediaPlayerControl) {
+    const QString wma = Q(media.file("tagged.wma"));
+    if (!Ffmpeg({"-f", "lavfi", "-i", "sine=duration=3", "-metadata", "title=Tone", "-metadata",
+                 "artist=Maker", "-c:a", "wmav2", wma}))
+        GTEST_SKIP() << "ffmpeg could not make the file";
+    window->Tracks().ListView(1).AppendRows({Row(wma, "wma")});
+    window->Item("IDMWriteEmptyCell")->trigger();
+    auto& rows = window->Tracks().ListView(1);
+    EXPECT_EQ(rows.Text(0, pl::ColTitle), "Tone");
+    EXPECT_EQ(rows.Text(0, pl::ColArtist), "Maker");
+    EXPECT_EQ(rows.Text(0, pl::ColTime), "0：03");
+    EXPECT_EQ(window->Device()->CurrentState(), "NotLoaded"); // nothing was started meanwhile
+}
+
 TEST_F(RepairFromMenu, NothingBrokenSaysSoAndNeverSearches) {
     const QString here = Q(kvtest::MakeWave(media.file("here.wav"), 1.0, 8000, 1));
     window->Tracks().ListView(1).AppendRows({Row(here, "wav")});
