@@ -5,7 +5,7 @@ cd "$(dirname "$0")/.."
 
 packages=(
   build-essential cmake pkg-config git
-  qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
+  qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev libqt6opengl6-dev
   fonts-ipafont-gothic
   libmpg123-dev libmp3lame-dev libsndfile1-dev libtag1-dev libsdl2-dev
   libmpv-dev libfluidsynth-dev timgm6mb-soundfont

@@ -4,6 +4,7 @@
 #include "platform/program_folder.h"
 #include "playlists/list_text.h"
 
+#include <climits>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -22,6 +23,15 @@ int VolumeMemory::Add(const QString& path) {
     const int index = Count() - 1;
     index_.insert(Key(path), index); // keeps an earlier entry of the same path: first match wins
     return index;
+}
+
+void VolumeMemory::Rename(int index, const QString& path) {
+    if (index < 0 || index >= Count()) return;
+    const QString oldKey = Key(entries_[index].path);
+    if (index_.value(oldKey, -1) == index) index_.remove(oldKey);
+    entries_[index].path = path;
+    const QString key = Key(path);
+    if (index_.value(key, INT_MAX) > index) index_.insert(key, index);
 }
 
 QString VolumeMemory::SubItem(int index, int subItem) const {

@@ -29,6 +29,8 @@ class VolumeMemory {
     // The first entry whose path equals `path` without regard to letter case; -1 when none.
     int Find(const QString& path) const;
     int Add(const QString& path); // appended at the end; returns its index
+    // The entry now belongs to another path (its file was found elsewhere); it keeps its place.
+    void Rename(int index, const QString& path);
     // Sub-items 1..3; "" for anything out of range.
     QString SubItem(int index, int subItem) const;
     void SetSubItem(int index, int subItem, const QString& text);

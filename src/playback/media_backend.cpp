@@ -1,5 +1,7 @@
 #include "playback/media_backend.h"
 
+#include "playback/mpv_backend.h"
+
 #include <QFileInfo>
 #include <cmath>
 
@@ -52,6 +54,10 @@ void MediaPlayerControl::SetVolume(int volume) {
 }
 QSize MediaPlayerControl::PictureSize() {
     return Current().PictureSize();
+}
+
+MpvCore* MediaPlayerControl::VideoCore() {
+    return dynamic_cast<MpvCore*>(general_.get());
 }
 
 int MediaPlayerControl::PlayState() {
@@ -107,6 +113,10 @@ void RealPlayerControl::SetVolume(int volume) {
 }
 QSize RealPlayerControl::PictureSize() {
     return core_->PictureSize();
+}
+
+MpvCore* RealPlayerControl::VideoCore() {
+    return dynamic_cast<MpvCore*>(core_.get());
 }
 
 int RealPlayerControl::PlayState() {

@@ -12,6 +12,8 @@
 
 namespace kv::playback {
 
+class MpvCore;
+
 class MediaBackend {
 public:
     virtual ~MediaBackend() = default;
@@ -29,6 +31,8 @@ public:
     virtual int PlayState() = 0; // the control's own codes
     // Size of the file's picture; empty for sound alone.
     virtual QSize PictureSize() { return {}; }
+    // The libmpv core that draws this control's pictures, if it has one.
+    virtual MpvCore* VideoCore() { return nullptr; }
 
     void SetReadyHandler(std::function<void(int readyState)> handler) { ready_ = std::move(handler); }
 
@@ -90,6 +94,7 @@ public:
     void SetVolume(int volume) override;
     int PlayState() override;
     QSize PictureSize() override;
+    MpvCore* VideoCore() override;
 
     static bool IsMidiFile(const QString& fileName);
 
@@ -115,6 +120,7 @@ public:
     void SetVolume(int volume) override;
     int PlayState() override;
     QSize PictureSize() override;
+    MpvCore* VideoCore() override;
 
 private:
     std::unique_ptr<MediaCore> core_;

@@ -26,6 +26,7 @@ MpvCore::MpvCore() = default;
 
 MpvCore::~MpvCore() {
     if (!mpv_) return;
+    if (onDestroying) onDestroying();
     // After this returns mpv no longer calls Wakeup(); the queued calls already posted die
     // with this QObject.
     Mpv()->set_wakeup_callback(mpv_, nullptr, nullptr);
@@ -47,11 +48,12 @@ bool MpvCore::Ensure() {
         createFailed_ = true;
         return false;
     }
-    // Sound only until the media windows show pictures: no video output, and no video
-    // decoding either. Without a sound device mpv plays on silently instead of failing.
+    // Pictures go only to a render context of a media window (vo "libmpv"); until one exists
+    // no video is decoded at all. Without a sound device mpv plays on silently instead of
+    // failing.
     const char* options[][2] = {
-        {"vo", "null"},
-        {"vid", "no"},
+        {"vo", "libmpv"},
+        {"vid", videoEnabled_ ? "auto" : "no"},
         {"audio-fallback-to-null", "yes"},
         {"idle", "yes"},
         {"keep-open", "no"},
@@ -74,7 +76,22 @@ bool MpvCore::Ensure() {
         return false;
     }
     Mpv()->set_wakeup_callback(mpv_, &MpvCore::Wakeup, this);
+    if (onCreated) onCreated();
     return true;
+}
+
+QString MpvCore::Metadata(const char* key) const {
+    if (!mpv_ || !loaded_) return QString();
+    char* value = Mpv()->get_property_string(mpv_, (QByteArray("metadata/by-key/") + key).constData());
+    const QString text = value ? QString::fromUtf8(value) : QString();
+    Mpv()->free(value);
+    return text;
+}
+
+void MpvCore::SetVideoEnabled(bool on) {
+    if (videoEnabled_ == on) return;
+    videoEnabled_ = on;
+    if (mpv_) Mpv()->set_property_string(mpv_, "vid", on ? "auto" : "no");
 }
 
 void MpvCore::Wakeup(void* self) {

@@ -10,6 +10,7 @@
 #include <QObject>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 
 struct mpv_handle;
 struct mpv_event;
@@ -33,6 +34,17 @@ public:
     CoreState State() override;
     QSize PictureSize() override;
 
+    // The mpv instance, or nullptr before the first file (libmpv is loaded on first use).
+    mpv_handle* Handle() const { return mpv_; }
+    // Pictures are decoded only while a media window has a render context to draw them in.
+    void SetVideoEnabled(bool on);
+    // A tag of the open file as mpv reports it ("title", "artist"); empty when there is none.
+    QString Metadata(const char* key) const;
+    // Runs once, when the mpv instance has been created (a render context can then be made).
+    std::function<void()> onCreated;
+    // Runs before the mpv instance is destroyed: its render context must go first.
+    std::function<void()> onDestroying;
+
 private:
     enum class Intent { Stopped, Paused, Playing };
 
@@ -46,6 +58,7 @@ private:
 
     mpv_handle* mpv_ = nullptr;
     bool createFailed_ = false;
+    bool videoEnabled_ = false;
     std::atomic<bool> drainPosted_{false};
 
     QString file_;

@@ -29,7 +29,13 @@ const MpvLibrary* Load() {
                     Bind(handle, "mpv_get_property_string", api.get_property_string) &&
                     Bind(handle, "mpv_command", api.command) && Bind(handle, "mpv_wait_event", api.wait_event) &&
                     Bind(handle, "mpv_set_wakeup_callback", api.set_wakeup_callback) &&
-                    Bind(handle, "mpv_free", api.free);
+                    Bind(handle, "mpv_free", api.free) &&
+                    Bind(handle, "mpv_set_property_string", api.set_property_string) &&
+                    Bind(handle, "mpv_render_context_create", api.render_create) &&
+                    Bind(handle, "mpv_render_context_set_update_callback", api.render_set_update_callback) &&
+                    Bind(handle, "mpv_render_context_update", api.render_update) &&
+                    Bind(handle, "mpv_render_context_render", api.render) &&
+                    Bind(handle, "mpv_render_context_free", api.render_free);
     if (!ok) {
         std::fprintf(stderr, "kavetto: libmpv lacks a function this program needs\n");
         return nullptr;

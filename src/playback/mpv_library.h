@@ -3,6 +3,7 @@
 // playing MP3s never use. UI thread only.
 #pragma once
 #include <mpv/client.h>
+#include <mpv/render.h>
 
 namespace kv::playback {
 
@@ -18,6 +19,13 @@ struct MpvLibrary {
     decltype(&::mpv_wait_event) wait_event;
     decltype(&::mpv_set_wakeup_callback) set_wakeup_callback;
     decltype(&::mpv_free) free;
+    // The render API, through which the media windows draw the pictures.
+    decltype(&::mpv_set_property_string) set_property_string;
+    decltype(&::mpv_render_context_create) render_create;
+    decltype(&::mpv_render_context_set_update_callback) render_set_update_callback;
+    decltype(&::mpv_render_context_update) render_update;
+    decltype(&::mpv_render_context_render) render;
+    decltype(&::mpv_render_context_free) render_free;
 };
 
 // The library's functions, or nothing when it cannot be loaded (reported once on stderr).

@@ -57,16 +57,32 @@ void PlayControl::PlayListItem() {
         platform::ShowMessage(QStringLiteral("ファイルが存在しません。"), platform::MsgButtons::Ok,
                               platform::MsgIcon::Critical, QStringLiteral("再生の失敗"));
         tracks_.State().CtrlHeld = false;
-        if (int found = tracks_.FindRow(view, path); found > 0) {
-            model.SetText(found - 1, playlists::ColKind, playlists::kKindNothing);
-            model.SetIcon(found - 1, playlists::kIconNothing);
-        }
-        if (PlayIndex >= model.Count()) {
-            StopPlayback();
-            return;
-        }
-        ++PlayIndex;
+        if (!SkipUnplayableRow(view, path)) return;
     }
+}
+
+bool PlayControl::SkipUnplayableRow(int view, const QString& path) {
+    auto& model = tracks_.ListView(view);
+    if (int found = tracks_.FindRow(view, path); found > 0) {
+        model.SetText(found - 1, playlists::ColKind, playlists::kKindNothing);
+        model.SetIcon(found - 1, playlists::kIconNothing);
+    }
+    if (PlayIndex >= model.Count()) {
+        StopPlayback();
+        return false;
+    }
+    ++PlayIndex;
+    return true;
+}
+
+void PlayControl::OnTrackFailed() {
+    host_.SetBusyCursor(false);
+    host_.SetTimersEnabled(true);
+    // The repair window opens files only to read them; nothing moves on from there.
+    if (NoAutoStart) return;
+    const int view = PlayingView();
+    if (!playlists::TrackViews::IsView(view)) return;
+    if (SkipUnplayableRow(view, device_.FileName())) PlayListItem();
 }
 
 void PlayControl::PlaySelected() {

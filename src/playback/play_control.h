@@ -61,6 +61,9 @@ public:
     void PlayNext();
     void PlayRandom();
     void OnTrackLoaded();
+    // A file the device could not open counts as a missing one: marked "nothing", and the
+    // next row plays (the last row stops).
+    void OnTrackFailed();
     void Timer1Tick();
     void CheckTrackEnd(int position);
     // The start and end marks of the loaded file take effect on the device and the markers.
@@ -72,6 +75,9 @@ public:
     void SetRandomSource(std::function<double()> random) { random_ = std::move(random); }
 
 private:
+    // Marks the row of `path` as missing and steps PlayIndex on; false (and stopped) at the end.
+    bool SkipUnplayableRow(int view, const QString& path);
+
     CSoundPlay& device_;
     playlists::TrackList& tracks_;
     PlayControlHost& host_;

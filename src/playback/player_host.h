@@ -18,6 +18,8 @@ public:
     virtual void LoadMediaWindow() {}
     // Play control's track-loaded routine; the device runs it once the file is open.
     virtual void OnTrackLoaded() {}
+    // A file given to the Media Player control could not be opened: it never becomes ready.
+    virtual void OnTrackFailed() {}
     // Media windows: `W` shows video, `Y` the RealMedia player. Called with show/hide.
     virtual void ShowMediaWindow(bool show) { (void)show; }
     virtual void ShowRealWindow(bool show) { (void)show; }

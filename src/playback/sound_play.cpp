@@ -37,6 +37,11 @@ CSoundPlay::CSoundPlay(PlayerHost& host, DecoderBackend& decoder, MediaBackend& 
                        MediaBackend& realPlayer)
     : host_(host), decoder_(decoder), media_(mediaPlayer), real_(realPlayer) {
     media_.SetReadyHandler([this](int readyState) { OnMediaReady(readyState); });
+    // A file the control cannot open sends no ready notification at all; without this watch
+    // play control would wait for it forever and continuous play would stop at that row.
+    mediaOpenWatch_ = std::make_unique<QTimer>();
+    mediaOpenWatch_->setInterval(100);
+    mediaOpenWatch_->callOnTimeout([this] { WatchMediaOpen(); });
 }
 
 CSoundPlay::~CSoundPlay() {
@@ -82,6 +87,8 @@ void CSoundPlay::SetFileName(const QString& fileName) {
         bDontMoveMediaPlayer = false;
         SyncMediaVolume();
         media_.Open(fileName); // the control's ready notification runs the track-loaded routine
+        mediaOpenClock_.start();
+        mediaOpenWatch_->start();
         break;
     case Route::None:
         break;
@@ -248,6 +255,7 @@ void CSoundPlay::StopCurrentDevice() {
         real_.Open(QString());
         break;
     case Route::Media:
+        mediaOpenWatch_->stop();
         media_.Stop();
         media_.Open(QString());
         break;
@@ -410,6 +418,20 @@ void CSoundPlay::OnMediaReady(int readyState) {
     if (readyState != ReadyStateComplete || bDontMoveMediaPlayer) return;
     host_.OnTrackLoaded();
     bDontMoveMediaPlayer = true;
+}
+
+void CSoundPlay::WatchMediaOpen() {
+    if (bDontMoveMediaPlayer || CurrentRoute() != Route::Media) {
+        mediaOpenWatch_->stop();
+        return;
+    }
+    const bool closed = media_.PlayState() == MpClosed;
+    if (!closed && mediaOpenClock_.elapsed() < mediaOpenLimitMs_) return;
+    mediaOpenWatch_->stop();
+    // Later notifications for this file are ignored, as after a ready one.
+    bDontMoveMediaPlayer = true;
+    if (!closed) media_.Open(QString());
+    host_.OnTrackFailed();
 }
 
 void CSoundPlay::SyncMediaVolume() {

@@ -4,7 +4,11 @@
 // RealPlayer control run the event loop while they wait.
 #pragma once
 #include "engine/vbmp3.h"
+#include <QElapsedTimer>
 #include <QString>
+#include <memory>
+
+class QTimer;
 
 namespace kv::playback {
 
@@ -52,6 +56,9 @@ public:
 
     // How long the waits on the RealPlayer control may take before the device gives up.
     void SetRealWaitLimit(int milliseconds) { realWaitLimitMs_ = milliseconds; }
+    // How long the Media Player control may take to report a file ready before the file counts
+    // as one that cannot be opened.
+    void SetMediaOpenLimit(int milliseconds) { mediaOpenLimitMs_ = milliseconds; }
 
     enum class Route { None, Decoder, Real, Media };
     static Route RouteOf(const QString& kakutyosi);
@@ -60,6 +67,7 @@ private:
     Route CurrentRoute() const { return RouteOf(Kakutyosi); }
     bool WaitForRealState(int code);
     void OnMediaReady(int readyState);
+    void WatchMediaOpen();
     void SyncMediaVolume();
 
     PlayerHost& host_;
@@ -78,6 +86,9 @@ private:
     bool mediaWindowLoaded_ = false;
     bool realWindowLoaded_ = false;
     int realWaitLimitMs_ = 3000;
+    int mediaOpenLimitMs_ = 15000;
+    std::unique_ptr<QTimer> mediaOpenWatch_;
+    QElapsedTimer mediaOpenClock_;
 };
 
 } // namespace kv::playback

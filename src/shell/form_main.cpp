@@ -9,6 +9,7 @@
 #include "playback/positions.h"
 #include "playlists/list_of_lists.h"
 #include "shell/form_main_hosts.h"
+#include "shell/form_main_media.h"
 #include "playback/player_backends.h"
 #include "playback/sound_play.h"
 #include "playlists/track_view.h"

@@ -67,6 +67,7 @@ class ListsHost;
 class BarsHost;
 class MarksHost;
 class TreeHostAdapter;
+class MediaWindows;
 
 class FormMain : public QMainWindow,
                  public playback::PlayerHost,
@@ -153,6 +154,19 @@ public:
     void SetTimer3Enabled(bool on) override;
     void SetBusyCursor(bool busy) override;
     void OnTrackLoaded() override;
+    void OnTrackFailed() override;
+    void LoadMediaWindow() override;
+    void ShowMediaWindow(bool show) override;
+    void ShowRealWindow(bool show) override;
+
+    // Media windows W and Y (form_main_media.cpp). True while either shows a video; the lyrics
+    // window stays hidden then.
+    bool MediaWindowVisible() const;
+    MediaWindows& Media();
+    QVector<display::CProgressBar*> MediaVolumeBars();
+    void UnloadMediaWindows();
+    // IDMWriteEmptyCell: the list repair (form_main_repair.cpp).
+    void RepairList();
 
     // PlayControlHost
     playback::PlayMode Mode() const override;
@@ -167,6 +181,8 @@ public:
     void SetTimersEnabled(bool on) override;
     void SetPositionBarMax(int seconds) override;
     void SetPositionBarValue(int seconds) override;
+    void PrepareMediaWindows(bool decoderFile) override;
+    void MediaWindowPositions(int seconds) override;
 
     // TrackListHost
     void PlaySelected() override;
@@ -210,6 +226,8 @@ private:
     friend class BarsHost;
     friend class MarksHost;
     friend class TreeHostAdapter;
+    friend class MediaWindows;
+    friend class RepairHostAdapter;
     void BuildMenus();
     void BuildToolBar();
     void BuildControls();
@@ -283,6 +301,7 @@ private:
     std::unique_ptr<TreeHostAdapter> treeHost_;
     std::unique_ptr<browser::TreeImageList> explorImageList_;
     std::unique_ptr<browser::CTreeView> explorTree_;
+    std::unique_ptr<MediaWindows> mediaWindows_;
     QPushButton* sList_ = nullptr;
     std::array<QPushButton*, 5> toolBarBack_{};
     QPushButton* prevButton_ = nullptr;

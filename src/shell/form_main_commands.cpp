@@ -269,13 +269,7 @@ void FormMain::ConnectCommands() {
     on("IDMshufle", [this] { tracks_.ShuffleRows(ActiveView()); });
     on("IDMDeleteItem", [this] { tracks_.DeleteSelectedRows(playlists::TrackViews::kPlaylistView); });
     on("IDMGoToTrash", [this] { SendSelectionToRecycleBin(); });
-    on("IDMWriteEmptyCell", [this] {
-        SetTimersEnabled(false);
-        if (tracks_.ListView(playlists::TrackViews::kPlaylistView).Count() == 0)
-            platform::ShowMessage(QStringLiteral("リストに曲がありません。"));
-        SetTimer1Enabled(true);
-        if (device_ && device_->CurrentState() == QStringLiteral("Playing")) SetTimer3Enabled(true);
-    });
+    on("IDMWriteEmptyCell", [this] { RepairList(); });
     on("IDMMinMax", [this] {
         if (isMinimized()) showNormal();
         raise();

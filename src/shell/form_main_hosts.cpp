@@ -45,6 +45,7 @@ void BarsHost::ShowPlayPositionMenu(const QPoint& globalPos) {
     w_.Menu(QStringLiteral("IDMPlayPosition"))->popup(globalPos);
 }
 display::CProgressBar* BarsHost::MainVolumeBar() { return w_.volumeBar_.get(); }
+QVector<display::CProgressBar*> BarsHost::MediaVolumeBars() { return w_.MediaVolumeBars(); }
 
 // The start and end markers, in the position bar's twips
 playback::MarkerLayout MarksHost::Markers() const {

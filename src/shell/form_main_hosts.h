@@ -40,6 +40,7 @@ public:
     void SetTimeLabel(const QString& text) override;
     void ShowPlayPositionMenu(const QPoint& globalPos) override;
     display::CProgressBar* MainVolumeBar() override;
+    QVector<display::CProgressBar*> MediaVolumeBars() override;
 
 private:
     FormMain& w_;

@@ -255,6 +255,7 @@ bool FormMain::ShutdownMainWindow(bool askQuestion) {
     state_.WindowGeometry.maximized = isMaximized();
     if (isMinimized() || isMaximized()) showNormal();
     // 3
+    UnloadMediaWindows();
     hide();
     // 4
     if (play_) play_->StopPlayback();

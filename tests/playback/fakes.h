@@ -45,6 +45,7 @@ public:
         Add("host.loaded");
         if (onTrackLoaded) onTrackLoaded();
     }
+    void OnTrackFailed() override { Add("host.failed"); }
     void ShowMediaWindow(bool show) override { Add(show ? "host.W=show" : "host.W=hide"); }
     void ShowRealWindow(bool show) override { Add(show ? "host.Y=show" : "host.Y=hide"); }
     std::function<void()> onTrackLoaded;
