@@ -132,8 +132,6 @@ public:
     void LoadLyrics(const QString& path = QString()) override;
     tools::FormEqualizer* Equalizer() const { return formEqualizer_; }
     tools::FormWords* Words() const { return formWords_; }
-    // True while the media player or RealPlayer window is on screen.
-    bool MediaWindowVisible() const;
     ProgramState& State() { return state_; }
     const QString& LastOpenedTrack() const { return lastOpenedTrack_; }
     QString HandOffName() const;

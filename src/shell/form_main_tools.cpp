@@ -59,11 +59,6 @@ class TagHostAdapter : public tools::TagEditorHost {
 
 } // namespace
 
-// The media windows report here once they exist; until then none is ever on screen.
-bool FormMain::MediaWindowVisible() const {
-    return false;
-}
-
 void FormMain::ShowEqualizer() {
     if (!formEqualizer_)
         formEqualizer_ =
