@@ -79,6 +79,9 @@ public:
     bool ShutdownMainWindow(bool askQuestion = true);
     // Closes as the sleep timer's shutdown does: no question, settings saved, working copies gone.
     void CloseWithoutQuestion();
+    // The end of the desktop session (SIGTERM, SIGINT): as above, but changed lists are saved,
+    // since nobody is there to be asked.
+    void CloseKeepingListChanges();
 
     void OpenTrack(const QString& path);
     // Tray notifications (513 left down, 515 double click, 516 right down).
@@ -286,6 +289,7 @@ private:
     bool shutdownDone_ = false;
     bool askOnClose_ = true;
     bool closeAfterStartUp_ = false;
+    bool saveListsOnClose_ = false;
 };
 
 } // namespace kv::shell

@@ -249,6 +249,7 @@ bool FormMain::ShutdownMainWindow(bool askQuestion) {
     if (shutdownDone_) return true;
     // 1
     if (askQuestion && lists_->AskSaveChanges() == 1) return false;
+    if (!askQuestion && saveListsOnClose_) lists_->SaveChangesWithoutAsking();
     // 2
     state_.Closing = true;
     state_.WindowGeometry.maximized = isMaximized();
@@ -288,6 +289,11 @@ void FormMain::CloseWithoutQuestion() {
         return;
     }
     close();
+}
+
+void FormMain::CloseKeepingListChanges() {
+    saveListsOnClose_ = true;
+    CloseWithoutQuestion();
 }
 
 void FormMain::closeEvent(QCloseEvent* event) {

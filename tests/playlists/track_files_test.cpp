@@ -182,16 +182,26 @@ TEST_F(TrackFilesTest, SupportedExtensionsAreASubstringOfThePattern) {
         EXPECT_FALSE(IsSupportedExtension(ext)) << ext;
 }
 
-TEST_F(TrackFilesTest, LongPathIsTheCanonicalPathOrEmpty) {
+TEST_F(TrackFilesTest, LongPathIsAbsoluteAndCleanAndKeepsLinks) {
     QString file = File("Track.mp3", QByteArray(100, 'x'));
     QDir().mkpath(Q(dir.file("sub")));
     QFile::link(file, Q(dir.file("link.mp3")));
-    QString canonical = QFileInfo(file).canonicalFilePath();
-    EXPECT_EQ(LongPath(file), canonical);
-    EXPECT_EQ(LongPath(Q(dir.file("sub/../Track.mp3"))), canonical);
-    EXPECT_EQ(LongPath(Q(dir.file("link.mp3"))), canonical);
+    QFile::link(Q(dir.file("sub")), Q(dir.file("linkdir")));
+    QFile::link(file, Q(dir.file("sub/inner.mp3")));
+    const QString clean = QDir::cleanPath(file);
+    EXPECT_EQ(LongPath(file), clean);
+    EXPECT_EQ(LongPath(Q(dir.file("sub/../Track.mp3"))), clean);
+    EXPECT_EQ(LongPath(Q(dir.file("./sub/./../Track.mp3"))), clean);
+    EXPECT_EQ(LongPath(Q(dir.file("link.mp3"))), QDir::cleanPath(Q(dir.file("link.mp3"))));
+    EXPECT_EQ(LongPath(Q(dir.file("linkdir/inner.mp3"))), QDir::cleanPath(Q(dir.file("linkdir/inner.mp3"))));
     EXPECT_EQ(LongPath(Q(dir.file("missing/Track.mp3"))), "");
     EXPECT_EQ(LongPath(""), "");
+    // A relative path is taken against the current folder.
+    const QString cwd = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(Q(dir.file("sub"))));
+    EXPECT_EQ(LongPath("../Track.mp3"), clean);
+    EXPECT_EQ(LongPath("inner.mp3"), QDir::cleanPath(Q(dir.file("sub/inner.mp3"))));
+    QDir::setCurrent(cwd);
 }
 
 TEST_F(TrackFilesTest, IconKeysByExtensionWithLyricsAndFolders) {
@@ -344,10 +354,11 @@ TEST_F(TrackFilesTest, RefreshDropsEmptyRowsMarksMissingFilesAndRestoresKinds) {
 
 TEST_F(TrackFilesTest, OpenTrackGivesTheLongPathToTheDeviceAndMovesTheMarker) {
     QString song = File("song.wav", Wave(1000, 5000));
-    QString canonical = QFileInfo(song).canonicalFilePath();
-    QFile::link(song, Q(dir.file("alias.wav")));
+    // Opened through a link, the track is the link: its row gets the mark.
+    const QString alias = QDir::cleanPath(Q(dir.file("alias.wav")));
+    QFile::link(song, alias);
     TrackEntry row;
-    row[ColPath] = canonical;
+    row[ColPath] = alias;
     row[ColKind] = "wav";
     TrackEntry old;
     old[ColPath] = Q(dir.file("old.mp3"));
@@ -358,9 +369,9 @@ TEST_F(TrackFilesTest, OpenTrackGivesTheLongPathToTheDeviceAndMovesTheMarker) {
     Playlist().SetAllSelected(true);
     list.State().PlayingView = 1;
 
-    list.OpenTrack(Q(dir.file("alias.wav")));
-    EXPECT_EQ(host.deviceOpened, QStringList({canonical}));
-    EXPECT_EQ(host.trackInformation, QStringList({"song.wav", "", "", "0：05"}));
+    list.OpenTrack(Q(dir.file("./alias.wav")));
+    EXPECT_EQ(host.deviceOpened, QStringList({alias}));
+    EXPECT_EQ(host.trackInformation, QStringList({"alias.wav", "", "", "0：05"}));
     EXPECT_EQ(host.labels, host.trackInformation);
     EXPECT_EQ(Playlist().Row(0).icon, "nothing"); // the old mark gives way to its own icon
     EXPECT_EQ(Playlist().SelectedCount(), 0);
