@@ -64,7 +64,7 @@ void ApplyStoredMarks(CSoundPlay& device, const std::pair<QString, QString>& mar
     // A damaged volume memory may hold any number; a seek far past the end helps nobody.
     auto within = [&](double v) { return duration > 0 ? std::min(v, duration) : v; };
     if (auto start = ParsePosition(marks.first)) device.SetSelectionStart(within(*start));
-    if (auto end = ParsePosition(marks.second)) device.SetSelectionEnd(within(*end));
+    if (auto end = ParsePosition(marks.second)) device.SetSelectionEnd(within(*end), true);
 }
 
 StartEndPositions::StartEndPositions(CSoundPlay& device, display::VolumeMemory& listVol, MarkerHost& host)
