@@ -2,6 +2,7 @@
 // the folder view, refreshing, opening a track and the icon keys.
 #include "fake_host.h"
 #include "platform/files.h"
+#include "playlists/list_files.h"
 #include "playlists/track_icons.h"
 #include "playlists/track_info.h"
 #include "support/audio_files.h"
@@ -426,4 +427,47 @@ TEST_F(TrackFilesTest, FillsInterruptedByTheUserLeaveConsistentViews) {
     // replaces the nested drop's.
     EXPECT_TRUE(paths.mid(0, 30) == first);
     EXPECT_TRUE(paths.mid(30) == second);
+}
+
+TEST_F(TrackFilesTest, NamesWithLineBreaksAreRefusedOnceAndNeverSplitAListFile) {
+    const QString good = File("good.wav", Wave(1000, 2000));
+    const QString evil = File("evil\n0:injected.wav", Wave(1000, 2000));
+    const QString cr = File("cr\r.wav", Wave(1000, 2000));
+    {
+        kvtest::MessageRecorder messages;
+        list.InsertDroppedFiles({evil, good, cr}, -1);
+        EXPECT_EQ(Paths(TrackViews::kPlaylistView), QStringList{good});
+        ASSERT_EQ(messages.asked.size(), 1u); // one message for the whole drop
+        EXPECT_EQ(messages.asked[0].text, QStringLiteral("名前に改行を含むファイルは、リストに追加できません。"));
+    }
+    {
+        // Dragged over from the folder view, where they are listed (and can be played).
+        TrackEntry row;
+        row[ColKind] = "wav";
+        for (const QString& path : {evil, cr}) {
+            row[ColPath] = path;
+            Folder().AppendRows({row});
+        }
+        Folder().SetAllSelected(true);
+        kvtest::MessageRecorder messages;
+        list.MoveDroppedRows(TrackViews::kFolderView, -1);
+        EXPECT_EQ(Paths(TrackViews::kPlaylistView), QStringList{good});
+        EXPECT_EQ(messages.asked.size(), 1u);
+    }
+    // Opened by name (the command line), it still plays.
+    list.OpenTrack(evil);
+    EXPECT_EQ(host.deviceOpened, QStringList{evil});
+
+    // Whatever a row holds (a tag's title with a line break), its record keeps its lines.
+    TrackEntry tagged;
+    tagged[ColFile] = "good.wav";
+    tagged[ColTitle] = "two\r\nlines";
+    tagged[ColPath] = evil;
+    const QString kvt = File("list.kvt", {});
+    ASSERT_TRUE(WriteListFile(kvt, {tagged, tagged}, false));
+    const ListReadResult back = ReadListFile(kvt, false);
+    ASSERT_EQ(back.rows.size(), 2);
+    EXPECT_FALSE(back.lossy);
+    EXPECT_EQ(back.rows[0][ColTitle], "two  lines");
+    EXPECT_EQ(back.rows[1][ColFile], "good.wav");
 }
