@@ -430,6 +430,10 @@ bool CTreeView::eventFilter(QObject* watched, QEvent* event) {
     }
     if (watched == view_->viewport()) {
         switch (event->type()) {
+        case QEvent::ContextMenu:
+            // The tree's menu came with the right button's press; the window must not add its own.
+            event->accept();
+            return true;
         case QEvent::MouseButtonPress: {
             auto* mouse = static_cast<QMouseEvent*>(event);
             const QPersistentModelIndex node(view_->indexAt(mouse->position().toPoint()));

@@ -195,6 +195,7 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
 
 private:
     friend class ListsHost;
@@ -206,6 +207,7 @@ private:
     void BuildControls();
     void ConnectCommands();
     void ApplyWindowGeometry();
+    void KeepNormalGeometry();
     void ApplyColumnSettings(const ColumnSettings& view0, const ColumnSettings& view1);
     ColumnSettings CollectColumnSettings(int view) const;
     void LoadSettings(const std::function<void(int)>& advance);
@@ -281,6 +283,7 @@ private:
     QTimer* timer3_ = nullptr;
 
     MainLayout layout_;
+    MarkerPositions markers_; // what StartPos and EndPos show
     double separatorDragStart_ = 0;
     PrevButtonServer* handOff_ = nullptr;
     TrayIcon* tray_ = nullptr;
@@ -290,6 +293,7 @@ private:
     bool askOnClose_ = true;
     bool closeAfterStartUp_ = false;
     bool saveListsOnClose_ = false;
+    QRect normalRect_; // the geometry of the last move or resize in the normal state
 };
 
 } // namespace kv::shell

@@ -50,14 +50,14 @@ void FormMain::InitialArrangement() {
     l.view0.left = l.separator1.left + kSeparatorWidth;
     l.view1.left = state_.ExplorerShown ? l.separator2.left + kSeparatorWidth : 0;
     kv::shell::InitialArrangement(l);
-    ApplyLayout();
+    // The resize layout gives the position bar its width, and the end marker its place on it.
+    LayoutMainWindow();
 }
 
 void FormMain::LayoutMainWindow() {
     layout_.scaleWidth = ScaleWidth();
     layout_.scaleHeight = ScaleHeight();
-    MarkerPositions markers;
-    kv::shell::LayoutMainWindow(layout_, layout_.separator1.left, layout_.separator2.left, markers);
+    kv::shell::LayoutMainWindow(layout_, layout_.separator1.left, layout_.separator2.left, markers_);
     ApplyLayout();
 }
 
@@ -97,6 +97,7 @@ void FormMain::ApplyLayout() {
 
 void FormMain::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
+    KeepNormalGeometry();
     if (layout_.toolBar.height == 0) return; // before the first arrangement
     LayoutMainWindow();
 }

@@ -205,7 +205,9 @@ void FormMain::LoadSettings(const std::function<void(int)>& advance) {
 
 SettingsSnapshot FormMain::CollectSettings() const {
     SettingsSnapshot s;
-    const QRect normal = normalGeometry().isValid() ? normalGeometry() : geometry();
+    // Not geometry() after showNormal: the window manager may take its time to give the window
+    // its normal size back.
+    const QRect normal = normalRect_.isValid() ? normalRect_ : normalGeometry().isValid() ? normalGeometry() : geometry();
     // Twips that round to the pixels the window has are kept, so an unmoved window saves
     // exactly what it loaded.
     auto twips = [](int pixels, int stored) { return TwipsToPixels(stored) == pixels ? stored : PixelsToTwips(pixels); };

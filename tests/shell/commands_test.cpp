@@ -4,10 +4,16 @@
 #include "playback/sound_play.h"
 #include "playlists/track_list.h"
 #include "playlists/track_view.h"
+#include "browser/ctree_view.h"
 #include "shell/form_main.h"
 #include "support/audio_files.h"
 
 #include <QAction>
+#include <QLabel>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QTreeView>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -171,6 +177,69 @@ TEST_F(Commands, ExplorerToggleShowsAndHidesTheFolderPanes) {
     Trigger("IDMShowExplorTree");
     EXPECT_EQ(window->Layout().separator1.left, 2000); // back where they were
     EXPECT_EQ(window->Layout().separator2.left, 4000);
+}
+
+// A right click is a press and then a context-menu event; each view's menu comes with the press,
+// and the window's play-position menu must not come on top of it.
+TEST_F(Commands, ARightClickOnAViewOrTheTreeOpensOneMenu) {
+    Trigger("toolbar 8"); // the folder panes
+    QMenu* playPosition = window->Menu("IDMPlayPosition");
+    QList<QMenu*> seen;
+    auto takeMenus = [&seen] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* menu = qobject_cast<QMenu*>(w); menu && menu->isVisible()) {
+                seen << menu;
+                menu->hide();
+            }
+    };
+    QTreeView* tree = window->ExplorTree().TreeView();
+    ASSERT_NE(tree, nullptr);
+    const QModelIndex node = tree->model()->index(0, 0);
+    struct Case {
+        const char* name;
+        QWidget* surface;
+        QPoint at;
+    } cases[] = {{"playlist", window->ListView(1)->viewport(), {20, 5}},
+                 {"folder view", window->ListView(0)->viewport(), {20, 5}},
+                 {"tree", tree->viewport(), tree->visualRect(node).center()}};
+    for (const Case& c : cases) {
+        seen.clear();
+        QTimer::singleShot(100, takeMenus); // the tree's menu runs its own loop until it closes
+        QTest::mousePress(c.surface, Qt::RightButton, {}, c.at);
+        QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, c.at, c.surface->mapToGlobal(c.at));
+        QApplication::sendEvent(c.surface, &menuEvent);
+        QTest::mouseRelease(c.surface, Qt::RightButton, {}, c.at);
+        takeMenus();
+        EXPECT_EQ(seen.size(), 1) << c.name;
+        EXPECT_FALSE(seen.contains(playPosition)) << c.name;
+        QTest::qWait(120); // the armed timer has fired
+    }
+    // The window's own surfaces keep their menu.
+    QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, {5, 5}, window->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(window.get(), &menuEvent);
+    EXPECT_TRUE(playPosition->isVisible());
+    playPosition->hide();
+}
+
+TEST_F(Commands, MarkersStandOnTheBarAtStartUpAndFollowItsWidth) {
+    const QLabel* startPos = window->findChild<QLabel*>("StartPos");
+    const QLabel* endPos = window->findChild<QLabel*>("EndPos");
+    ASSERT_TRUE(startPos && endPos);
+    const QWidget* bar = endPos->parentWidget();
+    auto endsAtTheBarsEnd = [&] { return std::abs(endPos->geometry().right() + 1 - bar->width()) <= 1; };
+    EXPECT_GT(bar->width(), 0);
+    EXPECT_EQ(startPos->x(), 0);
+    EXPECT_TRUE(endsAtTheBarsEnd()) << endPos->x() << " " << bar->width();
+
+    Trigger("toolbar 1"); // a track loads: its marks are the whole track
+    ASSERT_EQ(State(), "Playing");
+    EXPECT_TRUE(endsAtTheBarsEnd());
+    for (int widen : {300, -150}) {
+        window->resize(window->width() + widen, window->height());
+        QTest::qWait(20);
+        EXPECT_TRUE(endsAtTheBarsEnd()) << widen << ": " << endPos->x() << " " << bar->width();
+        EXPECT_EQ(startPos->x(), 0);
+    }
 }
 
 TEST_F(Commands, EndClosesTheWindow) {

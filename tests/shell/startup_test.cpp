@@ -252,3 +252,19 @@ TEST_F(MainWindowTest, TheSessionsEndSavesChangedListsWhereTheSleepTimersEndDrop
         EXPECT_FALSE(QFile::exists(WorkingPath(QString::fromStdString(dir.path()), "a")));
     }
 }
+
+TEST_F(MainWindowTest, ClosingWhileMaximisedSavesTheLastNormalGeometry) {
+    {
+        FormMain window;
+        window.InitializeMainWindow(QString(), {});
+        window.resize(500, 320);
+        QTest::qWait(10);
+        window.showMaximized();
+        QTest::qWait(10);
+        ASSERT_TRUE(window.isMaximized());
+        window.close();
+    }
+    EXPECT_EQ(ReadSetting("other", "Maximize", Ini()), "True");
+    EXPECT_EQ(ReadSetting("Initialform", "Width", Ini()), "7500");
+    EXPECT_EQ(ReadSetting("Initialform", "Height", Ini()), "4800");
+}
