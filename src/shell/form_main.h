@@ -86,6 +86,7 @@ public:
     void OpenTrack(const QString& path);
     // Tray notifications (513 left down, 515 double click, 516 right down).
     void TrayMessage(int message);
+    void BringToFront();
     TrayIcon* Tray() const { return tray_; }
     void PrevButtonClick();
 
@@ -208,6 +209,7 @@ private:
     void ConnectCommands();
     void ApplyWindowGeometry();
     void KeepNormalGeometry();
+    void KeepFocusOnActiveList();
     void ApplyColumnSettings(const ColumnSettings& view0, const ColumnSettings& view1);
     ColumnSettings CollectColumnSettings(int view) const;
     void LoadSettings(const std::function<void(int)>& advance);

@@ -158,6 +158,7 @@ void FormMain::InitializeMainWindow(const QString& commandLine, std::function<vo
     QApplication::restoreOverrideCursor();
     setEnabled(true);
     listViews_[ActiveView()]->setFocus();
+    KeepFocusOnActiveList(); // after the bars have their own filters, so this one comes first
     timer1_->start();
     state_.Initializing = false;
     if (closeAfterStartUp_) QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
@@ -309,12 +310,21 @@ void FormMain::closeEvent(QCloseEvent* event) {
 
 void FormMain::TrayMessage(int message) {
     switch (message) {
+    case kTrayLeftDown:
+        if (!state_.StealthActive) BringToFront();
+        break;
     case kTrayDoubleClick:
-        showNormal();
-        raise();
-        activateWindow();
+        if (state_.StealthActive) {
+            BringToFront();
+        } else if (isMinimized()) {
+            showNormal();
+            BringToFront();
+            Item(QStringLiteral("IDMMinMax"))->setEnabled(false);
+        }
         break;
     case kTrayRightDown:
+        Item(QStringLiteral("IDMMinMax"))->setEnabled(isMinimized() || state_.StealthActive);
+        QCoreApplication::processEvents();
         Menu(QStringLiteral("IDMTaskIcon"))->popup(QCursor::pos());
         break;
     default: break;

@@ -6,9 +6,11 @@
 #include "playlists/track_view.h"
 #include "browser/ctree_view.h"
 #include "shell/form_main.h"
+#include "shell/shell_services.h"
 #include "support/audio_files.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QLabel>
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -239,6 +241,80 @@ TEST_F(Commands, MarkersStandOnTheBarAtStartUpAndFollowItsWidth) {
         QTest::qWait(20);
         EXPECT_TRUE(endsAtTheBarsEnd()) << widen << ": " << endPos->x() << " " << bar->width();
         EXPECT_EQ(startPos->x(), 0);
+    }
+}
+
+TEST_F(Commands, PropertiesShowTheTreesFolderWhileTheTreeHasTheFocus) {
+    Trigger("toolbar 8");
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    const QString folder = QString::fromStdString(media.path());
+    window->SetFolderTreePath(folder);
+    QStringList shown;
+    auto properties = [&] {
+        QTimer::singleShot(50, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (w->objectName() == "FormProperties" && w->isVisible()) {
+                    shown << w->windowTitle();
+                    w->close();
+                }
+        });
+        Trigger("IDMproperty");
+    };
+    window->ExplorTree().TreeView()->setFocus();
+    QTest::qWait(10);
+    ASSERT_TRUE(window->ExplorTree().ExpTreeForcus());
+    properties();
+    window->ListView(1)->setFocus();
+    QTest::qWait(10);
+    properties();
+    EXPECT_EQ(shown, (QStringList{QFileInfo(folder).fileName() + "のプロパティ", "a.wavのプロパティ"}));
+}
+
+TEST_F(Commands, TrayClicksAndTheRestoreItemFollowTheWindowsState) {
+    QAction* minMax = window->Item("IDMMinMax");
+    QMenu* taskMenu = window->Menu("IDMTaskIcon");
+    struct Case {
+        const char* name;
+        Qt::WindowState state;
+        bool enabled; // IDMMinMax after a right click on the icon
+    } cases[] = {{"normal", Qt::WindowNoState, false}, {"minimised", Qt::WindowMinimized, true},
+                 {"maximised", Qt::WindowMaximized, false}};
+    for (const Case& c : cases) {
+        window->setWindowState(c.state);
+        QTest::qWait(10);
+        window->TrayMessage(kTrayRightDown);
+        EXPECT_EQ(minMax->isEnabled(), c.enabled) << c.name;
+        EXPECT_TRUE(taskMenu->isVisible());
+        taskMenu->hide();
+        // A double click restores a minimised window only; a maximised one stays maximised.
+        window->TrayMessage(kTrayDoubleClick);
+        QTest::qWait(10);
+        EXPECT_FALSE(window->isMinimized()) << c.name;
+        EXPECT_EQ(window->isMaximized(), c.state == Qt::WindowMaximized) << c.name;
+        if (c.state == Qt::WindowMinimized) EXPECT_FALSE(minMax->isEnabled());
+    }
+    window->showNormal();
+    // One left click brings the window in front of another.
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    window->TrayMessage(kTrayLeftDown);
+    EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
+}
+
+TEST_F(Commands, AClickOnThePanelOrTheBarsGivesTheFocusToTheActiveList) {
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    for (const char* name : {"PPanelBack", "PPanel", "Volume", "ProgBackPicture"}) {
+        window->ListOfList()->setFocus();
+        QTest::qWait(5);
+        ASSERT_EQ(QApplication::focusWidget(), window->ListOfList());
+        QWidget* surface = window->findChild<QWidget*>(name);
+        ASSERT_NE(surface, nullptr) << name;
+        QTest::mouseClick(surface, Qt::LeftButton, {}, QPoint(2, 2));
+        EXPECT_EQ(QApplication::focusWidget(), window->ListView(1)) << name;
     }
 }
 
