@@ -10,6 +10,7 @@
 #include "support/audio_files.h"
 
 #include <QAction>
+#include <QToolBar>
 #include <QComboBox>
 #include <QLabel>
 #include <QApplication>
@@ -315,6 +316,21 @@ TEST_F(Commands, AClickOnThePanelOrTheBarsGivesTheFocusToTheActiveList) {
         ASSERT_NE(surface, nullptr) << name;
         QTest::mouseClick(surface, Qt::LeftButton, {}, QPoint(2, 2));
         EXPECT_EQ(QApplication::focusWidget(), window->ListView(1)) << name;
+    }
+}
+
+// At the default width the list-of-lists box shows whole, at its design width, beside the buttons.
+TEST_F(Commands, AtTheDefaultWidthTheListBoxShowsWholeBesideTheToolbar) {
+    ASSERT_NEAR(window->ScaleWidth(), 6500, 15); // whole pixels
+    const QRect box = window->ListOfList()->geometry();
+    const QWidget* lastButton = window->findChild<QToolBar*>("ToolBar")->widgetForAction(window->ToolButton(12));
+    ASSERT_NE(lastButton, nullptr);
+    EXPECT_LE(box.right() + 1, window->centralWidget()->width()) << box.right() << " " << lastButton->geometry().right();
+    EXPECT_GE(box.width(), 1500 / 15); // as wide as its text asks, 1500 twips when empty
+    EXPECT_GE(box.left(), lastButton->geometry().right()); // not over the list-save button
+    for (int i : {1, 2, 3, 4, 5, 7, 8, 9, 11, 12}) {
+        const QWidget* button = window->findChild<QToolBar*>("ToolBar")->widgetForAction(window->ToolButton(i));
+        EXPECT_TRUE(button && button->isVisible() && button->width() >= 16) << i;
     }
 }
 
