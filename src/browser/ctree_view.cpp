@@ -8,6 +8,7 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFocusEvent>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -110,6 +111,7 @@ void CTreeView::SetTreeView(QTreeView* view) {
         view_->setModel(nullptr);
     }
     view_ = view;
+    filteredView_ = filteredViewport_ = nullptr;
     if (!view_) return;
     Bind();
     if (Bound()) model_.AddDrives();
@@ -138,6 +140,13 @@ void CTreeView::Bind() {
     view_->setItemDelegate(new SelectedImageDelegate(view_));
     view_->installEventFilter(this);
     view_->viewport()->installEventFilter(this);
+    filteredView_ = view_;
+    filteredViewport_ = view_->viewport();
+    // Whole names with a horizontal scroll bar, as a tree control shows them, never elided.
+    view_->setTextElideMode(Qt::ElideNone);
+    view_->header()->setStretchLastSection(false);
+    view_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    view_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     connect(view_, &QTreeView::expanded, this, &CTreeView::NodeExpanded);
     connect(view_, &QTreeView::collapsed, this, &CTreeView::NodeCollapsed);
     connect(view_->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { ScheduleResolve(); });
@@ -400,8 +409,10 @@ void CTreeView::ResolveVisibleNodes() {
 }
 
 bool CTreeView::eventFilter(QObject* watched, QEvent* event) {
+    // Compared as plain objects: events still come while the view is being destroyed (from
+    // ~QWidget, before the QPointer is cleared), and the view must not be used as a tree then.
     if (!view_ || forwarding_) return false;
-    if (watched == view_) {
+    if (watched == filteredView_) {
         switch (event->type()) {
         case QEvent::KeyPress: {
             auto* key = static_cast<QKeyEvent*>(event);
@@ -428,8 +439,12 @@ bool CTreeView::eventFilter(QObject* watched, QEvent* event) {
             return false;
         }
     }
-    if (watched == view_->viewport()) {
+    if (watched == filteredViewport_) {
         switch (event->type()) {
+        case QEvent::ContextMenu:
+            // The tree's menu came with the right button's press; the window must not add its own.
+            event->accept();
+            return true;
         case QEvent::MouseButtonPress: {
             auto* mouse = static_cast<QMouseEvent*>(event);
             const QPersistentModelIndex node(view_->indexAt(mouse->position().toPoint()));

@@ -96,6 +96,9 @@ class CTreeView : public QObject {
     TreeHost& host_;
     FolderTreeModel model_;
     QPointer<QTreeView> view_;
+    // What the event filter is installed on, compared without touching the objects.
+    const QObject* filteredView_ = nullptr;
+    const QObject* filteredViewport_ = nullptr;
     TreeImageList* images_ = nullptr;
     QByteArray path_;
     bool focused_ = false;

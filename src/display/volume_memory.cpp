@@ -19,9 +19,13 @@ QString VolumeFile() { return platform::JoinPath(platform::ProgramFolder(), QStr
 int VolumeMemory::Find(const QString& path) const { return index_.value(Key(path), -1); }
 
 int VolumeMemory::Add(const QString& path) {
+    // Such a name cannot be written to the line-based file; the track is simply not remembered.
+    if (platform::HasLineBreak(path)) return -1;
     entries_.append(VolumeEntry{path, {}});
     const int index = Count() - 1;
-    index_.insert(Key(path), index); // keeps an earlier entry of the same path: first match wins
+    // An earlier entry of the same path keeps the key: the first match wins.
+    const QString key = Key(path);
+    if (!index_.contains(key)) index_.insert(key, index);
     return index;
 }
 

@@ -28,7 +28,7 @@ class VolumeMemory {
     const VolumeEntry& Entry(int index) const { return entries_.at(index); }
     // The first entry whose path equals `path` without regard to letter case; -1 when none.
     int Find(const QString& path) const;
-    int Add(const QString& path); // appended at the end; returns its index
+    int Add(const QString& path); // appended at the end; returns its index (-1: a line break)
     // The entry now belongs to another path (its file was found elsewhere); it keeps its place.
     void Rename(int index, const QString& path);
     // Sub-items 1..3; "" for anything out of range.

@@ -289,6 +289,57 @@ bool ProbeMpeg(int fd, int64_t start, int64_t end, VBMP3_FILE_INFO* info)
 
 uint32_t SynchSafe(const uint8_t* p) { return (p[0] & 0x7f) << 21 | (p[1] & 0x7f) << 14 | (p[2] & 0x7f) << 7 | (p[3] & 0x7f); }
 
+// Some taggers append their tags after the audio (before an ID3v1 tag): an APEv2 tag, or an
+// ID3v2 tag with its footer or without one. None of it is audio; a constant-bitrate length taken
+// from a size that held a tag would be too long. A footer-less ID3v2 tag is found by its header
+// in the last kTrailingId3Search bytes, where its stated size must end exactly at the end.
+constexpr int64_t kTrailingId3Search = 64 * 1024;
+
+int64_t AudioEndBeforeTrailingTags(const ReadAt& read, int64_t start, int64_t end)
+{
+    auto id3Header = [](const uint8_t* h) {
+        return std::memcmp(h, "ID3", 3) == 0 && h[3] >= 2 && h[3] <= 4 && h[4] != 0xFF && (h[6] | h[7] | h[8] | h[9]) < 0x80;
+    };
+    for (bool found = true; found && end > start;) {
+        found = false;
+        uint8_t tail[32];
+        const bool haveTail = end >= 32 + start && read(end - 32, tail, 32) == 32;
+        if (haveTail && std::memcmp(tail, "APETAGEX", 8) == 0) {
+            const int64_t apeSize = int64_t(Le32(tail + 12)) + ((Le32(tail + 20) & 0x80000000u) ? 32 : 0);
+            if (apeSize <= end - start) {
+                end -= apeSize;
+                found = true;
+            }
+            continue;
+        }
+        // An ID3v2 footer: "3DI", then what the header holds.
+        if (haveTail && std::memcmp(tail + 22, "3DI", 3) == 0 && tail[25] == 4 && (tail[28] | tail[29] | tail[30] | tail[31]) < 0x80) {
+            const int64_t tagSize = 20 + int64_t(SynchSafe(tail + 28));
+            if (tagSize <= end - start) {
+                end -= tagSize;
+                found = true;
+            }
+            continue;
+        }
+        const int64_t from = std::max(start, end - kTrailingId3Search);
+        std::vector<uint8_t> block(size_t(end - from));
+        if (block.size() < 10 || read(from, block.data(), block.size()) != block.size())
+            break;
+        for (size_t at = block.size() - 10 + 1; at-- > 0;) {
+            const uint8_t* h = block.data() + at;
+            if (h[0] != 'I' || !id3Header(h))
+                continue;
+            const int64_t tagSize = 10 + int64_t(SynchSafe(h + 6)) + ((h[5] & 0x10) ? 10 : 0);
+            if (from + int64_t(at) + tagSize == end) {
+                end = from + int64_t(at);
+                found = true;
+                break;
+            }
+        }
+    }
+    return end;
+}
+
 } // namespace
 
 bool ParseWaveHeader(const uint8_t* head, size_t size, int64_t fileSize, WaveHeader* out)
@@ -399,12 +450,7 @@ bool ProbeFile(const char* path, VBMP3_FILE_INFO* info, TagText* tags)
                 hasV1 = true;
                 end -= 128;
             }
-            uint8_t ape[32];
-            if (end >= 32 + start && read(end - 32, ape, 32) == 32 && std::memcmp(ape, "APETAGEX", 8) == 0) {
-                const int64_t apeSize = int64_t(Le32(ape + 12)) + ((Le32(ape + 20) & 0x80000000u) ? 32 : 0);
-                if (apeSize <= end - start)
-                    end -= apeSize;
-            }
+            end = AudioEndBeforeTrailingTags(read, start, end);
             if (start < end && ProbeMpeg(fd, start, end, info)) {
                 ok = true;
                 ReadTags(path, hasId3v2, hasV1 ? v1 : nullptr, tags);

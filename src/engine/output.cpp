@@ -45,6 +45,7 @@ public:
     void Stop(Owner who, bool release);
     bool Seek(Owner who, double seconds);
     PlayState State(Owner who, double* heard);
+    bool Drained(Owner who);
     void SetVolume(int l, int r);
     void GetVolume(int* l, int* r);
     void SetEqualizer(const std::array<int16_t, 10>& gains);
@@ -317,6 +318,17 @@ PlayState Output::State(Owner who, double* heard)
     return s;
 }
 
+bool Output::Drained(Owner who)
+{
+    std::lock_guard api(apiLock_);
+    if (!dev_)
+        return false;
+    SDL_LockAudioDevice(dev_);
+    const bool drained = owner_ == who && state_ == PlayState::Playing && sourceDone_;
+    SDL_UnlockAudioDevice(dev_);
+    return drained;
+}
+
 void Output::SetVolume(int l, int r)
 {
     std::lock_guard api(apiLock_);
@@ -477,6 +489,7 @@ void OutputResume(Owner who) { g_output.Resume(who); }
 void OutputStop(Owner who, bool release) { g_output.Stop(who, release); }
 bool OutputSeek(Owner who, double seconds) { return g_output.Seek(who, seconds); }
 PlayState OutputState(Owner who, double* heard) { return g_output.State(who, heard); }
+bool OutputDrained(Owner who) { return g_output.Drained(who); }
 void OutputSetVolume(int left, int right) { g_output.SetVolume(left, right); }
 void OutputGetVolume(int* left, int* right) { g_output.GetVolume(left, right); }
 void OutputSetEqualizer(const std::array<int16_t, 10>& gains) { g_output.SetEqualizer(gains); }

@@ -30,6 +30,9 @@ void OutputResume(Owner who);
 void OutputStop(Owner who, bool release);
 bool OutputSeek(Owner who, double seconds);
 PlayState OutputState(Owner who, double* heardSeconds);
+// True while playing when the source has handed over its last frame: the rest is in the device
+// and is heard within one device buffer. A next source started now follows it without a gap.
+bool OutputDrained(Owner who);
 
 void OutputSetVolume(int left, int right);
 void OutputGetVolume(int* left, int* right);

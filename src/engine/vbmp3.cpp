@@ -230,6 +230,12 @@ int vbmp3_getState(int* sec)
     return int(s);
 }
 
+int vbmp3_isDrained(void)
+{
+    std::lock_guard lock(g_api);
+    return g_track.source && OutputDrained(Owner::Track) ? 1 : 0;
+}
+
 int vbmp3_getVolume(int* left, int* right)
 {
     OutputGetVolume(left, right);

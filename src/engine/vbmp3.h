@@ -80,6 +80,7 @@ int vbmp3_pause(void);
 int vbmp3_restart(void);
 int vbmp3_seek(int sec);                // continues playback from that second
 int vbmp3_getState(int* sec);           // 0 stopped (also when run out), 1 playing, 2 paused; *sec = position heard
+int vbmp3_isDrained(void);              // non-zero while playing once the decoder has handed out its last sample
 
 int vbmp3_getVolume(int* left, int* right); // 0..100 each
 int vbmp3_setVolume(int left, int right);

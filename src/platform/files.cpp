@@ -15,6 +15,10 @@ bool FileExists(const QString& path) {
     return !path.isEmpty() && fs::is_regular_file(ToPath(path), ec);
 }
 
+bool HasLineBreak(const QString& text) {
+    return text.contains(u'\n') || text.contains(u'\r');
+}
+
 bool FolderExists(const QString& path) {
     std::error_code ec;
     return !path.isEmpty() && fs::is_directory(ToPath(path), ec);

@@ -8,6 +8,8 @@ namespace kv::platform {
 
 bool FileExists(const QString& path);        // an existing regular file (links followed)
 bool FolderExists(const QString& path);
+// CR or LF: a name holding one cannot be kept in the program's line-based files.
+bool HasLineBreak(const QString& text);
 std::optional<qint64> FileSize(const QString& path);
 
 // Reads a whole file; nothing when it cannot be read or is larger than maxBytes.

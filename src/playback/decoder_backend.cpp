@@ -26,6 +26,9 @@ void Vbmp3Decoder::Seek(int seconds) {
 int Vbmp3Decoder::GetState(int* seconds) {
     return vbmp3_getState(seconds);
 }
+bool Vbmp3Decoder::Drained() {
+    return vbmp3_isDrained() != 0;
+}
 void Vbmp3Decoder::GetVolume(int* left, int* right) {
     vbmp3_getVolume(left, right);
 }

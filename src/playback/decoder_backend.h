@@ -16,6 +16,8 @@ public:
     virtual void Restart() = 0;
     virtual void Seek(int seconds) = 0;
     virtual int GetState(int* seconds) = 0; // 0 stopped, 1 playing, 2 paused
+    // Playing, with the whole file handed to the output (its last moments still to be heard).
+    virtual bool Drained() { return false; }
     virtual void GetVolume(int* left, int* right) = 0;
     virtual void SetVolume(int left, int right) = 0;
 };
@@ -31,6 +33,7 @@ public:
     void Restart() override;
     void Seek(int seconds) override;
     int GetState(int* seconds) override;
+    bool Drained() override;
     void GetVolume(int* left, int* right) override;
     void SetVolume(int left, int right) override;
 };

@@ -16,12 +16,19 @@ using playlists::TrackList;
 
 namespace {
 const QString kPlaying = QStringLiteral("Playing");
-}
+// The end watch starts this close to the end (positions of the engine are whole seconds, so a
+// tick may see up to a second less than has been heard) and polls at this interval.
+constexpr double kEndWatchSeconds = 2.0;
+constexpr int kEndWatchMs = 20;
+} // namespace
 
 int RandomRow(double r, int rows) { return int(std::nearbyint(r * rows)) + 1; }
 
 PlayControl::PlayControl(CSoundPlay& device, TrackList& tracks, PlayControlHost& host)
-    : device_(device), tracks_(tracks), host_(host), random_([] { return QRandomGenerator::global()->generateDouble(); }) {}
+    : device_(device), tracks_(tracks), host_(host), random_([] { return QRandomGenerator::global()->generateDouble(); }) {
+    endWatch_.setInterval(kEndWatchMs);
+    QObject::connect(&endWatch_, &QTimer::timeout, [this] { EndWatchTick(); });
+}
 
 int PlayControl::PlayingView() const { return tracks_.State().PlayingView; }
 void PlayControl::SetPlayingView(int view) { tracks_.State().PlayingView = view; }
@@ -156,6 +163,7 @@ void PlayControl::OnTrackLoaded() {
     host_.SetCaption(platform::FileNameOf(device_.FileName()));
     PlayingListName = host_.SelectedListName();
     host_.SetTimersEnabled(true);
+    WatchForEnd(); // a track shorter than the watch ends before the first tick
 }
 
 void PlayControl::Timer1Tick() {
@@ -163,15 +171,42 @@ void PlayControl::Timer1Tick() {
     if (!host_.PositionBarDragging()) host_.SetPositionBarValue(p);
     host_.MediaWindowPositions(p);
     CheckTrackEnd(p);
+    WatchForEnd();
     if (++LabelTick == 3) host_.ShowInfoLabels(Information);
+}
+
+void PlayControl::WatchForEnd() {
+    if (endWatch_.isActive() || device_.SelectionEndMarked() || device_.FileName().isEmpty()) return;
+    const double duration = device_.Duration();
+    if (!(duration > 0) || device_.CurrentState() != kPlaying) return;
+    if (duration - device_.CurrentPosition() <= kEndWatchSeconds) endWatch_.start();
+}
+
+void PlayControl::EndWatchTick() {
+    if (device_.RanOut()) {
+        endWatch_.stop();
+        PlayAfterEnd();
+        return;
+    }
+    // Paused or stopped by the user, a seek back, or another track: nothing to wait for now; the
+    // one-second tick looks again.
+    if (device_.StopByHuman || device_.CurrentState() != kPlaying ||
+        device_.Duration() - device_.CurrentPosition() > kEndWatchSeconds + 0.5)
+        endWatch_.stop();
 }
 
 void PlayControl::CheckTrackEnd(int p) {
     const QString s = device_.CurrentState();
     const double e = device_.SelectionEnd();
     const bool ranOut = s != kPlaying && !device_.StopByHuman;
-    const bool reachedEnd = s == kPlaying && e <= p && p <= e + 2;
+    // Without a stored end mark the device runs out by itself: a window on the whole-second
+    // duration would cut the last moments of a track whenever the tick's phase has moved.
+    const bool reachedEnd = device_.SelectionEndMarked() && s == kPlaying && e <= p && p <= e + 2;
     if (!(ranOut || reachedEnd) || device_.FileName().isEmpty()) return;
+    PlayAfterEnd();
+}
+
+void PlayControl::PlayAfterEnd() {
     switch (host_.Mode()) {
     case PlayMode::Continuous: PlayNext(); break;
     case PlayMode::Random: PlayRandom(); break;

@@ -6,6 +6,7 @@
 #include "playback/sound_play.h"
 
 #include <QString>
+#include <QTimer>
 #include <array>
 #include <functional>
 
@@ -77,11 +78,17 @@ public:
 private:
     // Marks the row of `path` as missing and steps PlayIndex on; false (and stopped) at the end.
     bool SkipUnplayableRow(int view, const QString& path);
+    void WatchForEnd();
+    void EndWatchTick();
+    void PlayAfterEnd(); // by the play mode
 
     CSoundPlay& device_;
     playlists::TrackList& tracks_;
     PlayControlHost& host_;
     std::function<double()> random_;
+    // Polls the device closely in the last moments of a track, so the next row starts as soon as
+    // the device runs out rather than at the next one-second tick.
+    QTimer endWatch_;
 };
 
 // r × n rounded to the nearest integer, halves to the even one, plus one: the row a random

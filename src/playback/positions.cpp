@@ -22,6 +22,8 @@ bool PlaceStartMark(MarkerLayout& m, double t, double d, int barWidth) {
     const int x = MarkerLeft(t, d, barWidth, 300);
     if (m.endLeft < x) return false;
     m.startLeft = x + 200;
+    m.start = t;
+    m.duration = d;
     CorrectMarkers(m);
     return true;
 }
@@ -30,6 +32,8 @@ bool PlaceEndMark(MarkerLayout& m, double t, double d, int barWidth) {
     const int x = MarkerLeft(t, d, barWidth, 100);
     if (m.startLeft > x) return false;
     m.endLeft = x;
+    m.end = t;
+    m.duration = d;
     CorrectMarkers(m);
     return true;
 }
@@ -37,12 +41,17 @@ bool PlaceEndMark(MarkerLayout& m, double t, double d, int barWidth) {
 void PlaceDiscarded(MarkerLayout& m, int barWidth) {
     m.startLeft = 0;
     m.endLeft = barWidth - 400;
+    m.start = 0;
+    m.end = m.duration;
     CorrectMarkers(m);
 }
 
 void PlaceApplied(MarkerLayout& m, double start, double end, double d, int barWidth) {
     m.startLeft = MarkerLeft(start, d, barWidth, 100);
     m.endLeft = MarkerLeft(end, d, barWidth, 100);
+    m.start = start;
+    m.end = end;
+    m.duration = d;
     CorrectMarkers(m);
 }
 
@@ -64,7 +73,7 @@ void ApplyStoredMarks(CSoundPlay& device, const std::pair<QString, QString>& mar
     // A damaged volume memory may hold any number; a seek far past the end helps nobody.
     auto within = [&](double v) { return duration > 0 ? std::min(v, duration) : v; };
     if (auto start = ParsePosition(marks.first)) device.SetSelectionStart(within(*start));
-    if (auto end = ParsePosition(marks.second)) device.SetSelectionEnd(within(*end));
+    if (auto end = ParsePosition(marks.second)) device.SetSelectionEnd(within(*end), true);
 }
 
 StartEndPositions::StartEndPositions(CSoundPlay& device, display::VolumeMemory& listVol, MarkerHost& host)

@@ -22,6 +22,11 @@ struct MarkerLayout {
     int endWidth = 0;
     int scaleWidth = 0; // ProgPicture's inner width
     QString startCaption = kStartCaption;
+    // The marks the markers show, in seconds of a track `duration` long (0: no track), so the
+    // window can place them again whenever the bar changes width.
+    double start = 0;
+    double end = 0;
+    double duration = 0;
 };
 
 // t / d × W − offset, rounded to the nearest whole number (halves to even).

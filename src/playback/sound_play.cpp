@@ -351,6 +351,12 @@ void CSoundPlay::SetVolume(int volume) {
     }
 }
 
+bool CSoundPlay::RanOut() {
+    if (StopByHuman || fileName_.isEmpty()) return false;
+    if (CurrentRoute() == Route::Decoder && decoder_.Drained()) return true;
+    return CurrentState() != kPlaying;
+}
+
 QString CSoundPlay::CurrentState() {
     switch (CurrentRoute()) {
     case Route::Decoder: {

@@ -38,7 +38,12 @@ public:
     double SelectionStart() const { return selectionStart_; }
     void SetSelectionStart(double seconds) { selectionStart_ = seconds; }
     double SelectionEnd() const { return selectionEnd_; }
-    void SetSelectionEnd(double seconds) { selectionEnd_ = seconds; }
+    // marked: the end is a stored end mark, not simply the duration.
+    void SetSelectionEnd(double seconds, bool marked = false) {
+        selectionEnd_ = seconds;
+        selectionEndMarked_ = marked;
+    }
+    bool SelectionEndMarked() const { return selectionEndMarked_; }
 
     double Duration();
     double CurrentPosition();
@@ -49,6 +54,9 @@ public:
 
     // "Playing", "Paused", "Stopped", "NotLoaded", or empty for a state outside the tables.
     QString CurrentState();
+    // The track has been played out, or will have been within the output's own buffer: playing
+    // the next one now leaves no gap. The other back ends say so only once they have stopped.
+    bool RanOut();
 
     bool StopByHuman = true;
     QString Kakutyosi;
@@ -79,6 +87,7 @@ private:
     VBMP3_TRACK_INFO track_{};
     double selectionStart_ = 0;
     double selectionEnd_ = 0;
+    bool selectionEndMarked_ = false;
     int lastState_ = 0;
     int lastPosition_ = 0;
     bool volumeKnown_ = false;

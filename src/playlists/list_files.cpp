@@ -291,7 +291,9 @@ bool CopyListFile(const QString& from, const QString& to, bool durable) {
 QStringList EnumerateLists(const QString& programFolder) {
     QStringList names;
     QDir folder(programFolder);
-    for (const QString& file : folder.entryList({QStringLiteral("*.kvt")}, QDir::Files, QDir::Unsorted)) {
+    // Hidden files too: a list named ".mix" is as much a list as any other.
+    for (const QString& file :
+         folder.entryList({QStringLiteral("*.kvt")}, QDir::Files | QDir::Hidden, QDir::Unsorted)) {
         if (!file.endsWith(kCommittedExtension)) continue; // the pattern ignores letter case; we do not
         QString name = file.left(file.size() - kCommittedExtension.size());
         if (!name.isEmpty()) names.append(name);

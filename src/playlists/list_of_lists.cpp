@@ -147,13 +147,7 @@ int ListOfLists::AskSaveChanges() {
                               MsgButtons::YesNoCancel, MsgIcon::Question);
     if (answer == MsgAnswer::Cancel) return 1;
     if (answer != MsgAnswer::Yes) return 0;
-    QStringList failed;
-    for (const QString& list : Names()) {
-        const QString working = WorkingPath(folder_, list);
-        if (!platform::FileExists(working)) continue; // nothing to bring over; the committed file stays
-        if (CommitWorkingCopy(folder_, list)) QFile::remove(working);
-        else failed.append(list);
-    }
+    const QStringList failed = CommitAndDropWorkingCopies();
     // A list that could not be written keeps its working copy and the program stays open, so
     // the changes are not thrown away behind the user's back.
     if (!failed.isEmpty()) {
@@ -161,6 +155,23 @@ int ListOfLists::AskSaveChanges() {
         return 1;
     }
     return 0;
+}
+
+QStringList ListOfLists::CommitAndDropWorkingCopies() {
+    QStringList failed;
+    for (const QString& list : Names()) {
+        const QString working = WorkingPath(folder_, list);
+        if (!platform::FileExists(working)) continue; // nothing to bring over; the committed file stays
+        if (CommitWorkingCopy(folder_, list)) QFile::remove(working);
+        else failed.append(list);
+    }
+    return failed;
+}
+
+void ListOfLists::SaveChangesWithoutAsking() {
+    if (saveImage_ != kSaveImage) return;
+    CommitAndDropWorkingCopies();
+    SetSaveButtonImage(kNotSaveImage);
 }
 
 bool ListOfLists::AskOverwrite() {
@@ -183,13 +194,24 @@ void ListOfLists::CreatedList(const QString& name, bool select) {
     if (select) SelectList(name);
 }
 
+// A name that ListOfList lacks may still have a committed file (one left by an older run, or a
+// list that could not be listed): that file is an existing list and is entered now, so that the
+// caller asks before anything replaces it.
+bool ListOfLists::AdoptExistingList(const QString& name) {
+    if (IndexOf(name) >= 0) return true;
+    if (!platform::FileExists(CommittedPath(folder_, name))) return false;
+    box_.addItem(name);
+    CopyListFile(CommittedPath(folder_, name), WorkingPath(folder_, name), false);
+    return true;
+}
+
 void ListOfLists::NewList() {
     for (;;) {
         const QString name = platform::InputBox(host_.DialogOwner(), QStringLiteral("新しく作るリストの名前を決めてください。"),
                                                 kNewListTitle, QString());
         if (name.isEmpty()) return;
         if (!ValidateListName(name)) continue;
-        if (IndexOf(name) < 0) {
+        if (!AdoptExistingList(name)) {
             Rows().Clear();
             shown_.clear();
             CreatedList(name, true);
@@ -207,7 +229,7 @@ void ListOfLists::SaveListAs(const QString& current) {
                                                 QStringLiteral("別名で保存"), current);
         if (name.isEmpty()) return;
         if (!ValidateListName(name)) continue;
-        if (IndexOf(name) < 0) {
+        if (!AdoptExistingList(name)) {
             CreatedList(name, true);
             return;
         }
@@ -232,7 +254,7 @@ void ListOfLists::RenameList(const QString& current) {
         if (!ValidateListName(name)) continue;
         const QString fromKvt = CommittedPath(folder_, current), toKvt = CommittedPath(folder_, name);
         const QString fromWork = WorkingPath(folder_, current), toWork = WorkingPath(folder_, name);
-        if (IndexOf(name) < 0) {
+        if (!AdoptExistingList(name)) {
             RenameFile(fromKvt, toKvt);
             RenameFile(fromWork, toWork);
             if (lossy_.remove(current)) lossy_.insert(name);
@@ -316,7 +338,7 @@ void ListOfLists::ImportList() {
     QString base = QFileInfo(file).completeBaseName();
     if (base.isEmpty()) base = QFileInfo(file).fileName();
     QString name = base;
-    for (int n = 2; IndexOf(name) >= 0; ++n)
+    for (int n = 2; IndexOf(name) >= 0 || platform::FileExists(CommittedPath(folder_, name)); ++n)
         name = base + QStringLiteral(" ") + QString::number(n);
 
     Rows().Clear();

@@ -63,6 +63,8 @@ class ListOfLists {
     void SaveList(const QString& name);
     void LoadList(const QString& name);
     int AskSaveChanges(); // 1: the user cancelled
+    // The answer "はい" to AskSaveChanges, for an end where nobody can be asked (the session ends).
+    void SaveChangesWithoutAsking();
     void NewList();
     void SaveListAs(const QString& current);
     void RenameList(const QString& current);
@@ -81,6 +83,8 @@ class ListOfLists {
   private:
     TrackListModel& Rows() { return tracks_.ListView(TrackViews::kPlaylistView); }
     bool AskOverwrite();
+    QStringList CommitAndDropWorkingCopies(); // the lists that could not be saved
+    bool AdoptExistingList(const QString& name);
     void CreatedList(const QString& name, bool select);
     void RemoveSelectedEntry();
     void FitWidth();

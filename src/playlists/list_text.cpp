@@ -154,7 +154,9 @@ void AppendUtf8(std::string& out, const QString& text) {
     for (qsizetype i = 0; i < n; ++i) {
         char32_t c = p[i];
         if (c < 0x80) {
-            *o++ = char(c);
+            // Every file written through here is line-based: a line break inside a text would
+            // split its record.
+            *o++ = (c == u'\n' || c == u'\r') ? ' ' : char(c);
             continue;
         }
         if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && p[i + 1] >= 0xDC00 && p[i + 1] <= 0xDFFF) {

@@ -51,7 +51,8 @@ class LineReader {
     void* iconv_ = nullptr; // CP932 converter, opened on the first line that needs it
 };
 
-// Appends the UTF-8 form of text to out (no allocation per call beyond out's own growth).
+// Appends the UTF-8 form of text to out (no allocation per call beyond out's own growth). CR and
+// LF become blanks: the files written with it are line-based.
 void AppendUtf8(std::string& out, const QString& text);
 
 } // namespace kv::playlists

@@ -105,14 +105,20 @@ void TrackList::InsertDroppedFiles(const QStringList& paths, int targetRow) {
     // another drop or fill arriving then must not find them half made.
     QVector<TrackEntry> scratch;
     QSet<QString> dropped;
+    bool refused = false;
     for (const QString& path : paths) {
         if (path.isEmpty() || dropped.contains(path)) continue; // a path twice in one drag: once
         if (!IsSupportedExtension(platform::ExtensionOf(path))) continue;
         QFileInfo info(path);
         if (!info.isFile()) continue; // folders, and files gone since the drag began
+        if (platform::HasLineBreak(path)) {
+            refused = true;
+            continue;
+        }
         scratch.push_back(MakeFileRow(path, info.size()));
         dropped.insert(path);
     }
+    if (refused) ShowLineBreakNamesRefused();
 
     for (int i = 0; i < scratch.size(); ++i) {
         FillRowInfo(scratch[i]);

@@ -6,6 +6,7 @@
 #include "playlists/track_format.h"
 #include "playlists/track_icons.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <climits>
@@ -78,7 +79,11 @@ QString ReadMidiTitle(const QString& path) {
 
 QString LongPath(const QString& path) {
     if (path.isEmpty()) return QString();
-    return QFileInfo(path).canonicalFilePath();
+    // Links are kept as the user named them: the volume memory, the marks and the list rows all
+    // key on this path, and one file must not be known under two names depending on how it was
+    // opened.
+    const QString clean = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    return QFileInfo::exists(clean) ? clean : QString();
 }
 
 // A fixed-width text of the engine's records: up to the first NUL, blanks trimmed.

@@ -27,8 +27,8 @@ int ReadWaveDuration(const QString& path);
 // The first text or track-name event of a Standard MIDI File's first track, or "".
 QString ReadMidiTitle(const QString& path);
 
-// The path in its long, canonical form: absolute, links resolved, each name as the file system
-// spells it. Empty when any level does not exist.
+// The path absolute and clean ("." and ".." removed), symbolic links left as they are. Empty when
+// nothing exists there.
 QString LongPath(const QString& path);
 
 struct TrackTag {

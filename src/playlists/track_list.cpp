@@ -178,6 +178,11 @@ void TrackList::SelectAllRows(int view) {
     if (TrackViews::IsView(view)) views_[view].SetAllSelected(true);
 }
 
+void TrackList::ShowLineBreakNamesRefused() {
+    platform::ShowMessage(QStringLiteral("名前に改行を含むファイルは、リストに追加できません。"), MsgButtons::Ok,
+                          platform::MsgIcon::Exclamation);
+}
+
 // ---- move ----
 
 void TrackList::MoveDroppedRows(int source, int targetRow) {
@@ -187,11 +192,17 @@ void TrackList::MoveDroppedRows(int source, int targetRow) {
     if (source == TrackViews::kFolderView) {
         const TrackListModel& folder = views_[TrackViews::kFolderView];
         QSet<QString> paths;
-        for (int row : folder.SelectedRows())
-            if (!folder.IsDirectory(row)) {
-                moving.push_back(folder.Row(row));
-                paths.insert(folder.Path(row));
+        bool refused = false;
+        for (int row : folder.SelectedRows()) {
+            if (folder.IsDirectory(row)) continue;
+            if (platform::HasLineBreak(folder.Path(row))) {
+                refused = true;
+                continue;
             }
+            moving.push_back(folder.Row(row));
+            paths.insert(folder.Path(row));
+        }
+        if (refused) ShowLineBreakNamesRefused();
         // Each file is listed once: a copy already in the playlist gives way to the dropped one.
         for (int row = 0; row < playlist.Count(); ++row)
             if (paths.contains(playlist.Path(row))) removed.push_back(row);

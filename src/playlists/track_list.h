@@ -96,6 +96,8 @@ class TrackList {
   private:
     void SaveSelectedList(bool markModified);
     static void LetEventsRun(int rowNumber);
+    // Once per action that met them: files whose names hold a line break are not added.
+    static void ShowLineBreakNamesRefused();
 
     TrackListHost& host_;
     TrackListState state_;

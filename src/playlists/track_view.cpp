@@ -136,6 +136,11 @@ void TrackView::mousePressEvent(QMouseEvent* event) {
     QTreeView::mousePressEvent(event);
 }
 
+// The view's menu came with the right button's press; the window must not add its own.
+void TrackView::contextMenuEvent(QContextMenuEvent* event) {
+    event->accept();
+}
+
 void TrackView::mouseReleaseEvent(QMouseEvent* event) {
     QTreeView::mouseReleaseEvent(event);
     list_.MouseReleased(view_);

@@ -215,7 +215,9 @@ void FormMain::BuildMenus() {
 void FormMain::BuildToolBar() {
     toolBar_ = new QToolBar(central_);
     toolBar_->setObjectName(QStringLiteral("ToolBar"));
-    toolBar_->setIconSize(QSize(20, 20));
+    // 16-pixel images, as the toolbar's design has them: with larger buttons the list-of-lists box
+    // beside the last one would not fit a window of the default 6500 twips.
+    toolBar_->setIconSize(QSize(16, 16));
     toolBar_->setMovable(false);
     toolBar_->setFloatable(false);
     for (int i = 0; i < 13; ++i) {

@@ -84,10 +84,14 @@ public:
     bool ShutdownMainWindow(bool askQuestion = true);
     // Closes as the sleep timer's shutdown does: no question, settings saved, working copies gone.
     void CloseWithoutQuestion();
+    // The end of the desktop session (SIGTERM, SIGINT): as above, but changed lists are saved,
+    // since nobody is there to be asked.
+    void CloseKeepingListChanges();
 
     void OpenTrack(const QString& path);
     // Tray notifications (513 left down, 515 double click, 516 right down).
     void TrayMessage(int message);
+    void BringToFront();
     TrayIcon* Tray() const { return tray_; }
     void PrevButtonClick();
 
@@ -218,6 +222,7 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
 
 private:
     friend class ListsHost;
@@ -231,6 +236,8 @@ private:
     void BuildControls();
     void ConnectCommands();
     void ApplyWindowGeometry();
+    void KeepNormalGeometry();
+    void KeepFocusOnActiveList();
     void ApplyColumnSettings(const ColumnSettings& view0, const ColumnSettings& view1);
     ColumnSettings CollectColumnSettings(int view) const;
     void LoadSettings(const std::function<void(int)>& advance);
@@ -311,6 +318,7 @@ private:
     tools::FormWords* formWords_ = nullptr;
 
     MainLayout layout_;
+    MarkerPositions markers_; // what StartPos and EndPos show
     double separatorDragStart_ = 0;
     PrevButtonServer* handOff_ = nullptr;
     TrayIcon* tray_ = nullptr;
@@ -319,6 +327,8 @@ private:
     bool shutdownDone_ = false;
     bool askOnClose_ = true;
     bool closeAfterStartUp_ = false;
+    bool saveListsOnClose_ = false;
+    QRect normalRect_; // the geometry of the last move or resize in the normal state
 };
 
 } // namespace kv::shell

@@ -272,11 +272,13 @@ void FormMain::ConnectCommands() {
     on("IDMWriteEmptyCell", [this] { RepairList(); });
     on("IDMMinMax", [this] {
         if (isMinimized()) showNormal();
-        raise();
-        activateWindow();
+        BringToFront();
     });
     on("IDMproperty", [this] {
-        if (const QString path = ActiveViewSelectedPath(); !path.isEmpty()) ShowProperties(path);
+        // The tree counts as focused while its own menu is open, so its menu's command is about
+        // the tree's folder.
+        const QString path = explorTree_->ExpTreeForcus() ? explorTree_->GetExpTreePath() : ActiveViewSelectedPath();
+        if (!path.isEmpty()) ShowProperties(path);
     });
 
     // Lists

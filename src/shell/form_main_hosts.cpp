@@ -57,6 +57,9 @@ playback::MarkerLayout MarksHost::Markers() const {
     m.endWidth = l.endPos.width;
     m.scaleWidth = l.progPicture.width;
     m.startCaption = l.startPosCaption;
+    m.start = w_.markers_.start;
+    m.end = w_.markers_.end;
+    m.duration = w_.markers_.duration;
     return m;
 }
 
@@ -65,6 +68,7 @@ void MarksHost::SetMarkers(const playback::MarkerLayout& m) {
     l.startPos.left = m.startLeft;
     l.endPos.left = m.endLeft;
     l.startPosCaption = m.startCaption;
+    w_.markers_ = {m.duration > 0, m.duration, m.start, m.end};
     w_.ApplyLayout();
 }
 

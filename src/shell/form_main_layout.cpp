@@ -31,10 +31,15 @@ void FormMain::InitialArrangement() {
     MainLayout& l = layout_;
     l.scaleWidth = ScaleWidth();
     l.scaleHeight = ScaleHeight();
-    // The buttons must be laid out before the last one's left edge can be read.
+    // The buttons must be polished (their style decides their size) and laid out before the last
+    // one's left edge can be read.
+    toolBar_->ensurePolished();
     toolBar_->resize(toolBar_->sizeHint());
-    if (toolBar_->layout()) toolBar_->layout()->activate();
     const QSize toolSize = toolBar_->sizeHint();
+    if (toolBar_->layout()) {
+        toolBar_->layout()->activate();
+        toolBar_->layout()->setGeometry(QRect(QPoint(0, 0), toolSize)); // places the buttons now
+    }
     l.toolBar = {0, 0, PixelsToTwips(toolSize.width()), PixelsToTwips(toolSize.height())};
     QWidget* last = toolBar_->widgetForAction(toolActions_[12]);
     l.lastButtonLeft = last && last->x() > 0 ? PixelsToTwips(last->x()) : l.toolBar.width;
@@ -50,14 +55,17 @@ void FormMain::InitialArrangement() {
     l.view0.left = l.separator1.left + kSeparatorWidth;
     l.view1.left = state_.ExplorerShown ? l.separator2.left + kSeparatorWidth : 0;
     kv::shell::InitialArrangement(l);
-    ApplyLayout();
+    // The resize layout gives the position bar its width, and the end marker its place on it.
+    LayoutMainWindow();
 }
 
 void FormMain::LayoutMainWindow() {
+    // The list box stands where the toolbar's last button is now.
+    if (QWidget* last = toolBar_->widgetForAction(toolActions_[12]); last && last->x() > 0)
+        layout_.lastButtonLeft = PixelsToTwips(last->x());
     layout_.scaleWidth = ScaleWidth();
     layout_.scaleHeight = ScaleHeight();
-    MarkerPositions markers;
-    kv::shell::LayoutMainWindow(layout_, layout_.separator1.left, layout_.separator2.left, markers);
+    kv::shell::LayoutMainWindow(layout_, layout_.separator1.left, layout_.separator2.left, markers_);
     ApplyLayout();
 }
 
@@ -71,7 +79,11 @@ void FormMain::ArrangePanes(double s1, double s2) {
 
 void FormMain::ApplyLayout() {
     const MainLayout& l = layout_;
-    Place(toolBar_, {l.toolBar.left, l.toolBar.top, std::max(l.toolBar.width, l.lastButtonLeft), l.toolBar.height});
+    // The toolbar keeps the room its own layout wants (less would fold buttons away); the list
+    // box is raised over the part beyond the last button.
+    Place(toolBar_, {l.toolBar.left, l.toolBar.top,
+                     std::max({l.toolBar.width, l.lastButtonLeft, PixelsToTwips(toolBar_->sizeHint().width())}),
+                     l.toolBar.height});
     Place(listOfList_, l.listOfList);
     listOfList_->raise();
     Place(volume_, l.volume);
@@ -97,6 +109,7 @@ void FormMain::ApplyLayout() {
 
 void FormMain::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
+    KeepNormalGeometry();
     if (layout_.toolBar.height == 0) return; // before the first arrangement
     LayoutMainWindow();
 }

@@ -158,6 +158,7 @@ void FormMain::InitializeMainWindow(const QString& commandLine, std::function<vo
     QApplication::restoreOverrideCursor();
     setEnabled(true);
     listViews_[ActiveView()]->setFocus();
+    KeepFocusOnActiveList(); // after the bars have their own filters, so this one comes first
     timer1_->start();
     state_.Initializing = false;
     if (closeAfterStartUp_) QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
@@ -205,7 +206,9 @@ void FormMain::LoadSettings(const std::function<void(int)>& advance) {
 
 SettingsSnapshot FormMain::CollectSettings() const {
     SettingsSnapshot s;
-    const QRect normal = normalGeometry().isValid() ? normalGeometry() : geometry();
+    // Not geometry() after showNormal: the window manager may take its time to give the window
+    // its normal size back.
+    const QRect normal = normalRect_.isValid() ? normalRect_ : normalGeometry().isValid() ? normalGeometry() : geometry();
     // Twips that round to the pixels the window has are kept, so an unmoved window saves
     // exactly what it loaded.
     auto twips = [](int pixels, int stored) { return TwipsToPixels(stored) == pixels ? stored : PixelsToTwips(pixels); };
@@ -249,6 +252,7 @@ bool FormMain::ShutdownMainWindow(bool askQuestion) {
     if (shutdownDone_) return true;
     // 1
     if (askQuestion && lists_->AskSaveChanges() == 1) return false;
+    if (!askQuestion && saveListsOnClose_) lists_->SaveChangesWithoutAsking();
     // 2
     state_.Closing = true;
     CloseToolWindows();
@@ -292,6 +296,11 @@ void FormMain::CloseWithoutQuestion() {
     close();
 }
 
+void FormMain::CloseKeepingListChanges() {
+    saveListsOnClose_ = true;
+    CloseWithoutQuestion();
+}
+
 void FormMain::closeEvent(QCloseEvent* event) {
     if (!ShutdownMainWindow(askOnClose_)) {
         askOnClose_ = true;
@@ -303,12 +312,21 @@ void FormMain::closeEvent(QCloseEvent* event) {
 
 void FormMain::TrayMessage(int message) {
     switch (message) {
+    case kTrayLeftDown:
+        if (!state_.StealthActive) BringToFront();
+        break;
     case kTrayDoubleClick:
-        showNormal();
-        raise();
-        activateWindow();
+        if (state_.StealthActive) {
+            BringToFront();
+        } else if (isMinimized()) {
+            showNormal();
+            BringToFront();
+            Item(QStringLiteral("IDMMinMax"))->setEnabled(false);
+        }
         break;
     case kTrayRightDown:
+        Item(QStringLiteral("IDMMinMax"))->setEnabled(isMinimized() || state_.StealthActive);
+        QCoreApplication::processEvents();
         Menu(QStringLiteral("IDMTaskIcon"))->popup(QCursor::pos());
         break;
     default: break;

@@ -67,10 +67,13 @@ void LayoutMainWindow(MainLayout& l, double s1, double s2, const MarkerPositions
     l.progBackPicture.width = l.scaleWidth - l.progBackPicture.left;
     l.progPicture.width = l.progBackPicture.width - l.progPicture.left;
 
-    if (m.loaded && m.duration != 0) {
+    // The markers follow the bar's width on every layout; with no track they stand at its two
+    // ends, as start-up places them.
+    {
+        const bool marks = m.loaded && m.duration != 0;
         const double inner = l.progPicture.width;
-        l.startPos.left = int(std::lround(m.start / m.duration * inner));
-        l.endPos.left = int(std::lround(m.end / m.duration * inner));
+        l.startPos.left = marks ? int(std::lround(m.start / m.duration * inner)) : 0;
+        l.endPos.left = marks ? int(std::lround(m.end / m.duration * inner)) : int(inner);
         if (l.startPos.left < 0) l.startPos.left = 0;
         if (l.endPos.Right() > inner) l.endPos.left = int(inner) - l.endPos.width;
         l.startPosCaption = (l.endPos.left - l.startPos.left < l.startPos.width) ? QStringLiteral("▲        ")

@@ -8,6 +8,8 @@
 #include "shell/single_instance.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QSocketNotifier>
@@ -26,7 +28,8 @@ void OnTerminationSignal(int) {
     [[maybe_unused]] auto written = ::write(g_signalPipe[1], &byte, 1);
 }
 
-// SIGTERM and SIGINT end the program as the sleep timer does: no question, everything saved.
+// SIGTERM and SIGINT (the desktop session ends) close without a question; the user's list edits
+// are saved, as the answer "はい" would.
 void InstallTerminationHandlers(FormMain& window) {
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0) return;
     auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &window);
@@ -34,7 +37,7 @@ void InstallTerminationHandlers(FormMain& window) {
         char byte;
         [[maybe_unused]] auto got = ::read(g_signalPipe[0], &byte, 1);
         notifier->setEnabled(false);
-        window.CloseWithoutQuestion();
+        window.CloseKeepingListChanges();
     });
     struct sigaction action = {};
     action.sa_handler = OnTerminationSignal;
@@ -66,8 +69,10 @@ int RunProgram(int argc, char** argv) {
     const QString running = platform::ReadSetting(QStringLiteral("PrevInstance"), QStringLiteral("hWnd"), ini);
     if (IsCopyRunning(running)) {
         if (commandLine.isEmpty() || !platform::FileExists(commandLine)) return 0;
-        platform::WriteSetting(QStringLiteral("PrevInstance"), QStringLiteral("FileName"), commandLine, ini);
-        SendClickToRunningCopy(running, commandLine);
+        // The running copy has a current folder of its own: a relative name means this one's.
+        const QString file = QDir::cleanPath(QFileInfo(commandLine).absoluteFilePath());
+        platform::WriteSetting(QStringLiteral("PrevInstance"), QStringLiteral("FileName"), file, ini);
+        SendClickToRunningCopy(running, file);
         return 0;
     }
 

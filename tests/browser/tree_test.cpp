@@ -5,6 +5,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QFile>
+#include <QScrollBar>
 #include <QTest>
 #include <QTreeView>
 #include <filesystem>
@@ -165,6 +166,39 @@ TEST_F(FolderTreeTest, PathOpensTheTreeDownToTheFolderInItsLongForm) {
     EXPECT_EQ(tree.NativePath(), At("a/b/"));
     EXPECT_EQ(CTreeView::GetLongPathName(QString()), QString());
     EXPECT_EQ(CTreeView::GetLongPathName(QStringLiteral("/")), QStringLiteral("/"));
+}
+
+TEST_F(FolderTreeTest, DeepLongNamesShowWholeWithAHorizontalScrollBar) {
+    const std::string deep = "第一の長いフォルダの名前/second level folder with a long name/third level folder named at length";
+    Mkdir(deep);
+    view.resize(2000 / 15, 300); // the default pane
+    view.show();
+    Bind();
+    tree.SetNativePath(At(QByteArray::fromStdString(deep)));
+    QTest::qWait(20);
+    const QModelIndex node = tree.SelectedNode();
+    ASSERT_TRUE(node.isValid());
+    EXPECT_EQ(view.textElideMode(), Qt::ElideNone);
+    const int textWidth = view.fontMetrics().horizontalAdvance(Model().Text(node));
+    EXPECT_GE(view.visualRect(node).width(), textWidth); // room for the whole name
+    EXPECT_GT(view.horizontalScrollBar()->maximum(), 0);
+}
+
+TEST_F(FolderTreeTest, AViewDestroyedWhileBoundAndFocusedLeavesTheTreeUsable) {
+    Bind();
+    {
+        auto* doomed = new QTreeView;
+        tree.SetTreeView(doomed);
+        doomed->show();
+        doomed->activateWindow();
+        doomed->setFocus();
+        QTest::qWait(10);
+        delete doomed; // its destruction sends events to the tree's filter
+    }
+    EXPECT_EQ(tree.TreeView(), nullptr);
+    EXPECT_FALSE(tree.ExpTreeForcus());
+    tree.SetTreeView(&view);
+    EXPECT_EQ(Model().rowCount(), 1);
 }
 
 TEST_F(FolderTreeTest, GoToUpperDirClimbsAndStopsAtTheRoot) {

@@ -193,6 +193,41 @@ TEST(VolumeMemoryFile, FormatAndTheLoadRules) {
     EXPECT_EQ(cp.Find(QStringLiteral("/曲.mp3")), 0);
 }
 
+TEST(VolumeMemoryFile, TheFirstOfDuplicateEntriesWinsAndLineBreaksNeverReachTheFile) {
+    kvtest::TempDir dir;
+    const QString file = Q(dir.file("volume.cfg"));
+    // A hand-edited file with the same track twice (letter case aside): the first entry counts.
+    Put(file, "0:/m/a.mp3\r\n1:10\r\n@\r\n0:/M/A.mp3\r\n1:90\r\n@\r\n");
+    VolumeMemory m;
+    m.Load(file);
+    ASSERT_EQ(m.Count(), 2);
+    EXPECT_EQ(m.Find("/m/a.mp3"), 0);
+    EXPECT_EQ(m.SubItem(m.Find("/M/A.MP3"), 1), QStringLiteral("10"));
+    m.Add("/m/A.mp3");
+    EXPECT_EQ(m.Find("/m/a.mp3"), 0) << "a later Add does not take over either";
+
+    // A name with a line break is never remembered, and the bar does not try.
+    Bars b;
+    for (const QString name : {QStringLiteral("/m/evil\n0:injected.mp3"), QStringLiteral("/m/cr\r.mp3")}) {
+        EXPECT_EQ(b.listVol.Add(name), -1);
+        b.host.file = name;
+        b.volume.SetValue(30);
+        b.volume.ReadVolume();
+        b.volume.MouseUp(Qt::LeftButton, {4, 0});
+    }
+    EXPECT_EQ(b.listVol.Count(), 0);
+    b.host.file = "/m/b.mp3";
+    b.volume.ReadVolume();
+    ASSERT_TRUE(b.listVol.Save(file));
+    EXPECT_EQ(Bytes(file), QByteArray("0:/m/b.mp3\r\n1:100\r\n2:\r\n3:\r\n@\r\n"));
+    // A sub-item text is written on its own line whatever it holds.
+    b.listVol.SetSubItem(0, 2, "1\r\n0:x");
+    ASSERT_TRUE(b.listVol.Save(file));
+    VolumeMemory back;
+    back.Load(file);
+    EXPECT_EQ(back.Count(), 1);
+}
+
 TEST(VolumeMemoryFile, Over500EntriesTheMissingFilesAreDropped) {
     kvtest::TempDir dir;
     const QString real = Q(dir.file("real.mp3"));

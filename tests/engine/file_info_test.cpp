@@ -81,6 +81,73 @@ TEST(FileInfo, TruncatedVbrWithoutHeaderCountsOnlyWholeFrames)
     EXPECT_GE(last, 9);
 }
 
+// Tags some taggers append after the audio; the length of a CBR file without a Xing frame is
+// taken from the audio bytes, which must not include them.
+TEST(FileInfo, TrailingTagsAreNotAudio)
+{
+    using Bytes = std::vector<uint8_t>;
+    auto synchSafe = [](size_t n) {
+        return Bytes{uint8_t(n >> 21 & 0x7f), uint8_t(n >> 14 & 0x7f), uint8_t(n >> 7 & 0x7f), uint8_t(n & 0x7f)};
+    };
+    auto id3v2 = [&](uint8_t version, size_t bodySize, bool footer) {
+        Bytes body = {'T', 'I', 'T', '2', 0, 0, 0, 6, 0, 0, 0, 't', 'i', 't', 'l', 'e'};
+        body.resize(bodySize, 0); // padding
+        Bytes tag = {'I', 'D', '3', version, 0, uint8_t(footer ? 0x10 : 0)};
+        const Bytes size = synchSafe(bodySize);
+        tag.insert(tag.end(), size.begin(), size.end());
+        tag.insert(tag.end(), body.begin(), body.end());
+        if (footer) {
+            tag.insert(tag.end(), {'3', 'D', 'I', version, 0, 0x10});
+            tag.insert(tag.end(), size.begin(), size.end());
+        }
+        return tag;
+    };
+    auto ape = [] {
+        Bytes item = {5, 0, 0, 0, 0, 0, 0, 0, 'T', 'i', 't', 'l', 'e', 0, 't', 'i', 't', 'l', 'e'};
+        auto frame = [&](uint32_t flags) {
+            Bytes f = {'A', 'P', 'E', 'T', 'A', 'G', 'E', 'X', 0xD0, 0x07, 0, 0};
+            const uint32_t size = uint32_t(item.size() + 32), values[] = {size, 1, flags};
+            for (uint32_t v : values)
+                f.insert(f.end(), {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)});
+            f.resize(32, 0);
+            return f;
+        };
+        Bytes tag = frame(0xA0000000u);
+        tag.insert(tag.end(), item.begin(), item.end());
+        const Bytes footer = frame(0x80000000u);
+        tag.insert(tag.end(), footer.begin(), footer.end());
+        return tag;
+    };
+    Bytes id3v1 = {'T', 'A', 'G'};
+    id3v1.resize(128, 0);
+
+    kvtest::TempDir dir;
+    const Bytes audio = kvtest::ReadBytes(kvtest::MakeMp3(dir.file("plain.mp3"), 3.73, 44100, 2, 440, 128, false));
+    VBMP3_FILE_INFO plain;
+    ASSERT_EQ(vbmp3_getFileInfo(dir.file("plain.mp3").c_str(), nullptr, &plain), 1);
+    const struct {
+        const char* name;
+        std::vector<Bytes> after;
+    } cases[] = {
+        {"ID3v2.3, no footer", {id3v2(3, 3600, false)}},
+        {"ID3v2.3, then ID3v1", {id3v2(3, 3600, false), id3v1}},
+        {"ID3v2.4 with footer", {id3v2(4, 70000, true)}},
+        {"APEv2, then ID3v1", {ape(), id3v1}},
+        {"ID3v2 and APEv2", {id3v2(3, 500, false), ape()}},
+    };
+    for (const auto& c : cases) {
+        Bytes bytes = audio;
+        for (const Bytes& tag : c.after)
+            bytes.insert(bytes.end(), tag.begin(), tag.end());
+        const auto path = kvtest::WriteBytes(dir.file("tagged.mp3"), bytes);
+        VBMP3_FILE_INFO info;
+        ASSERT_EQ(vbmp3_getFileInfo(path.c_str(), nullptr, &info), 1) << c.name;
+        EXPECT_EQ(info.samples, plain.samples) << c.name;
+        EXPECT_EQ(info.audioBytes, plain.audioBytes) << c.name;
+        EXPECT_EQ(info.playTime, 3) << c.name;
+    }
+}
+
 TEST(FileInfo, WaveLengthSurvivesLyingHeaders)
 {
     kvtest::TempDir dir;

@@ -9,6 +9,8 @@
 
 #include <QElapsedTimer>
 #include <QTest>
+#include <QTimer>
+#include <cmath>
 #include <gtest/gtest.h>
 
 using namespace kv::playback;
@@ -237,3 +239,80 @@ TEST_F(PlayControlTest, SwitchingListsStartsAtTheFirstRow) {
 }
 
 } // namespace
+
+// The device's own end starts the next row: what leaves the device (captured in real time with
+// SDL's disk driver) has next to no silence between two tracks, and neither track is cut short
+// whatever the phase of the one-second tick.
+class TrackGapTest : public PlayControlTest {
+protected:
+    static void SetUpTestSuite() {
+        captureDir_ = new kvtest::TempDir;
+        driver_ = qEnvironmentVariable("SDL_AUDIODRIVER");
+        qputenv("SDL_AUDIODRIVER", "disk");
+        qputenv("SDL_DISKAUDIOFILE", QByteArray::fromStdString(Capture()));
+        qunsetenv("SDL_DISKAUDIODELAY"); // real time, as a sound card plays
+        ASSERT_NE(vbmp3_init(), 0);
+    }
+    static void TearDownTestSuite() {
+        vbmp3_free();
+        qputenv("SDL_AUDIODRIVER", driver_.toUtf8());
+        qunsetenv("SDL_DISKAUDIOFILE");
+        delete captureDir_;
+    }
+    static std::string Capture() { return captureDir_->file("capture.raw"); }
+
+    // Runs of sound in the captured left channel (frames at the device's 44.1 kHz), ignoring the
+    // sine's own zero crossings.
+    static std::vector<std::pair<size_t, size_t>> SoundRuns() {
+        const auto bytes = kvtest::ReadBytes(Capture());
+        const float* f = reinterpret_cast<const float*>(bytes.data());
+        const size_t frames = bytes.size() / 8;
+        std::vector<std::pair<size_t, size_t>> runs;
+        constexpr size_t kQuiet = 64; // longer than any zero crossing of a 440 Hz sine
+        size_t quiet = kQuiet;
+        for (size_t i = 0; i < frames; ++i) {
+            if (std::fabs(f[i * 2]) > 1e-4f) {
+                if (quiet >= kQuiet) runs.push_back({i, i + 1});
+                runs.back().second = i + 1;
+                quiet = 0;
+            } else {
+                ++quiet;
+            }
+        }
+        return runs;
+    }
+
+    static inline kvtest::TempDir* captureDir_ = nullptr;
+    static inline QString driver_;
+};
+
+TEST_F(TrackGapTest, TheNextRowStartsRightAfterTheEndOfTheLast) {
+    // 3.1 s: the length that left most of a second of silence behind the one-second tick.
+    QVector<TrackEntry> rows;
+    for (const char* name : {"a.wav", "b.wav"}) {
+        TrackEntry row;
+        row[kv::playlists::ColFile] = name;
+        row[kv::playlists::ColKind] = QStringLiteral("wav");
+        row[kv::playlists::ColPath] = QString::fromStdString(kvtest::MakeWave(dir.file(name), 3.1));
+        rows.push_back(row);
+    }
+    tracks.ListView(1).AppendRows(rows);
+    tracks.State().ActiveView = 1;
+    QTimer timer1; // the main window's clock
+    timer1.setInterval(1000);
+    QObject::connect(&timer1, &QTimer::timeout, [this] { play.Timer1Tick(); });
+    timer1.start();
+    Start(1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Playing() == "b.wav"; }, 6000));
+    window.mode = PlayMode::None; // b's end ends it all
+    ASSERT_TRUE(QTest::qWaitFor([&] { return device.CurrentState() == "Stopped"; }, 6000));
+    timer1.stop();
+    QTest::qWait(200); // the disk driver writes on
+    const auto runs = SoundRuns();
+    ASSERT_EQ(runs.size(), 2u);
+    constexpr double kRate = 44100;
+    EXPECT_NEAR((runs[0].second - runs[0].first) / kRate, 3.1, 0.01); // all of a is heard
+    EXPECT_NEAR((runs[1].second - runs[1].first) / kRate, 3.1, 0.01);
+    const double gap = (runs[1].first - runs[0].second) / kRate;
+    EXPECT_LT(gap, 0.1) << gap;
+}

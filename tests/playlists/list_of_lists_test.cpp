@@ -289,3 +289,49 @@ TEST(ListOfLists, ChoosingAListMarksThePlayingRowAndFitsTheWidth) {
     for (const Case& c : cases)
         EXPECT_EQ(ListOfListWidthTwips(c.text, c.space), c.width) << c.text << " " << c.space;
 }
+
+TEST(ListOfLists, HiddenAndUnlistedListFilesAreNeverEmptiedByANewList) {
+    Lists l;
+    l.MakeList(".mix", {"m1", "m2"});
+    l.lists.StartUp();
+    EXPECT_EQ(l.lists.Names(), QStringList{".mix"});
+    // A list file that appears after start-up (not in ListOfList) counts as existing too.
+    l.MakeList("late", {"l1"});
+    kvtest::MessageRecorder messages(MsgAnswer::Cancel);
+    Dialogs dialogs;
+    for (const QString name : {QStringLiteral(".mix"), QStringLiteral("late")}) {
+        const QByteArray before = Bytes(l.Kvt(name));
+        const size_t asked = messages.asked.size();
+        dialogs.answers = {name};
+        l.lists.NewList();
+        ASSERT_EQ(messages.asked.size(), asked + 1) << name.toStdString();
+        EXPECT_EQ(messages.asked.back().text,
+                  QStringLiteral("その名前のリストはすでにあります。\r\n\r\n上書しますか？"));
+        EXPECT_EQ(Bytes(l.Kvt(name)), before) << name.toStdString();
+        dialogs.answers = {name};
+        l.lists.SaveListAs(l.lists.SelectedName());
+        EXPECT_EQ(Bytes(l.Kvt(name)), before) << name.toStdString();
+    }
+    EXPECT_EQ(l.lists.Names(), (QStringList{".mix", "late"}));
+
+    // Imported files named ".mix.txt" or ".txt" get a list of their own beside the hidden ones.
+    const QString track = Q(kvtest::MakeWave(l.dir.file("t.wav"), 0.2));
+    for (const QString file : {QStringLiteral(".mix.txt"), QStringLiteral(".txt")}) {
+        const QString path = Q(l.dir.file(file.toStdString()));
+        Put(path, (track + "\r\n").toUtf8());
+        dialogs.answers = {path};
+        l.lists.ImportList();
+    }
+    EXPECT_EQ(l.lists.Names(), (QStringList{".mix", "late", ".mix 2", ".txt"}));
+    EXPECT_EQ(ReadListFile(l.Kvt(".mix"), false).rows.size(), 2);
+    EXPECT_EQ(ReadListFile(l.Kvt(".txt"), false).rows.size(), 1);
+
+    // The next start lists them all again.
+    Lists again;
+    for (const QString& name : l.lists.Names())
+        ASSERT_TRUE(CopyListFile(l.Kvt(name), again.Kvt(name), false));
+    again.lists.StartUp();
+    QStringList names = again.lists.Names();
+    names.sort();
+    EXPECT_EQ(names, (QStringList{".mix", ".mix 2", ".txt", "late"}));
+}

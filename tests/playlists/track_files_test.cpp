@@ -2,6 +2,7 @@
 // the folder view, refreshing, opening a track and the icon keys.
 #include "fake_host.h"
 #include "platform/files.h"
+#include "playlists/list_files.h"
 #include "playlists/track_icons.h"
 #include "playlists/track_info.h"
 #include "support/audio_files.h"
@@ -182,16 +183,26 @@ TEST_F(TrackFilesTest, SupportedExtensionsAreASubstringOfThePattern) {
         EXPECT_FALSE(IsSupportedExtension(ext)) << ext;
 }
 
-TEST_F(TrackFilesTest, LongPathIsTheCanonicalPathOrEmpty) {
+TEST_F(TrackFilesTest, LongPathIsAbsoluteAndCleanAndKeepsLinks) {
     QString file = File("Track.mp3", QByteArray(100, 'x'));
     QDir().mkpath(Q(dir.file("sub")));
     QFile::link(file, Q(dir.file("link.mp3")));
-    QString canonical = QFileInfo(file).canonicalFilePath();
-    EXPECT_EQ(LongPath(file), canonical);
-    EXPECT_EQ(LongPath(Q(dir.file("sub/../Track.mp3"))), canonical);
-    EXPECT_EQ(LongPath(Q(dir.file("link.mp3"))), canonical);
+    QFile::link(Q(dir.file("sub")), Q(dir.file("linkdir")));
+    QFile::link(file, Q(dir.file("sub/inner.mp3")));
+    const QString clean = QDir::cleanPath(file);
+    EXPECT_EQ(LongPath(file), clean);
+    EXPECT_EQ(LongPath(Q(dir.file("sub/../Track.mp3"))), clean);
+    EXPECT_EQ(LongPath(Q(dir.file("./sub/./../Track.mp3"))), clean);
+    EXPECT_EQ(LongPath(Q(dir.file("link.mp3"))), QDir::cleanPath(Q(dir.file("link.mp3"))));
+    EXPECT_EQ(LongPath(Q(dir.file("linkdir/inner.mp3"))), QDir::cleanPath(Q(dir.file("linkdir/inner.mp3"))));
     EXPECT_EQ(LongPath(Q(dir.file("missing/Track.mp3"))), "");
     EXPECT_EQ(LongPath(""), "");
+    // A relative path is taken against the current folder.
+    const QString cwd = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(Q(dir.file("sub"))));
+    EXPECT_EQ(LongPath("../Track.mp3"), clean);
+    EXPECT_EQ(LongPath("inner.mp3"), QDir::cleanPath(Q(dir.file("sub/inner.mp3"))));
+    QDir::setCurrent(cwd);
 }
 
 TEST_F(TrackFilesTest, IconKeysByExtensionWithLyricsAndFolders) {
@@ -344,10 +355,11 @@ TEST_F(TrackFilesTest, RefreshDropsEmptyRowsMarksMissingFilesAndRestoresKinds) {
 
 TEST_F(TrackFilesTest, OpenTrackGivesTheLongPathToTheDeviceAndMovesTheMarker) {
     QString song = File("song.wav", Wave(1000, 5000));
-    QString canonical = QFileInfo(song).canonicalFilePath();
-    QFile::link(song, Q(dir.file("alias.wav")));
+    // Opened through a link, the track is the link: its row gets the mark.
+    const QString alias = QDir::cleanPath(Q(dir.file("alias.wav")));
+    QFile::link(song, alias);
     TrackEntry row;
-    row[ColPath] = canonical;
+    row[ColPath] = alias;
     row[ColKind] = "wav";
     TrackEntry old;
     old[ColPath] = Q(dir.file("old.mp3"));
@@ -358,9 +370,9 @@ TEST_F(TrackFilesTest, OpenTrackGivesTheLongPathToTheDeviceAndMovesTheMarker) {
     Playlist().SetAllSelected(true);
     list.State().PlayingView = 1;
 
-    list.OpenTrack(Q(dir.file("alias.wav")));
-    EXPECT_EQ(host.deviceOpened, QStringList({canonical}));
-    EXPECT_EQ(host.trackInformation, QStringList({"song.wav", "", "", "0：05"}));
+    list.OpenTrack(Q(dir.file("./alias.wav")));
+    EXPECT_EQ(host.deviceOpened, QStringList({alias}));
+    EXPECT_EQ(host.trackInformation, QStringList({"alias.wav", "", "", "0：05"}));
     EXPECT_EQ(host.labels, host.trackInformation);
     EXPECT_EQ(Playlist().Row(0).icon, "nothing"); // the old mark gives way to its own icon
     EXPECT_EQ(Playlist().SelectedCount(), 0);
@@ -415,4 +427,47 @@ TEST_F(TrackFilesTest, FillsInterruptedByTheUserLeaveConsistentViews) {
     // replaces the nested drop's.
     EXPECT_TRUE(paths.mid(0, 30) == first);
     EXPECT_TRUE(paths.mid(30) == second);
+}
+
+TEST_F(TrackFilesTest, NamesWithLineBreaksAreRefusedOnceAndNeverSplitAListFile) {
+    const QString good = File("good.wav", Wave(1000, 2000));
+    const QString evil = File("evil\n0:injected.wav", Wave(1000, 2000));
+    const QString cr = File("cr\r.wav", Wave(1000, 2000));
+    {
+        kvtest::MessageRecorder messages;
+        list.InsertDroppedFiles({evil, good, cr}, -1);
+        EXPECT_EQ(Paths(TrackViews::kPlaylistView), QStringList{good});
+        ASSERT_EQ(messages.asked.size(), 1u); // one message for the whole drop
+        EXPECT_EQ(messages.asked[0].text, QStringLiteral("名前に改行を含むファイルは、リストに追加できません。"));
+    }
+    {
+        // Dragged over from the folder view, where they are listed (and can be played).
+        TrackEntry row;
+        row[ColKind] = "wav";
+        for (const QString& path : {evil, cr}) {
+            row[ColPath] = path;
+            Folder().AppendRows({row});
+        }
+        Folder().SetAllSelected(true);
+        kvtest::MessageRecorder messages;
+        list.MoveDroppedRows(TrackViews::kFolderView, -1);
+        EXPECT_EQ(Paths(TrackViews::kPlaylistView), QStringList{good});
+        EXPECT_EQ(messages.asked.size(), 1u);
+    }
+    // Opened by name (the command line), it still plays.
+    list.OpenTrack(evil);
+    EXPECT_EQ(host.deviceOpened, QStringList{evil});
+
+    // Whatever a row holds (a tag's title with a line break), its record keeps its lines.
+    TrackEntry tagged;
+    tagged[ColFile] = "good.wav";
+    tagged[ColTitle] = "two\r\nlines";
+    tagged[ColPath] = evil;
+    const QString kvt = File("list.kvt", {});
+    ASSERT_TRUE(WriteListFile(kvt, {tagged, tagged}, false));
+    const ListReadResult back = ReadListFile(kvt, false);
+    ASSERT_EQ(back.rows.size(), 2);
+    EXPECT_FALSE(back.lossy);
+    EXPECT_EQ(back.rows[0][ColTitle], "two  lines");
+    EXPECT_EQ(back.rows[1][ColFile], "good.wav");
 }

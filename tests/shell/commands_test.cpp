@@ -4,10 +4,19 @@
 #include "playback/sound_play.h"
 #include "playlists/track_list.h"
 #include "playlists/track_view.h"
+#include "browser/ctree_view.h"
 #include "shell/form_main.h"
+#include "shell/shell_services.h"
 #include "support/audio_files.h"
 
 #include <QAction>
+#include <QToolBar>
+#include <QComboBox>
+#include <QLabel>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QTreeView>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -171,6 +180,158 @@ TEST_F(Commands, ExplorerToggleShowsAndHidesTheFolderPanes) {
     Trigger("IDMShowExplorTree");
     EXPECT_EQ(window->Layout().separator1.left, 2000); // back where they were
     EXPECT_EQ(window->Layout().separator2.left, 4000);
+}
+
+// A right click is a press and then a context-menu event; each view's menu comes with the press,
+// and the window's play-position menu must not come on top of it.
+TEST_F(Commands, ARightClickOnAViewOrTheTreeOpensOneMenu) {
+    Trigger("toolbar 8"); // the folder panes
+    QMenu* playPosition = window->Menu("IDMPlayPosition");
+    QList<QMenu*> seen;
+    auto takeMenus = [&seen] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* menu = qobject_cast<QMenu*>(w); menu && menu->isVisible()) {
+                seen << menu;
+                menu->hide();
+            }
+    };
+    QTreeView* tree = window->ExplorTree().TreeView();
+    ASSERT_NE(tree, nullptr);
+    const QModelIndex node = tree->model()->index(0, 0);
+    struct Case {
+        const char* name;
+        QWidget* surface;
+        QPoint at;
+    } cases[] = {{"playlist", window->ListView(1)->viewport(), {20, 5}},
+                 {"folder view", window->ListView(0)->viewport(), {20, 5}},
+                 {"tree", tree->viewport(), tree->visualRect(node).center()}};
+    for (const Case& c : cases) {
+        seen.clear();
+        QTimer::singleShot(100, takeMenus); // the tree's menu runs its own loop until it closes
+        QTest::mousePress(c.surface, Qt::RightButton, {}, c.at);
+        QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, c.at, c.surface->mapToGlobal(c.at));
+        QApplication::sendEvent(c.surface, &menuEvent);
+        QTest::mouseRelease(c.surface, Qt::RightButton, {}, c.at);
+        takeMenus();
+        EXPECT_EQ(seen.size(), 1) << c.name;
+        EXPECT_FALSE(seen.contains(playPosition)) << c.name;
+        QTest::qWait(120); // the armed timer has fired
+    }
+    // The window's own surfaces keep their menu.
+    QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, {5, 5}, window->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(window.get(), &menuEvent);
+    EXPECT_TRUE(playPosition->isVisible());
+    playPosition->hide();
+}
+
+TEST_F(Commands, MarkersStandOnTheBarAtStartUpAndFollowItsWidth) {
+    const QLabel* startPos = window->findChild<QLabel*>("StartPos");
+    const QLabel* endPos = window->findChild<QLabel*>("EndPos");
+    ASSERT_TRUE(startPos && endPos);
+    const QWidget* bar = endPos->parentWidget();
+    auto endsAtTheBarsEnd = [&] { return std::abs(endPos->geometry().right() + 1 - bar->width()) <= 1; };
+    EXPECT_GT(bar->width(), 0);
+    EXPECT_EQ(startPos->x(), 0);
+    EXPECT_TRUE(endsAtTheBarsEnd()) << endPos->x() << " " << bar->width();
+
+    Trigger("toolbar 1"); // a track loads: its marks are the whole track
+    ASSERT_EQ(State(), "Playing");
+    EXPECT_TRUE(endsAtTheBarsEnd());
+    for (int widen : {300, -150}) {
+        window->resize(window->width() + widen, window->height());
+        QTest::qWait(20);
+        EXPECT_TRUE(endsAtTheBarsEnd()) << widen << ": " << endPos->x() << " " << bar->width();
+        EXPECT_EQ(startPos->x(), 0);
+    }
+}
+
+TEST_F(Commands, PropertiesShowTheTreesFolderWhileTheTreeHasTheFocus) {
+    Trigger("toolbar 8");
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    const QString folder = QString::fromStdString(media.path());
+    window->SetFolderTreePath(folder);
+    QStringList shown;
+    auto properties = [&] {
+        QTimer::singleShot(50, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (w->objectName() == "FormProperties" && w->isVisible()) {
+                    shown << w->windowTitle();
+                    w->close();
+                }
+        });
+        Trigger("IDMproperty");
+    };
+    window->ExplorTree().TreeView()->setFocus();
+    QTest::qWait(10);
+    ASSERT_TRUE(window->ExplorTree().ExpTreeForcus());
+    properties();
+    window->ListView(1)->setFocus();
+    QTest::qWait(10);
+    properties();
+    EXPECT_EQ(shown, (QStringList{QFileInfo(folder).fileName() + "のプロパティ", "a.wavのプロパティ"}));
+}
+
+TEST_F(Commands, TrayClicksAndTheRestoreItemFollowTheWindowsState) {
+    QAction* minMax = window->Item("IDMMinMax");
+    QMenu* taskMenu = window->Menu("IDMTaskIcon");
+    struct Case {
+        const char* name;
+        Qt::WindowState state;
+        bool enabled; // IDMMinMax after a right click on the icon
+    } cases[] = {{"normal", Qt::WindowNoState, false}, {"minimised", Qt::WindowMinimized, true},
+                 {"maximised", Qt::WindowMaximized, false}};
+    for (const Case& c : cases) {
+        window->setWindowState(c.state);
+        QTest::qWait(10);
+        window->TrayMessage(kTrayRightDown);
+        EXPECT_EQ(minMax->isEnabled(), c.enabled) << c.name;
+        EXPECT_TRUE(taskMenu->isVisible());
+        taskMenu->hide();
+        // A double click restores a minimised window only; a maximised one stays maximised.
+        window->TrayMessage(kTrayDoubleClick);
+        QTest::qWait(10);
+        EXPECT_FALSE(window->isMinimized()) << c.name;
+        EXPECT_EQ(window->isMaximized(), c.state == Qt::WindowMaximized) << c.name;
+        if (c.state == Qt::WindowMinimized) EXPECT_FALSE(minMax->isEnabled());
+    }
+    window->showNormal();
+    // One left click brings the window in front of another.
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    window->TrayMessage(kTrayLeftDown);
+    EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
+}
+
+TEST_F(Commands, AClickOnThePanelOrTheBarsGivesTheFocusToTheActiveList) {
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    for (const char* name : {"PPanelBack", "PPanel", "Volume", "ProgBackPicture"}) {
+        window->ListOfList()->setFocus();
+        QTest::qWait(5);
+        ASSERT_EQ(QApplication::focusWidget(), window->ListOfList());
+        QWidget* surface = window->findChild<QWidget*>(name);
+        ASSERT_NE(surface, nullptr) << name;
+        QTest::mouseClick(surface, Qt::LeftButton, {}, QPoint(2, 2));
+        EXPECT_EQ(QApplication::focusWidget(), window->ListView(1)) << name;
+    }
+}
+
+// At the default width the list-of-lists box shows whole, at its design width, beside the buttons.
+TEST_F(Commands, AtTheDefaultWidthTheListBoxShowsWholeBesideTheToolbar) {
+    ASSERT_NEAR(window->ScaleWidth(), 6500, 15); // whole pixels
+    const QRect box = window->ListOfList()->geometry();
+    const QWidget* lastButton = window->findChild<QToolBar*>("ToolBar")->widgetForAction(window->ToolButton(12));
+    ASSERT_NE(lastButton, nullptr);
+    EXPECT_LE(box.right() + 1, window->centralWidget()->width()) << box.right() << " " << lastButton->geometry().right();
+    EXPECT_GE(box.width(), 1500 / 15); // as wide as its text asks, 1500 twips when empty
+    EXPECT_GE(box.left(), lastButton->geometry().right()); // not over the list-save button
+    for (int i : {1, 2, 3, 4, 5, 7, 8, 9, 11, 12}) {
+        const QWidget* button = window->findChild<QToolBar*>("ToolBar")->widgetForAction(window->ToolButton(i));
+        EXPECT_TRUE(button && button->isVisible() && button->width() >= 16) << i;
+    }
 }
 
 TEST_F(Commands, EndClosesTheWindow) {

@@ -88,6 +88,26 @@ TEST(Layout, MarkersFollowTheMarksAndTheStartCaptionNarrows) {
     EXPECT_EQ(l.endPos.Right(), inner); // never past the bar's end
 }
 
+TEST(Layout, WithoutATrackTheMarkersStandAtTheBarsEndsAtEveryWidth) {
+    for (int width : {6500, 9000, 20000}) {
+        MainLayout l = Window(width, 6000);
+        InitialArrangement(l);
+        LayoutMainWindow(l, 2000, 4000, {});
+        EXPECT_GT(l.progPicture.width, 0) << width;
+        EXPECT_EQ(l.startPos.left, 0) << width;
+        EXPECT_EQ(l.endPos.Right(), l.progPicture.width) << width;
+        EXPECT_EQ(l.startPosCaption, "▲START") << width;
+    }
+    // With marks, the same marks at another width stand at the same share of the bar.
+    MainLayout l = Window(8000, 6000);
+    LayoutMainWindow(l, 2000, 4000, {true, 100, 25, 50});
+    const double startShare = double(l.startPos.left) / l.progPicture.width;
+    l.scaleWidth = 16000;
+    LayoutMainWindow(l, 2000, 4000, {true, 100, 25, 50});
+    EXPECT_NEAR(double(l.startPos.left) / l.progPicture.width, startShare, 0.001);
+    EXPECT_NEAR(double(l.endPos.left) / l.progPicture.width, 0.5, 0.001);
+}
+
 TEST(Layout, PanesFollowTheSeparatorsAndTheWindowEdge) {
     MainLayout l = Window(12000, 6000);
     SeparatorPositionsValues stored;

@@ -1,5 +1,7 @@
 #include "platform/ini.h"
 #include "platform/program_folder.h"
+#include "playlists/list_files.h"
+#include "playlists/list_of_lists.h"
 #include "playlists/track_view.h"
 #include "shell/form_main.h"
 #include "shell/single_instance.h"
@@ -50,10 +52,11 @@ struct InstalledCopy {
         }
         return false;
     }
-    int RunSecondCopy(const QStringList& args, int ms = 20000) const {
+    int RunSecondCopy(const QStringList& args, int ms = 20000, const QString& workingFolder = {}) const {
         QProcess second;
         Prepare(second);
         second.setArguments(args);
+        if (!workingFolder.isEmpty()) second.setWorkingDirectory(workingFolder);
         second.start();
         if (!second.waitForFinished(ms)) {
             second.kill();
@@ -89,13 +92,17 @@ TEST(Startup, SecondCopyHandsItsFileToTheRunningCopyAndEnds) {
     // Without a file, or with one that does not exist, the second copy ends and hands nothing.
     EXPECT_EQ(copy.RunSecondCopy({}), 0);
     EXPECT_EQ(copy.RunSecondCopy({"/no/such/file.mp3"}), 0);
+    // A name relative to the second copy's folder reaches the running copy as a whole path.
+    EXPECT_EQ(copy.RunSecondCopy({"./my 歌 song.wav"}, 20000, QString::fromStdString(media.path())), 0);
+    EXPECT_EQ(ReadSetting("PrevInstance", "FileName", copy.ini), QString::fromStdString(song));
 
     ::kill(first.processId(), SIGTERM);
     ASSERT_TRUE(first.waitForFinished(20000));
     EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(first.exitCode(), 0);
     const QString log = QString::fromUtf8(first.readAllStandardError());
-    EXPECT_EQ(log.count("OpenTrack:"), 1) << log.toStdString();
+    EXPECT_EQ(log.count("OpenTrack:"), 2) << log.toStdString();
+    EXPECT_EQ(log.count(QString::fromStdString(song)), 2) << log.toStdString();
     EXPECT_TRUE(log.contains(QString::fromStdString(song))) << log.toStdString();
     // SIGTERM closes as the sleep timer does: settings saved.
     EXPECT_EQ(ReadSetting("Initialform", "Width", copy.ini).isEmpty(), false);
@@ -221,4 +228,43 @@ TEST_F(MainWindowTest, ATerminationSignalDuringStartUpClosesOnceStartUpIsOver) {
     QTest::qWait(50);
     EXPECT_FALSE(window.isVisible());
     EXPECT_FALSE(ReadSetting("Initialform", "Width", Ini()).isEmpty()); // closed as a shutdown does
+}
+
+TEST_F(MainWindowTest, TheSessionsEndSavesChangedListsWhereTheSleepTimersEndDropsThem) {
+    using namespace kv::playlists;
+    for (const bool sessionEnd : {true, false}) {
+        const QString kvt = CommittedPath(QString::fromStdString(dir.path()), "a");
+        TrackEntry row;
+        row[ColFile] = "a1.mp3";
+        row[ColPath] = "/nowhere/a1.mp3";
+        ASSERT_TRUE(WriteListFile(kvt, {row}, true));
+        FormMain window;
+        window.InitializeMainWindow(QString(), {});
+        window.Lists().SelectList("a");
+        row[ColFile] = "a2.mp3";
+        window.Tracks().ListView(TrackViews::kPlaylistView).AppendRows({row});
+        window.Lists().SaveWorkingCopy("a");
+        window.Lists().SetSaveButtonImage(kSaveImage);
+        if (sessionEnd) window.CloseKeepingListChanges();
+        else window.CloseWithoutQuestion();
+        EXPECT_FALSE(window.isVisible());
+        EXPECT_EQ(ReadListFile(kvt, false).rows.size(), sessionEnd ? 2 : 1) << sessionEnd;
+        EXPECT_FALSE(QFile::exists(WorkingPath(QString::fromStdString(dir.path()), "a")));
+    }
+}
+
+TEST_F(MainWindowTest, ClosingWhileMaximisedSavesTheLastNormalGeometry) {
+    {
+        FormMain window;
+        window.InitializeMainWindow(QString(), {});
+        window.resize(500, 320);
+        QTest::qWait(10);
+        window.showMaximized();
+        QTest::qWait(10);
+        ASSERT_TRUE(window.isMaximized());
+        window.close();
+    }
+    EXPECT_EQ(ReadSetting("other", "Maximize", Ini()), "True");
+    EXPECT_EQ(ReadSetting("Initialform", "Width", Ini()), "7500");
+    EXPECT_EQ(ReadSetting("Initialform", "Height", Ini()), "4800");
 }
