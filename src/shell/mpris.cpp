@@ -167,7 +167,7 @@ void MprisService::Seek(qint64 offsetUs) {
         return;
     }
     host_.SetPositionUs(target);
-    emit Seeked(host_.PositionUs());
+    AnnounceSeek();
 }
 
 void MprisService::SetPosition(const QString& trackId, qint64 positionUs) {
@@ -175,7 +175,13 @@ void MprisService::SetPosition(const QString& trackId, qint64 positionUs) {
     const qint64 length = host_.Track().lengthUs;
     if (length > 0 && positionUs > length) return;
     host_.SetPositionUs(positionUs);
-    emit Seeked(host_.PositionUs());
+    AnnounceSeek();
+}
+
+void MprisService::AnnounceSeek() {
+    lastPositionUs_ = host_.PositionUs();
+    sinceLastPosition_.start();
+    emit Seeked(lastPositionUs_);
 }
 
 void MprisService::OpenUri(const QString& uri) {
@@ -202,6 +208,14 @@ void MprisService::Poll() {
     const Snapshot before = last_;
     if (now.track != before.track && !now.track.path.isEmpty()) ++trackNumber_;
     last_ = now;
+    const qint64 position = host_.PositionUs();
+    if (now.track == before.track && now.status == u"Playing" && before.status == u"Playing" &&
+        sinceLastPosition_.isValid()) {
+        const qint64 expected = lastPositionUs_ + sinceLastPosition_.elapsed() * 1000;
+        if (std::abs(position - expected) > 1'000'000) emit Seeked(position);
+    }
+    lastPositionUs_ = position;
+    sinceLastPosition_.start();
     QVariantMap changed;
     if (now.status != before.status) changed.insert(QStringLiteral("PlaybackStatus"), now.status);
     if (now.track != before.track) changed.insert(QStringLiteral("Metadata"), Metadata());

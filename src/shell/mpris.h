@@ -4,6 +4,7 @@
 // Threads: Qt D-Bus delivers calls to the UI thread, where everything here runs.
 #pragma once
 #include <QDBusConnection>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -88,12 +89,17 @@ class MprisService : public QObject {
         bool canGoNext = false, canGoPrevious = false, canPlay = false, canPause = false, canSeek = false;
     };
     Snapshot Take();
+    void AnnounceSeek();
     void Announce(const QVariantMap& changed);
 
     MprisHost& host_;
     QDBusConnection bus_;
     QTimer* poll_ = nullptr;
     Snapshot last_;
+    // Where play should be by now if nothing jumped: a position off by more than a second was a
+    // seek made in the window (position bar, marks) and is announced as one.
+    qint64 lastPositionUs_ = 0;
+    QElapsedTimer sinceLastPosition_;
     int trackNumber_ = 0;
     bool registered_ = false;
     QString serviceName_;

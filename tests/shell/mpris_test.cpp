@@ -32,7 +32,9 @@ class ChangeListener : public QObject {
     Q_OBJECT
   public:
     QList<QVariantMap> changes;
+    QList<qlonglong> seeks;
   public slots:
+    void Seeked(qlonglong position) { seeks << position; }
     void Changed(const QString& interface, const QVariantMap& changed, const QStringList&) {
         if (interface == QLatin1String(kMprisPlayerInterface)) changes << changed;
     }
@@ -199,7 +201,7 @@ TEST_F(Mpris, MetadataDescribesTheTrackAndChangesWithIt) {
               first.value("mpris:trackid").value<QDBusObjectPath>().path());
 }
 
-TEST_F(Mpris, PropertiesChangedArrivesForStatusTrackAndVolume) {
+TEST_F(Mpris, PropertiesChangedAndSeekedArrive) {
     ChangeListener listener;
     ASSERT_TRUE(client->connect(service->ServiceName(), QString::fromLatin1(kMprisPath),
                                 "org.freedesktop.DBus.Properties", "PropertiesChanged", &listener,
@@ -215,6 +217,14 @@ TEST_F(Mpris, PropertiesChangedArrivesForStatusTrackAndVolume) {
     listener.changes.clear();
     window->Item("IDMVolDown")->trigger(); // a change made in the window is announced too
     QTRY_VERIFY_WITH_TIMEOUT(seen("Volume"), 5000);
+
+    ASSERT_TRUE(client->connect(service->ServiceName(), QString::fromLatin1(kMprisPath),
+                                QString::fromLatin1(kMprisPlayerInterface), "Seeked", &listener,
+                                SLOT(Seeked(qlonglong))));
+    QTest::qWait(300);
+    window->Device()->SetCurrentPosition(2.0); // a jump made in the window is a seek
+    QTRY_VERIFY_WITH_TIMEOUT(!listener.seeks.isEmpty(), 5000);
+    EXPECT_GE(listener.seeks.last(), 1'900'000);
 }
 
 TEST_F(Mpris, VolumeAndPositionGoThroughTheBars) {
