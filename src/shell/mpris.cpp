@@ -2,11 +2,12 @@
 
 #include <QCoreApplication>
 #include <QDBusAbstractAdaptor>
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QTimer>
 #include <QUrl>
+#include <algorithm>
+#include <cstdlib>
 
 namespace kv::shell {
 namespace {
