@@ -3,8 +3,7 @@
 
 #include <cstdlib>
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     kv::engine::WaveHeader w;
     for (int64_t fileSize : {int64_t(size), int64_t(size) * 3 + 7}) {
         if (kv::engine::ParseWaveHeader(data, size, fileSize, &w)) {

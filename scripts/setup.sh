@@ -11,7 +11,7 @@ packages=(
   libmpv-dev libfluidsynth-dev timgm6mb-soundfont
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  lame mpg123 sox xvfb xauth ffmpeg ccache
+  lame mpg123 sox xvfb xauth ffmpeg ccache dbus-daemon
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -24,6 +24,9 @@ if ((${#missing[@]})); then
   $sudo_cmd apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+
+# scripts/test --sanitize builds elsewhere and only needs the packages.
+[ "${1:-}" = --packages-only ] && exit 0
 
 # Benchmarks are built only when asked for (bench/run.sh sets KAVETTO_BENCH=ON).
 # ccache keeps rebuilds of an unchanged tree (a fresh clone, another work tree) short.

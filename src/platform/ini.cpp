@@ -17,7 +17,7 @@ QString CutToBytes(const QString& text, int maxBytes) {
     if (utf8.size() <= maxBytes) return text;
     int cut = maxBytes;
     while (cut > 0 && (static_cast<unsigned char>(utf8[cut]) & 0xC0) == 0x80) --cut;
-    return QString::fromUtf8(utf8.left(cut));
+    return Utf8ToString(std::string_view(utf8.constData(), size_t(cut)));
 }
 
 struct IniLines {

@@ -15,7 +15,10 @@ QString g_folder;
 QString ChooseFolder() {
     QString exeFolder = QCoreApplication::applicationDirPath();
     if (exeFolder.isEmpty()) exeFolder = QDir::currentPath();
-    if (::access(QFile::encodeName(exeFolder).constData(), W_OK) == 0) return exeFolder;
+    // An installed copy (<prefix>/bin beside <prefix>/share/applications/kavetto.desktop) never
+    // writes into bin, even where the user may, as with a prefix in the home folder.
+    const bool installed = QFileInfo::exists(exeFolder + QStringLiteral("/../share/applications/kavetto.desktop"));
+    if (!installed && ::access(QFile::encodeName(exeFolder).constData(), W_OK) == 0) return exeFolder;
     QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
     if (config.isEmpty()) config = QDir::homePath() + QStringLiteral("/.config");
     QString folder = config + QStringLiteral("/kavetto");

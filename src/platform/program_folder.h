@@ -1,5 +1,5 @@
 // Where the program keeps its files (settings, lists, volume memory): the folder of the
-// executable, or, when that folder cannot be written (an installed copy), the user's
+// executable, or, for an installed copy or when that folder cannot be written, the user's
 // configuration folder $XDG_CONFIG_HOME/kavetto.
 #pragma once
 #include <QString>

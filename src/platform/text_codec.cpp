@@ -15,10 +15,14 @@ bool IsValidUtf8(std::string_view s) {
         }
         int extra;
         unsigned int cp;
-        if ((c & 0xE0) == 0xC0) extra = 1, cp = c & 0x1F;
-        else if ((c & 0xF0) == 0xE0) extra = 2, cp = c & 0x0F;
-        else if ((c & 0xF8) == 0xF0) extra = 3, cp = c & 0x07;
-        else return false;
+        if ((c & 0xE0) == 0xC0)
+            extra = 1, cp = c & 0x1F;
+        else if ((c & 0xF0) == 0xE0)
+            extra = 2, cp = c & 0x0F;
+        else if ((c & 0xF8) == 0xF0)
+            extra = 3, cp = c & 0x07;
+        else
+            return false;
         if (end - p <= extra) return false;
         for (int i = 1; i <= extra; ++i) {
             if ((p[i] & 0xC0) != 0x80) return false;
@@ -32,11 +36,21 @@ bool IsValidUtf8(std::string_view s) {
     return true;
 }
 
+QString Utf8ToString(std::string_view bytes) {
+    QString marks;
+    while (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+        marks += QChar(0xFEFF);
+        bytes.remove_prefix(3);
+    }
+    return marks + QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
+}
+
 QString Cp932ToString(std::string_view bytes) {
     QString out;
     out.reserve(static_cast<qsizetype>(bytes.size()));
     iconv_t cd = iconv_open("UTF-8", "CP932");
-    if (cd == reinterpret_cast<iconv_t>(-1)) return QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
 
     std::string buffer(bytes.size() * 3 + 16, '\0');
     const char* in = bytes.data();
@@ -61,7 +75,7 @@ QString Cp932ToString(std::string_view bytes) {
 QString DecodeText(const QByteArray& bytes) {
     std::string_view view(bytes.constData(), size_t(bytes.size()));
     if (view.substr(0, 3) == "\xEF\xBB\xBF") view.remove_prefix(3);
-    if (IsValidUtf8(view)) return QString::fromUtf8(view.data(), qsizetype(view.size()));
+    if (IsValidUtf8(view)) return Utf8ToString(view);
     return Cp932ToString(view);
 }
 

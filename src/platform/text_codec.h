@@ -10,8 +10,11 @@
 namespace kv::platform {
 
 bool IsValidUtf8(std::string_view bytes);
+// Valid UTF-8 to text, every character kept. QString::fromUtf8 drops a byte-order mark at the
+// start of what it is given; inside a file (a line, a value) that character is content.
+QString Utf8ToString(std::string_view bytes);
 QString Cp932ToString(std::string_view bytes);
-QString DecodeText(const QByteArray& bytes);            // UTF-8 or CP932, a BOM dropped
-QStringList SplitLines(const QString& text);            // CR LF, LF or CR; no empty last line
+QString DecodeText(const QByteArray& bytes); // UTF-8 or CP932, a BOM dropped
+QStringList SplitLines(const QString& text); // CR LF, LF or CR; no empty last line
 
 } // namespace kv::platform

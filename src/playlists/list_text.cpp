@@ -111,7 +111,7 @@ QString LineReader::Decode(const QByteArray& bytes) { return Decode(bytes.constD
 
 QString LineReader::Decode(const char* p, qsizetype n) {
     if (IsAscii(p, n)) return QString::fromLatin1(p, n);
-    if (platform::IsValidUtf8(std::string_view(p, size_t(n)))) return QString::fromUtf8(p, n);
+    if (platform::IsValidUtf8(std::string_view(p, size_t(n)))) return platform::Utf8ToString(std::string_view(p, size_t(n)));
     if (!iconv_) {
         iconv_t cd = iconv_open("UTF-8", "CP932");
         if (cd == kNoIconv) return platform::Cp932ToString(std::string_view(p, size_t(n)));

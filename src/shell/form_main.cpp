@@ -14,6 +14,7 @@
 #include "playback/sound_play.h"
 #include "playlists/track_view.h"
 #include "shell/layout.h"
+#include "shell/program_icon.h"
 #include "shell/single_instance.h"
 #include "shell/toolbar_icons.h"
 
@@ -61,7 +62,7 @@ QFrame* MakePicture(QWidget* parent, const char* name, QColor back) {
 FormMain::FormMain(QWidget* parent) : QMainWindow(parent), tracks_(*this) {
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(QStringLiteral("Kavetto"));
-    setWindowIcon(QIcon(QStringLiteral(":/icons/kavetto.svg")));
+    setWindowIcon(ProgramIcon());
     setAcceptDrops(true);
     BuildMenus();
     BuildControls();

@@ -15,6 +15,7 @@
 #include "shell/form_main_hosts.h"
 #include "shell/form_main.h"
 #include "shell/layout.h"
+#include "shell/mpris.h"
 #include "shell/shell_services.h"
 #include "shell/single_instance.h"
 
@@ -162,6 +163,7 @@ void FormMain::InitializeMainWindow(const QString& commandLine, std::function<vo
     timer1_->start();
     state_.Initializing = false;
     if (closeAfterStartUp_) QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    else StartMpris(*this);
 }
 
 void FormMain::ApplyWindowGeometry() {

@@ -1,0 +1,86 @@
+// The tag writer and reader together: fuzzed texts written into a small MP3 with
+// vbmp3_setTagInfo, then read back with vbmp3_getFileInfo. The file must stay a readable MP3
+// of the same length, and plain texts written as ID3v2 must read back as written.
+#include "engine/vbmp3.h"
+#include "fuzz_input_file.h"
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+const std::vector<char>& BaseFile() {
+    static const std::vector<char> bytes = [] {
+        std::ifstream in(KAVETTO_FUZZ_BASE_MP3, std::ios::binary);
+        return std::vector<char>(std::istreambuf_iterator<char>(in), {});
+    }();
+    return bytes;
+}
+
+void PutField(char* field, size_t width, std::string_view text) {
+    std::memset(field, ' ', width - 1);
+    field[width - 1] = '\0';
+    std::memcpy(field, text.data(), std::min(text.size(), width - 1));
+}
+
+// Texts any tag keeps as they are: printable ASCII, no blanks at either end.
+bool Plain(std::string_view s) {
+    if (s.empty() || s.front() == ' ' || s.back() == ' ') return false;
+    for (unsigned char c : s)
+        if (c < 0x20 || c > 0x7E) return false;
+    return true;
+}
+
+std::string_view Trimmed(const char* field) {
+    std::string_view s(field);
+    while (!s.empty() && s.back() == ' ')
+        s.remove_suffix(1);
+    return s;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 1 || BaseFile().empty()) return 0;
+    const int writeV2 = data[0] & 1, writeV1 = (data[0] >> 1) & 1;
+    // The texts are the rest of the input, split at NUL bytes: title, artist, album, year, comment.
+    std::string_view rest(reinterpret_cast<const char*>(data + 1), size - 1);
+    std::string_view fields[5];
+    for (auto& f : fields) {
+        const size_t end = rest.find('\0');
+        f = rest.substr(0, end);
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+    }
+    VBMP3_TAG_INFO in{};
+    PutField(in.title, sizeof in.title, fields[0]);
+    PutField(in.artist, sizeof in.artist, fields[1]);
+    PutField(in.album, sizeof in.album, fields[2]);
+    PutField(in.year, sizeof in.year, fields[3]);
+    PutField(in.comment, sizeof in.comment, fields[4]);
+    in.genre = 255;
+
+    const std::string path =
+        kvfuzz::WriteInput("in.mp3", reinterpret_cast<const uint8_t*>(BaseFile().data()), BaseFile().size());
+    if (path.empty()) return 0;
+    VBMP3_TAG_INFO before{}, after{};
+    VBMP3_FILE_INFO infoBefore{}, infoAfter{};
+    kvfuzz::Require(vbmp3_getFileInfo(path.c_str(), &before, &infoBefore) != 0, "base file unreadable");
+    kvfuzz::Require(vbmp3_setTagInfo(path.c_str(), &in, writeV2, writeV1) != 0, "tag not written");
+    kvfuzz::Require(vbmp3_getFileInfo(path.c_str(), &after, &infoAfter) != 0, "tagged file unreadable");
+    kvfuzz::Require(infoAfter.playTime == infoBefore.playTime && infoAfter.samples == infoBefore.samples,
+                    "tagging changed the audio");
+    for (const char* field : {after.title, after.artist, after.album, after.comment, after.genreName})
+        kvfuzz::Require(std::memchr(field, '\0', 128) != nullptr, "text field not terminated");
+    kvfuzz::Require(std::memchr(after.year, '\0', sizeof after.year) != nullptr, "year not terminated");
+    if (writeV2) {
+        const std::string_view title(fields[0].substr(0, sizeof in.title - 1));
+        const std::string_view artist(fields[1].substr(0, sizeof in.artist - 1));
+        if (Plain(title)) kvfuzz::Require(Trimmed(after.title) == title, "title not read back as written");
+        if (Plain(artist))
+            kvfuzz::Require(Trimmed(after.artist) == artist, "artist not read back as written");
+    }
+    return 0;
+}

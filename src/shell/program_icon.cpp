@@ -1,0 +1,45 @@
+#include "shell/program_icon.h"
+
+#include <QPainter>
+#include <QPainterPath>
+
+namespace kv::shell {
+
+QImage DrawProgramIcon(int size) {
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    // Drawn on a 64-unit square: a dark rounded tile, a disc ringed in the panel's red, a beamed
+    // pair of notes.
+    p.scale(size / 64.0, size / 64.0);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0x28, 0x28, 0x28));
+    p.drawRoundedRect(QRectF(2, 2, 60, 60), 12, 12);
+    p.setBrush(QColor(0x3c, 0x3c, 0x3c));
+    p.setPen(QPen(QColor(0xf0, 0x00, 0x00), 3));
+    p.drawEllipse(QPointF(32, 32), 22, 22);
+
+    QPainterPath note;
+    note.addEllipse(QPointF(21, 40), 6, 5);
+    note.addEllipse(QPointF(39, 34), 6, 5);
+    note.addRect(QRectF(23, 15, 3, 25));
+    note.addRect(QRectF(41, 11, 3, 23));
+    QPolygonF beam;
+    beam << QPointF(23, 15) << QPointF(44, 10) << QPointF(44, 15) << QPointF(23, 20);
+    note.addPolygon(beam);
+    note.setFillRule(Qt::WindingFill);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0xfa, 0xfa, 0xfa));
+    p.drawPath(note);
+    return image;
+}
+
+QIcon ProgramIcon() {
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64, 128, 256})
+        icon.addPixmap(QPixmap::fromImage(DrawProgramIcon(size)));
+    return icon;
+}
+
+} // namespace kv::shell
