@@ -409,10 +409,12 @@ void CTreeView::ResolveVisibleNodes() {
 }
 
 bool CTreeView::eventFilter(QObject* watched, QEvent* event) {
-    // Compared as plain objects: events still come while the view is being destroyed (from
-    // ~QWidget, before the QPointer is cleared), and the view must not be used as a tree then.
-    if (!view_ || forwarding_) return false;
+    // Events still come while the view is being destroyed (from ~QWidget, before the QPointer is
+    // cleared): the pointer is only tested, never converted, and a view that is no longer a tree
+    // view (its own destructor has run) is left alone.
+    if (view_.isNull() || forwarding_) return false;
     if (watched == filteredView_) {
+        if (!qobject_cast<const QTreeView*>(watched)) return false;
         switch (event->type()) {
         case QEvent::KeyPress: {
             auto* key = static_cast<QKeyEvent*>(event);
