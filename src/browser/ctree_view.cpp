@@ -414,9 +414,10 @@ bool CTreeView::eventFilter(QObject* watched, QEvent* event) {
     // view (its own destructor has run) is left alone.
     if (view_.isNull() || forwarding_) return false;
     if (watched == filteredView_) {
-        if (!qobject_cast<const QTreeView*>(watched)) return false;
+        const bool alive = qobject_cast<const QTreeView*>(watched) != nullptr;
         switch (event->type()) {
         case QEvent::KeyPress: {
+            if (!alive) return false;
             auto* key = static_cast<QKeyEvent*>(event);
             if (KeyPressed(key->key(), key->modifiers())) return true;
             if (!IsArrow(key->key()) || (key->modifiers() & Qt::AltModifier)) return false;
@@ -432,7 +433,7 @@ bool CTreeView::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::FocusIn:
             // A pop-up menu takes the focus for a moment; the tree still counts as focused then,
             // so the menu's commands act on the tree.
-            if (static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) FocusEntered();
+            if (alive && static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) FocusEntered();
             return false;
         case QEvent::FocusOut:
             if (static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) FocusLeft();
