@@ -42,6 +42,8 @@ class ListOfLists;
 }
 namespace kv::display {
 class CProgressBar;
+class CPanelView;
+class DisplayModes;
 }
 namespace kv::browser {
 class CTreeView;
@@ -63,6 +65,7 @@ class ListsHost;
 class BarsHost;
 class MarksHost;
 class TreeHostAdapter;
+class DisplayGlue;
 
 class FormMain : public QMainWindow,
                  public playback::PlayerHost,
@@ -121,6 +124,17 @@ public:
     QLabel* BackGndLabel() const { return backGndLabel_; }
     // True while the sleep timer counts down.
     bool SleepTimerRunning() const;
+    // The visualizer, the LCD shutter and stealth mode (form_main_display.cpp).
+    display::CPanelView& PanelView() const { return *panelView_; }
+    QWidget* PPanel() const { return pPanel_; }
+    QPushButton* SList() const { return sList_; }
+    QScrollBar* HScroll1() const { return hScroll1_; }
+    void ToggleShutter();
+    void ToggleStealth();
+    void StealthTick();
+    void ToggleStealthHeight();
+    // Where Timer2 reads the pointer (screen pixels); tests give their own.
+    void SetPointerSource(std::function<QPoint()> source);
     ProgramState& State() { return state_; }
     const QString& LastOpenedTrack() const { return lastOpenedTrack_; }
     QString HandOffName() const;
@@ -139,6 +153,8 @@ public:
     void SetPositionBar(double seconds) override;
     void SetTimer1Enabled(bool on) override;
     void SetTimer3Enabled(bool on) override;
+    void StartVisualizer() override;
+    void StopVisualizer() override;
     void SetBusyCursor(bool busy) override;
     void OnTrackLoaded() override;
 
@@ -198,6 +214,12 @@ private:
     friend class BarsHost;
     friend class MarksHost;
     friend class TreeHostAdapter;
+    friend class DisplayGlue;
+    void BuildDisplay();
+    void AttachPanelView();
+    void PlaceDisplayRow();
+    void LayoutStealth();
+    void SyncBackGndLabel();
     void BuildMenus();
     void BuildToolBar();
     void BuildControls();
@@ -276,6 +298,9 @@ private:
     QTimer* timer1_ = nullptr;
     QTimer* timer2_ = nullptr;
     QTimer* timer3_ = nullptr;
+    std::unique_ptr<display::CPanelView> panelView_;
+    std::unique_ptr<DisplayGlue> displayGlue_;
+    std::unique_ptr<display::DisplayModes> displayModes_;
 
     MainLayout layout_;
     double separatorDragStart_ = 0;

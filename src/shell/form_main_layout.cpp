@@ -54,6 +54,10 @@ void FormMain::InitialArrangement() {
 }
 
 void FormMain::LayoutMainWindow() {
+    if (state_.StealthActive) {
+        LayoutStealth();
+        return;
+    }
     layout_.scaleWidth = ScaleWidth();
     layout_.scaleHeight = ScaleHeight();
     MarkerPositions markers;
@@ -76,7 +80,7 @@ void FormMain::ApplyLayout() {
     listOfList_->raise();
     Place(volume_, l.volume);
     Place(pPanelBack_, l.pPanelBack);
-    Place(pPanel_, {0, 0, l.pPanelBack.width, l.pPanelBack.height});
+    PlaceDisplayRow();
     Place(progBackPicture_, l.progBackPicture);
     Place(labelCurTime_, l.labelCurTime);
     Place(progPicture_, l.progPicture);

@@ -9,6 +9,7 @@
 #include "platform/message_box.h"
 #include "platform/program_folder.h"
 #include "browser/ctree_view.h"
+#include "display/panel_view.h"
 #include "display/progress_bar.h"
 #include "playback/positions.h"
 #include "playlists/list_of_lists.h"
@@ -75,6 +76,7 @@ void FormMain::InitializeMainWindow(const QString& commandLine, std::function<vo
     progBar_->SetBarStyle(display::CProgressBar::PositionStyle);
     volumeBar_->SetTarget(volume_);
     volumeBar_->SetBarStyle(display::CProgressBar::VolumeStyle);
+    AttachPanelView();
     state_.StartVolume = device_->GetVolume();
     play_->StartVolume = state_.StartVolume;
     advance(2);
@@ -101,7 +103,8 @@ void FormMain::InitializeMainWindow(const QString& commandLine, std::function<vo
     Menu(QStringLiteral("IDMkakusi"))->menuAction()->setVisible(false);
     advance(2);
     // 9
-    state_.ShutterClosed = ReadShutter(ini);
+    state_.ShutterClosed = false;
+    if (ReadShutter(ini)) ToggleShutter();
     toolActions_[6]->setChecked(!state_.ShutterClosed);
     Item(QStringLiteral("IDMshutter"))->setChecked(!state_.ShutterClosed);
     advance(2);
@@ -134,6 +137,8 @@ void FormMain::InitializeMainWindow(const QString& commandLine, std::function<vo
     LoadSettings(advance);
     advance(3);
     // 18: the visualizer's idle panel
+    StopVisualizer();
+    PanelView().DrawPanel();
     advance(2);
     // 19: a path may contain blanks, so the whole command line is the file.
     if (!commandLine.isEmpty() && platform::FileExists(commandLine)) OpenTrack(commandLine);
@@ -251,7 +256,8 @@ bool FormMain::ShutdownMainWindow(bool askQuestion) {
     if (askQuestion && lists_->AskSaveChanges() == 1) return false;
     // 2
     state_.Closing = true;
-    state_.WindowGeometry.maximized = isMaximized();
+    // In stealth mode the window is never maximised: the flag kept on entering it holds.
+    if (!state_.StealthActive) state_.WindowGeometry.maximized = isMaximized();
     if (isMinimized() || isMaximized()) showNormal();
     // 3
     hide();
@@ -301,12 +307,24 @@ void FormMain::closeEvent(QCloseEvent* event) {
 
 void FormMain::TrayMessage(int message) {
     switch (message) {
+    case kTrayLeftDown:
+        if (!state_.StealthActive) {
+            raise();
+            activateWindow();
+        }
+        break;
     case kTrayDoubleClick:
-        showNormal();
+        if (state_.StealthActive) {
+            ToggleStealth();
+        } else if (isMinimized()) {
+            showNormal();
+            Item(QStringLiteral("IDMMinMax"))->setEnabled(false);
+        }
         raise();
         activateWindow();
         break;
     case kTrayRightDown:
+        Item(QStringLiteral("IDMMinMax"))->setEnabled(isMinimized() || state_.StealthActive);
         Menu(QStringLiteral("IDMTaskIcon"))->popup(QCursor::pos());
         break;
     default: break;
