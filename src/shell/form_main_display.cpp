@@ -75,7 +75,12 @@ display::TwipBox DisplayGlue::WindowBox() const {
 }
 
 void DisplayGlue::SetWindowBox(const display::TwipBox& box) {
-    w_.move(TwipsToPixels(box.left), TwipsToPixels(box.top));
+    int top = TwipsToPixels(box.top);
+    // Parking hides the caption, never the strip itself: without a caption (no window manager
+    // draws one) the window stays at the top edge.
+    if (box.top == display::kStealthParkTop)
+        top = std::max(top, w_.frameGeometry().top() - w_.geometry().top());
+    w_.move(TwipsToPixels(box.left), top);
     w_.resize(TwipsToPixels(box.width), TwipsToPixels(box.height));
 }
 
@@ -298,8 +303,6 @@ void FormMain::PlaceDisplayRow() {
     const int labelsWidth = std::max(0, left - 2 * kPanelMargin);
     for (int i = 0; i < 4; ++i)
         labelInfo_[size_t(i)]->setGeometry(8, 4 + i * 16, TwipsToPixels(labelsWidth), 16);
-    if (state_.ShutterClosed)
-        labelInfo_[0]->move(labelCurTime_->x(), TwipsToPixels(display::kFirstInfoLabelTop));
     PlaceTwips(backGndLabel_, 0, 0, row.width, row.height);
 }
 
