@@ -131,6 +131,7 @@ class CPanelView : public QObject {
   private:
     void Resize(const QSize& size);
     void Paint();
+    void FillRows(int left, int top, int width, int height, QRgb colour);
     void BuildPens();
 
     PanelViewHooks hooks_;

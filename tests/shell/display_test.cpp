@@ -15,6 +15,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -181,4 +182,13 @@ TEST_F(DisplayEntryPoints, VisualizerRunsWhilePlayingAndRestsAfterStop) {
     for (int k = 0; k < 100 && window->Timer3()->isActive(); ++k)
         QTest::qWait(35);
     EXPECT_FALSE(window->Timer3()->isActive());
+}
+
+TEST_F(DisplayEntryPoints, HiddenScrollBarRestartsWithItsBarCount) {
+    Start();
+    window->HScroll1()->setValue(30);
+    EXPECT_EQ(window->PanelView().Frames().BarCount(), 30);
+    EXPECT_EQ(window->PanelView().Frames().Step(), 255 / 30);
+    EXPECT_EQ(window->windowTitle(), "30");
+    EXPECT_EQ(window->PPanel()->font().pointSize(), 18);
 }
