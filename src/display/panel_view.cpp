@@ -105,6 +105,8 @@ bool PanelFrames::AtRest() const {
 }
 
 int PanelFrames::Advance() {
+    previous_ = strokes_;
+    previousCount_ = strokeCount_;
     strokeCount_ = 0;
     switch (barType_) {
     case 1:
@@ -121,11 +123,20 @@ int PanelFrames::Advance() {
     default:
         break;
     }
+    sameAsBefore_ = strokeCount_ == previousCount_ &&
+                    std::equal(strokes_.begin(), strokes_.begin() + strokeCount_, previous_.begin());
     return strokeCount_;
+}
+
+bool PanelFrames::SameStrokesAsBefore() const {
+    return sameAsBefore_;
 }
 
 void PanelFrames::Add(int x1, int y1, int x2, int y2, int shade, bool pixel) {
     if (strokeCount_ >= kMaxStrokes) return;
+    // Bars below the bottom and peak marks of no height show nothing: leaving them out lets a
+    // silent frame be seen to be the same as the one before.
+    if (!pixel && x1 == x2 && (y1 == y2 || std::min(y1, y2) >= height_)) return;
     strokes_[size_t(strokeCount_++)] = {x1, y1, x2, y2, uint8_t(std::clamp(shade, 0, 255)), pixel};
 }
 
@@ -251,6 +262,7 @@ void CPanelView::Resize(const QSize& size) {
     image_.fill(backColor_);
     frames_.SetSize(size.width(), size.height());
     painter_.begin(&image_);
+    dirty_ = true;
     pensWidth_ = -1;
     BuildPens();
 }
@@ -265,6 +277,7 @@ void CPanelView::BuildPens() {
 }
 
 void CPanelView::ShadesChanged() {
+    dirty_ = true;
     pensWidth_ = -1;
     BuildPens();
     DrawPanel();
@@ -272,11 +285,13 @@ void CPanelView::ShadesChanged() {
 
 void CPanelView::SetBarType(int type) {
     frames_.SetBarType(type);
+    dirty_ = true;
     if (hooks_.checkBarType) hooks_.checkBarType(frames_.BarType());
     if (pensWidth_ != std::max(1, frames_.PenWidth())) BuildPens();
 }
 
 void CPanelView::SetBackColor(QRgb colour) {
+    dirty_ = true;
     backColor_ = colour;
     if (panel_) {
         QPalette pal = panel_->palette();
@@ -326,6 +341,9 @@ void CPanelView::DrawPanel() {
     if (frames_.Stopped && frames_.AtRest() && timer_) timer_->stop();
     if (hooks_.getWave) hooks_.getWave(frames_.WaveL.data(), frames_.WaveR.data());
     frames_.Advance();
+    // A frame that draws what is already shown (silence, a panel at rest) costs no repaint.
+    if (!dirty_ && frames_.SameStrokesAsBefore()) return;
+    dirty_ = false;
     Paint();
     if (panel_) panel_->update();
 }
@@ -357,6 +375,7 @@ void CPanelView::ChangePanelWhenDblClick() {
 
 void CPanelView::StartPanelView2(int n) {
     frames_.SetBarCount(n);
+    dirty_ = true; // the next frame clears the number away
     BuildPens();
     if (!painter_.isActive() || n < 1) return;
     QFont font = painter_.font();

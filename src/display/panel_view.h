@@ -29,6 +29,7 @@ struct PanelStroke {
     int x1, y1, x2, y2;
     uint8_t shade;
     bool pixel;
+    bool operator==(const PanelStroke&) const = default;
 };
 
 class PanelFrames {
@@ -58,6 +59,8 @@ class PanelFrames {
     int Advance();
     const std::array<PanelStroke, kMaxStrokes>& Strokes() const { return strokes_; }
     int StrokeCount() const { return strokeCount_; }
+    // The last frame drew exactly what the one before it drew.
+    bool SameStrokesAsBefore() const;
     // The sample picture of a double click: k arches of |sin| over levels and peaks 0..250.
     void Sample(int k);
 
@@ -80,6 +83,9 @@ class PanelFrames {
     int height_ = 0;
     std::array<PanelStroke, kMaxStrokes> strokes_{};
     int strokeCount_ = 0;
+    std::array<PanelStroke, kMaxStrokes> previous_{};
+    int previousCount_ = -1;
+    bool sameAsBefore_ = false;
 };
 
 // What the panel reaches outside itself.
@@ -142,6 +148,7 @@ class CPanelView : public QObject {
     QPainter painter_;           // kept active on image_: no set-up per frame
     std::array<QPen, 256> pens_; // one per shade, rebuilt when the colour or width changes
     int pensWidth_ = -1;
+    bool dirty_ = true; // the image no longer shows the last strokes
     QRgb backColor_ = qRgb(40, 40, 40);
     QRgb foreColor_ = qRgb(250, 250, 250);
 };
