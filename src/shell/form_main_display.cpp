@@ -11,9 +11,11 @@
 #include "shell/form_main.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QCursor>
 #include <QEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -320,6 +322,14 @@ void FormMain::LayoutStealth() {
 
     const MainLayout& l = layout_;
     const int scaleWidth = ScaleWidth(), scaleHeight = ScaleHeight();
+    // The list box follows the last button, which moves left with the buttons the strip hides.
+    if (toolBar_->layout()) toolBar_->layout()->activate();
+    if (QWidget* last = toolBar_->widgetForAction(toolActions_[12])) {
+        const int boxLeft = PixelsToTwips(last->x());
+        const int boxWidth =
+            std::max(kListOfListMinWidth, std::min(kListOfListDesignWidth, scaleWidth - boxLeft));
+        PlaceTwips(listOfList_, boxLeft, l.listOfList.top, boxWidth, l.listOfList.height);
+    }
     const int rowTop = l.pPanelBack.top;
     const int left = l.volume.Right();
     const display::RowsBelowDisplay rows =
