@@ -168,10 +168,8 @@ TEST(VolumeMemoryFile, FormatAndTheLoadRules) {
     m.Add(""); // an entry without a name is not written
     m.SetSubItem(m.Add("/曲.mp3"), 1, "7");
     ASSERT_TRUE(m.Save(file));
-    EXPECT_EQ(
-        Bytes(file),
-        QStringLiteral("0:/music/a.mp3\r\n1:50\r\n2:12.5\r\n3:\r\n@\r\n0:/曲.mp3\r\n1:7\r\n2:\r\n3:\r\n@\r\n")
-            .toUtf8());
+    EXPECT_EQ(Bytes(file),
+              QStringLiteral("0:/music/a.mp3\r\n1:50\r\n2:12.5\r\n3:\r\n@\r\n0:/曲.mp3\r\n1:7\r\n2:\r\n3:\r\n@\r\n").toUtf8());
     VolumeMemory back;
     back.Load(file);
     ASSERT_EQ(back.Count(), 2);
