@@ -287,7 +287,8 @@ void FormMain::ToggleStealth() {
 }
 
 void FormMain::StealthTick() {
-    displayModes_->StealthTick();
+    // Closing hides the window for good; a tick running inside the shutdown must not show it.
+    if (!state_.Closing) displayModes_->StealthTick();
 }
 void FormMain::ToggleStealthHeight() {
     displayModes_->ToggleStealthHeight();
