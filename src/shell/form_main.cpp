@@ -2,12 +2,15 @@
 
 #include "browser/ctree_view.h"
 #include "browser/tree_image_list.h"
+#include "display/display_modes.h"
 #include "display/panel_colors.h"
+#include "display/panel_view.h"
 #include "display/progress_bar.h"
 #include "platform/message_box.h"
 #include "platform/program_folder.h"
 #include "playback/positions.h"
 #include "playlists/list_of_lists.h"
+#include "shell/form_main_display.h"
 #include "shell/form_main_hosts.h"
 #include "shell/form_main_media.h"
 #include "playback/player_backends.h"
@@ -78,6 +81,7 @@ FormMain::FormMain(QWidget* parent) : QMainWindow(parent), tracks_(*this) {
     explorTree_ = std::make_unique<browser::CTreeView>(*treeHost_);
     ConnectCommands();
     ConnectToolCommands();
+    BuildDisplay();
     platform::SetMessageParent(this);
 }
 
@@ -397,7 +401,9 @@ void FormMain::ApplyPanelColor(int index) {
     const QString style = QStringLiteral("color: %1;").arg(colour.name());
     for (QLabel* label : labelInfo_) label->setStyleSheet(style);
     for (QLabel* label : labelTitle_) label->setStyleSheet(style);
-    for (QLabel* label : {labelCurTime_, startPos_, endPos_}) label->setStyleSheet(style);
+    for (QLabel* label : {labelCurTime_, startPos_, endPos_, backGndLabel_}) label->setStyleSheet(style);
+    panelView_->SetBackColor(display::kPanelBackColor);
+    panelView_->ShadesChanged();
     for (display::CProgressBar* bar : {progBar_.get(), volumeBar_.get()}) {
         bar->SetForeColor(display::DisplayColour(chosen));
         bar->RedrawPanel();
@@ -407,6 +413,7 @@ void FormMain::ApplyPanelColor(int index) {
 void FormMain::SetBarType(int type) {
     for (QAction* a : IDMPanelBar) a->setChecked(false);
     if (type >= 1 && type <= 5) IDMPanelBar[type - 1]->setChecked(true);
+    panelView_->SetBarType(type);
 }
 
 // PlayerHost: the device's reach into the window.

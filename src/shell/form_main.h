@@ -42,6 +42,8 @@ class ListOfLists;
 }
 namespace kv::display {
 class CProgressBar;
+class CPanelView;
+class DisplayModes;
 }
 namespace kv::browser {
 class CTreeView;
@@ -68,6 +70,7 @@ class BarsHost;
 class MarksHost;
 class TreeHostAdapter;
 class MediaWindows;
+class DisplayGlue;
 
 class FormMain : public QMainWindow,
                  public playback::PlayerHost,
@@ -136,6 +139,17 @@ public:
     void LoadLyrics(const QString& path = QString()) override;
     tools::FormEqualizer* Equalizer() const { return formEqualizer_; }
     tools::FormWords* Words() const { return formWords_; }
+    // The visualizer, the LCD shutter and stealth mode (form_main_display.cpp).
+    display::CPanelView& PanelView() const { return *panelView_; }
+    QWidget* PPanel() const { return pPanel_; }
+    QPushButton* SList() const { return sList_; }
+    QScrollBar* HScroll1() const { return hScroll1_; }
+    void ToggleShutter();
+    void ToggleStealth();
+    void StealthTick();
+    void ToggleStealthHeight();
+    // Where Timer2 reads the pointer (screen pixels); tests give their own.
+    void SetPointerSource(std::function<QPoint()> source);
     ProgramState& State() { return state_; }
     const QString& LastOpenedTrack() const { return lastOpenedTrack_; }
     QString HandOffName() const;
@@ -154,6 +168,8 @@ public:
     void SetPositionBar(double seconds) override;
     void SetTimer1Enabled(bool on) override;
     void SetTimer3Enabled(bool on) override;
+    void StartVisualizer() override;
+    void StopVisualizer() override;
     void SetBusyCursor(bool busy) override;
     void OnTrackLoaded() override;
     void OnTrackFailed() override;
@@ -231,6 +247,12 @@ private:
     friend class TreeHostAdapter;
     friend class MediaWindows;
     friend class RepairHostAdapter;
+    friend class DisplayGlue;
+    void BuildDisplay();
+    void AttachPanelView();
+    void PlaceDisplayRow();
+    void LayoutStealth();
+    void SyncBackGndLabel();
     void BuildMenus();
     void BuildToolBar();
     void BuildControls();
@@ -316,6 +338,9 @@ private:
     QTimer* timer3_ = nullptr;
     tools::FormEqualizer* formEqualizer_ = nullptr;
     tools::FormWords* formWords_ = nullptr;
+    std::unique_ptr<display::CPanelView> panelView_;
+    std::unique_ptr<DisplayGlue> displayGlue_;
+    std::unique_ptr<display::DisplayModes> displayModes_;
 
     MainLayout layout_;
     MarkerPositions markers_; // what StartPos and EndPos show

@@ -41,10 +41,12 @@ QString FormMain::SelectedListName() const { return listOfList_->currentText(); 
 
 void FormMain::ShowInfoLabels(const std::array<QString, 4>& texts) {
     for (int i = 0; i < 4; ++i) labelInfo_[i]->setText(texts[i]);
+    SyncBackGndLabel();
 }
 
 void FormMain::ShowInfoLabels(const QStringList& texts) {
     for (int i = 0; i < 4; ++i) labelInfo_[i]->setText(texts.value(i));
+    SyncBackGndLabel();
 }
 
 void FormMain::SetCaption(const QString& caption) { setWindowTitle(caption); }
@@ -257,13 +259,6 @@ void FormMain::ConnectCommands() {
         ToggleExplorerPane();
     });
     tool(8, [this] { ToggleExplorerPane(); });
-    // The LCD shutter's marks follow the display's state, which only its toggle changes.
-    auto keepShutterMarks = [this] {
-        Item("IDMshutter")->setChecked(!state_.ShutterClosed);
-        toolActions_[6]->setChecked(!state_.ShutterClosed);
-    };
-    on("IDMshutter", keepShutterMarks);
-    tool(7, keepShutterMarks);
     on("IDMrefresh", [this] { tracks_.RefreshLists(); });
     on("IDMrefresh2", [this] { tracks_.RefreshLists(); });
     on("IDMshufle", [this] { tracks_.ShuffleRows(ActiveView()); });
@@ -272,6 +267,7 @@ void FormMain::ConnectCommands() {
     on("IDMWriteEmptyCell", [this] { RepairList(); });
     on("IDMMinMax", [this] {
         if (isMinimized()) showNormal();
+        if (state_.StealthActive) ToggleStealth();
         BringToFront();
     });
     on("IDMproperty", [this] {

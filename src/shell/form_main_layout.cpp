@@ -63,6 +63,10 @@ void FormMain::LayoutMainWindow() {
     // The list box stands where the toolbar's last button is now.
     if (QWidget* last = toolBar_->widgetForAction(toolActions_[12]); last && last->x() > 0)
         layout_.lastButtonLeft = PixelsToTwips(last->x());
+    if (state_.StealthActive) {
+        LayoutStealth();
+        return;
+    }
     layout_.scaleWidth = ScaleWidth();
     layout_.scaleHeight = ScaleHeight();
     kv::shell::LayoutMainWindow(layout_, layout_.separator1.left, layout_.separator2.left, markers_);
@@ -88,7 +92,7 @@ void FormMain::ApplyLayout() {
     listOfList_->raise();
     Place(volume_, l.volume);
     Place(pPanelBack_, l.pPanelBack);
-    Place(pPanel_, {0, 0, l.pPanelBack.width, l.pPanelBack.height});
+    PlaceDisplayRow();
     Place(progBackPicture_, l.progBackPicture);
     Place(labelCurTime_, l.labelCurTime);
     Place(progPicture_, l.progPicture);

@@ -9,6 +9,7 @@
 #include "platform/message_box.h"
 #include "platform/program_folder.h"
 #include "browser/ctree_view.h"
+#include "display/panel_view.h"
 #include "display/progress_bar.h"
 #include "playback/positions.h"
 #include "playlists/list_of_lists.h"
@@ -76,6 +77,7 @@ void FormMain::InitializeMainWindow(const QString& commandLine, std::function<vo
     progBar_->SetBarStyle(display::CProgressBar::PositionStyle);
     volumeBar_->SetTarget(volume_);
     volumeBar_->SetBarStyle(display::CProgressBar::VolumeStyle);
+    AttachPanelView();
     state_.StartVolume = device_->GetVolume();
     play_->StartVolume = state_.StartVolume;
     advance(2);
@@ -102,7 +104,8 @@ void FormMain::InitializeMainWindow(const QString& commandLine, std::function<vo
     Menu(QStringLiteral("IDMkakusi"))->menuAction()->setVisible(false);
     advance(2);
     // 9
-    state_.ShutterClosed = ReadShutter(ini);
+    state_.ShutterClosed = false;
+    if (ReadShutter(ini)) ToggleShutter();
     toolActions_[6]->setChecked(!state_.ShutterClosed);
     Item(QStringLiteral("IDMshutter"))->setChecked(!state_.ShutterClosed);
     advance(2);
@@ -135,6 +138,8 @@ void FormMain::InitializeMainWindow(const QString& commandLine, std::function<vo
     LoadSettings(advance);
     advance(3);
     // 18: the visualizer's idle panel
+    StopVisualizer();
+    PanelView().DrawPanel();
     advance(2);
     // 19: a path may contain blanks, so the whole command line is the file.
     if (!commandLine.isEmpty() && platform::FileExists(commandLine)) OpenTrack(commandLine);
@@ -258,7 +263,8 @@ bool FormMain::ShutdownMainWindow(bool askQuestion) {
     // 2
     state_.Closing = true;
     CloseToolWindows();
-    state_.WindowGeometry.maximized = isMaximized();
+    // In stealth mode the window is never maximised: the flag kept on entering it holds.
+    if (!state_.StealthActive) state_.WindowGeometry.maximized = isMaximized();
     if (isMinimized() || isMaximized()) showNormal();
     // 3
     UnloadMediaWindows();
@@ -319,6 +325,7 @@ void FormMain::TrayMessage(int message) {
         break;
     case kTrayDoubleClick:
         if (state_.StealthActive) {
+            ToggleStealth();
             BringToFront();
         } else if (isMinimized()) {
             showNormal();

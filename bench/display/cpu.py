@@ -1,0 +1,54 @@
+#!/usr/bin/env python3
+"""Whole-program CPU of kavetto, offscreen with SDL's dummy output, as CPU seconds of the process
+divided by wall seconds over a fixed window:
+  - playing an MP3 with the visualizer animating (bar type 2);
+  - playing the same MP3 with the display collapsed (the panel idle): the same run's reference;
+  - stopped with no track loaded, the panel at rest.
+Usage: cpu.py KAVETTO_BINARY [SECONDS]"""
+import os, shutil, subprocess, sys, tempfile, time
+
+binary = sys.argv[1]
+seconds = float(sys.argv[2]) if len(sys.argv) > 2 else 60.0
+TICKS = os.sysconf("SC_CLK_TCK")
+
+
+def cpu_seconds(pid):
+    with open(f"/proc/{pid}/stat") as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / TICKS  # utime, stime (fields 14, 15)
+
+
+def measure(folder, args, ini):
+    with open(os.path.join(folder, "kvp.ini"), "w") as f:
+        f.write(ini)
+    env = dict(os.environ, QT_QPA_PLATFORM="offscreen", SDL_AUDIODRIVER="dummy")
+    p = subprocess.Popen([os.path.join(folder, "kavetto")] + args, env=env,
+                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        time.sleep(5)  # start-up and the first frames are not the steady state
+        c0, t0 = cpu_seconds(p.pid), time.monotonic()
+        time.sleep(seconds)
+        c1, t1 = cpu_seconds(p.pid), time.monotonic()
+    finally:
+        p.terminate()
+        try:
+            p.wait(10)
+        except subprocess.TimeoutExpired:
+            p.kill()
+    return 100.0 * (c1 - c0) / (t1 - t0)
+
+
+with tempfile.TemporaryDirectory() as folder:
+    shutil.copy(binary, os.path.join(folder, "kavetto"))
+    wav, mp3 = os.path.join(folder, "m.wav"), os.path.join(folder, "m.mp3")
+    length = str(int(seconds) + 30)
+    subprocess.run(["sox", "-n", "-r", "44100", "-c", "2", wav, "synth", length, "sine", "60-2000",
+                    "sine", "200-900", "tremolo", "3", "80", "vol", "0.8"], check=True)
+    subprocess.run(["lame", "--quiet", wav, mp3], check=True)
+    os.remove(wav)
+    playing = measure(folder, [mp3], "[other]\nBarType=2\n")
+    collapsed = measure(folder, [mp3], "[other]\nBarType=2\nShutter=True\n")
+    stopped = measure(folder, [], "[other]\nBarType=2\n")
+    print(f"playing with the visualizer (bar type 2): {playing:.2f} % of one core (goal: at most 1 %)")
+    print(f"playing, display collapsed (panel idle):  {collapsed:.2f} % (the panel costs {playing - collapsed:.2f} %)")
+    print(f"stopped, nothing loaded, panel at rest:   {stopped:.2f} % of one core (goal: at most 0.1 %)")
