@@ -140,8 +140,11 @@ void FormTag::RenameRemembered(const QString& from, const QString& to) {
         else
             continue;
         if (memory.Find(path) != i) continue; // a later duplicate entry is never read
-        int target = memory.Find(moved);
-        if (target < 0) target = memory.Add(moved);
+        const int target = memory.Find(moved);
+        if (target < 0) {
+            memory.Rename(i, moved); // keeps its place, leaves nothing behind under the old name
+            continue;
+        }
         for (int s = 1; s <= display::kVolumeSubItems; ++s) {
             memory.SetSubItem(target, s, memory.SubItem(i, s));
             memory.SetSubItem(i, s, QString());
