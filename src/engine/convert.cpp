@@ -83,9 +83,13 @@ void JoinLocked(bool letFinish)
 }
 
 // What a conversion thread reports when it ends. A write that fails (disk full, folder gone
-// on a network share, a close that reports a lost write) makes the output worthless.
+// on a network share, a close that reports a lost write) makes the output worthless. A whole
+// output is synced here, off the UI thread, so that whoever renames it into place next
+// never puts a short file under the final name.
 ConversionState Outcome(bool ok, bool complete, int fd)
 {
+    if (ok && complete)
+        ok = fsync(fd) == 0;
     const bool closed = close(fd) == 0;
     if (!ok || !closed)
         return ConversionState::Failed;
