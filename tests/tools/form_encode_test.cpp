@@ -9,6 +9,7 @@
 #include "tools/form_encode.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QHeaderView>
 #include <QLabel>
@@ -119,8 +120,10 @@ TEST_F(FormEncodeTest, DropsKeepTheChosenKindOnceEachAndTheChoiceEmptiesTheList)
     // A real drop on the list, as the desktop delivers it.
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile(wav), QUrl::fromLocalFile(mp3)});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(f.FileList()->viewport(), &enter);
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    f.FileList()->dropEvent(&drop);
+    QApplication::sendEvent(f.FileList()->viewport(), &drop);
     EXPECT_EQ(Column(2), QStringList{mp3});
     EXPECT_EQ(Column(1), QStringList{"0：02"});
 }
