@@ -96,17 +96,63 @@ ConversionState Outcome(bool ok, bool complete, int fd)
     return complete ? ConversionState::Finished : ConversionState::Stopped;
 }
 
+// 16-bit samples go to the encoder as they are, in one or two channels; anything else (more
+// channels, 24-bit, float) as floats with the first two channels taken.
+class EncoderFeed {
+public:
+    EncoderFeed(SNDFILE* sf, const SF_INFO& info, lame_global_flags* gf)
+        : sf_(sf), gf_(gf), ch_(info.channels),
+          shorts_((info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16 && info.channels <= 2)
+    {
+        if (shorts_) {
+            pcm16_.resize(size_t(kChunk) * ch_);
+        } else {
+            pcm_.resize(size_t(kChunk) * ch_);
+            left_.resize(kChunk);
+            right_.resize(kChunk);
+        }
+    }
+    static constexpr int kChunk = 4096;
+    sf_count_t Read()
+    {
+        return shorts_ ? sf_readf_short(sf_, pcm16_.data(), kChunk) : sf_readf_float(sf_, pcm_.data(), kChunk);
+    }
+    void Silence()
+    {
+        std::fill(pcm16_.begin(), pcm16_.end(), int16_t(0));
+        std::fill(pcm_.begin(), pcm_.end(), 0.0f);
+    }
+    int Encode(int n, unsigned char* out, int size)
+    {
+        if (shorts_ && ch_ == 2)
+            return lame_encode_buffer_interleaved(gf_, pcm16_.data(), n, out, size);
+        if (shorts_)
+            return lame_encode_buffer(gf_, pcm16_.data(), pcm16_.data(), n, out, size);
+        for (int i = 0; i < n; ++i) {
+            left_[i] = pcm_[size_t(i) * ch_];
+            right_[i] = pcm_[size_t(i) * ch_ + (ch_ > 1 ? 1 : 0)];
+        }
+        return lame_encode_buffer_ieee_float(gf_, left_.data(), right_.data(), n, out, size);
+    }
+
+private:
+    SNDFILE* sf_;
+    lame_global_flags* gf_;
+    int ch_;
+    bool shorts_;
+    std::vector<int16_t> pcm16_;
+    std::vector<float> pcm_, left_, right_;
+};
+
 void EncodeThread(SNDFILE* sf, SF_INFO info, lame_global_flags* gf, int fd, int64_t padToFrames)
 {
-    const int ch = info.channels;
-    constexpr int kChunk = 4096;
-    std::vector<float> in(size_t(kChunk) * ch), left(kChunk), right(kChunk);
+    constexpr int kChunk = EncoderFeed::kChunk;
+    EncoderFeed feed(sf, info, gf);
     std::vector<unsigned char> mp3(kChunk * 5 / 4 + 7200);
-    auto lastSync = Clock::now();
     int64_t done = 0;
     bool ok = true, complete = false;
     while (ok && !g_abort) {
-        sf_count_t n = sf_readf_float(sf, in.data(), kChunk);
+        sf_count_t n = feed.Read();
         if (n <= 0) {
             if (sf_error(sf) != SF_ERR_NO_ERROR) {
                 ok = false;
@@ -118,20 +164,12 @@ void EncodeThread(SNDFILE* sf, SF_INFO info, lame_global_flags* gf, int fd, int6
                 complete = true;
                 break;
             }
-            std::fill(in.begin(), in.end(), 0.0f);
+            feed.Silence();
         }
-        for (sf_count_t i = 0; i < n; ++i) {
-            left[i] = in[size_t(i) * ch];
-            right[i] = in[size_t(i) * ch + (ch > 1 ? 1 : 0)];
-        }
-        const int got = lame_encode_buffer_ieee_float(gf, left.data(), right.data(), int(n), mp3.data(), int(mp3.size()));
+        const int got = feed.Encode(int(n), mp3.data(), int(mp3.size()));
         ok = got >= 0 && WriteAll(fd, mp3.data(), size_t(got));
         done += n;
         g_doneFrames = done;
-        if (Clock::now() - lastSync > std::chrono::milliseconds(500)) {
-            lastSync = Clock::now();
-            fdatasync(fd);
-        }
     }
     const int got = lame_encode_flush(gf, mp3.data(), int(mp3.size()));
     if (ok && got > 0)
