@@ -124,7 +124,7 @@ RunFigures WindowRun(const QString& source, const QString& folder) {
                 finishedAt = Clock::now().time_since_epoch().count();
                 return;
             }
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
     });
     QObject::connect(form.Progress()->EncodeBar(), &QProgressBar::valueChanged, [&](int v) {
