@@ -263,7 +263,6 @@ void FormEncode::SetTimerEnabled(bool on) {
 }
 
 void FormEncode::ShowProgress() {
-    progress_->adjustSize();
     CentreOnScreen(progress_);
     progress_->show();
     progress_->raise();
