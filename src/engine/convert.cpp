@@ -1,7 +1,7 @@
 // Threads: the API thread calls the functions below; each conversion runs on its own
 // std::thread that owns the input and output handles until it ends. The two share only
-// atomics (abort request, progress); the API thread joins before touching anything else.
-// `g_lock` serialises API callers.
+// atomics (abort request, progress, outcome); the API thread joins before touching anything
+// else. `g_lock` serialises API callers and guards `g_trackBound`.
 //
 // Output files are readable while they grow: the WAVE header's sizes are rewritten about
 // twice a second, and an MP3 is plain frames (LAME's placeholder first frame carries no
@@ -9,6 +9,7 @@
 #include "engine/convert.h"
 
 #include "engine/decoder.h"
+#include "engine/media_probe.h"
 
 #include <lame/lame.h>
 #include <sndfile.h>
@@ -45,8 +46,10 @@ std::thread g_thread;
 std::atomic<bool> g_abort{false};
 std::atomic<bool> g_running{false};
 std::atomic<int64_t> g_doneFrames{0};
+std::atomic<ConversionState> g_state{ConversionState::Idle};
+std::atomic<int> g_rate{1};
 int64_t g_totalFrames = 0;
-int g_rate = 1;
+bool g_trackBound = false; // started by vbmp3_decodeWave from the open track
 
 bool WriteAll(int fd, const void* data, size_t n)
 {
@@ -79,47 +82,106 @@ void JoinLocked(bool letFinish)
     g_abort = false;
 }
 
+// What a conversion thread reports when it ends. A write that fails (disk full, folder gone
+// on a network share, a close that reports a lost write) makes the output worthless. A whole
+// output is synced here, off the UI thread, so that whoever renames it into place next
+// never puts a short file under the final name.
+ConversionState Outcome(bool ok, bool complete, int fd)
+{
+    if (ok && complete)
+        ok = fsync(fd) == 0;
+    const bool closed = close(fd) == 0;
+    if (!ok || !closed)
+        return ConversionState::Failed;
+    return complete ? ConversionState::Finished : ConversionState::Stopped;
+}
+
+// 16-bit samples go to the encoder as they are, in one or two channels; anything else (more
+// channels, 24-bit, float) as floats with the first two channels taken.
+class EncoderFeed {
+public:
+    EncoderFeed(SNDFILE* sf, const SF_INFO& info, lame_global_flags* gf)
+        : sf_(sf), gf_(gf), ch_(info.channels),
+          shorts_((info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16 && info.channels <= 2)
+    {
+        if (shorts_) {
+            pcm16_.resize(size_t(kChunk) * ch_);
+        } else {
+            pcm_.resize(size_t(kChunk) * ch_);
+            left_.resize(kChunk);
+            right_.resize(kChunk);
+        }
+    }
+    static constexpr int kChunk = 4096;
+    sf_count_t Read()
+    {
+        return shorts_ ? sf_readf_short(sf_, pcm16_.data(), kChunk) : sf_readf_float(sf_, pcm_.data(), kChunk);
+    }
+    void Silence()
+    {
+        std::fill(pcm16_.begin(), pcm16_.end(), int16_t(0));
+        std::fill(pcm_.begin(), pcm_.end(), 0.0f);
+    }
+    int Encode(int n, unsigned char* out, int size)
+    {
+        if (shorts_ && ch_ == 2)
+            return lame_encode_buffer_interleaved(gf_, pcm16_.data(), n, out, size);
+        if (shorts_)
+            return lame_encode_buffer(gf_, pcm16_.data(), pcm16_.data(), n, out, size);
+        for (int i = 0; i < n; ++i) {
+            left_[i] = pcm_[size_t(i) * ch_];
+            right_[i] = pcm_[size_t(i) * ch_ + (ch_ > 1 ? 1 : 0)];
+        }
+        return lame_encode_buffer_ieee_float(gf_, left_.data(), right_.data(), n, out, size);
+    }
+
+private:
+    SNDFILE* sf_;
+    lame_global_flags* gf_;
+    int ch_;
+    bool shorts_;
+    std::vector<int16_t> pcm16_;
+    std::vector<float> pcm_, left_, right_;
+};
+
 void EncodeThread(SNDFILE* sf, SF_INFO info, lame_global_flags* gf, int fd, int64_t padToFrames)
 {
-    const int ch = info.channels;
-    constexpr int kChunk = 4096;
-    std::vector<float> in(size_t(kChunk) * ch), left(kChunk), right(kChunk);
+    constexpr int kChunk = EncoderFeed::kChunk;
+    EncoderFeed feed(sf, info, gf);
     std::vector<unsigned char> mp3(kChunk * 5 / 4 + 7200);
-    auto lastSync = Clock::now();
     int64_t done = 0;
-    bool ok = true;
+    bool ok = true, complete = false;
     while (ok && !g_abort) {
-        sf_count_t n = sf_readf_float(sf, in.data(), kChunk);
+        sf_count_t n = feed.Read();
         if (n <= 0) {
+            if (sf_error(sf) != SF_ERR_NO_ERROR) {
+                ok = false;
+                break;
+            }
             // Silence up to the length the source file claims, so progress always reaches 100%.
             n = sf_count_t(std::min<int64_t>(kChunk, padToFrames - done));
-            if (n <= 0)
+            if (n <= 0) {
+                complete = true;
                 break;
-            std::fill(in.begin(), in.end(), 0.0f);
+            }
+            feed.Silence();
         }
-        for (sf_count_t i = 0; i < n; ++i) {
-            left[i] = in[size_t(i) * ch];
-            right[i] = in[size_t(i) * ch + (ch > 1 ? 1 : 0)];
-        }
-        const int got = lame_encode_buffer_ieee_float(gf, left.data(), right.data(), int(n), mp3.data(), int(mp3.size()));
+        const int got = feed.Encode(int(n), mp3.data(), int(mp3.size()));
         ok = got >= 0 && WriteAll(fd, mp3.data(), size_t(got));
         done += n;
         g_doneFrames = done;
-        if (Clock::now() - lastSync > std::chrono::milliseconds(500)) {
-            lastSync = Clock::now();
-            fdatasync(fd);
-        }
     }
     const int got = lame_encode_flush(gf, mp3.data(), int(mp3.size()));
     if (ok && got > 0)
-        WriteAll(fd, mp3.data(), size_t(got));
+        ok = WriteAll(fd, mp3.data(), size_t(got));
     unsigned char tag[2880];
     const size_t tagBytes = lame_get_lametag_frame(gf, tag, sizeof tag);
     if (ok && tagBytes > 0 && tagBytes <= sizeof tag)
-        (void)!pwrite(fd, tag, tagBytes, 0);
-    close(fd);
+        ok = pwrite(fd, tag, tagBytes, 0) == ssize_t(tagBytes);
+    const ConversionState outcome = Outcome(ok, complete, fd);
     lame_close(gf);
     sf_close(sf);
+    g_state = outcome;
     g_running = false;
 }
 
@@ -151,13 +213,15 @@ void DecodeThread(std::unique_ptr<Decoder> dec, int fd, int64_t padToFrames)
     int64_t done = 0;
     uint8_t header[44];
     auto lastHeader = Clock::now();
-    bool ok = true;
+    bool ok = true, complete = false;
     while (ok && !g_abort) {
         long n = dec->ReadShort(pcm.data(), kChunk);
         if (n <= 0) {
             n = long(std::min<int64_t>(kChunk, padToFrames - done));
-            if (n <= 0)
+            if (n <= 0) {
+                complete = true;
                 break;
+            }
             std::fill(pcm.begin(), pcm.end(), int16_t(0));
         }
         ok = WriteAll(fd, pcm.data(), size_t(n) * ch * 2);
@@ -171,8 +235,9 @@ void DecodeThread(std::unique_ptr<Decoder> dec, int fd, int64_t padToFrames)
         }
     }
     WaveHeader(header, rate, ch, bytes);
-    (void)!pwrite(fd, header, sizeof header, 0);
-    close(fd);
+    if (ok)
+        ok = pwrite(fd, header, sizeof header, 0) == ssize_t(sizeof header);
+    g_state = Outcome(ok, complete, fd);
     g_running = false;
 }
 
@@ -188,6 +253,7 @@ bool EncodeOpen(const char* wavName, const VBMP3_ENCODE_OPTIONS* options)
     std::lock_guard lock(g_lock);
     JoinLocked(true);
     ClosePending();
+    g_state = ConversionState::Idle;
     if (!wavName)
         return false;
     SF_INFO info{};
@@ -252,6 +318,8 @@ bool EncodeStart(const char* mp3Name)
     g_totalFrames = info.frames;
     g_rate = info.samplerate;
     g_doneFrames = 0;
+    g_trackBound = false;
+    g_state = ConversionState::Running;
     g_running = true;
     const int64_t pad = g_pending.targetSeconds * info.samplerate;
     SNDFILE* sf = g_pending.sf;
@@ -260,10 +328,13 @@ bool EncodeStart(const char* mp3Name)
     return true;
 }
 
-bool DecodeStart(const std::string& sourcePath, bool mpeg, int64_t sourceSeconds, const char* wavName)
+namespace {
+
+bool DecodeStartLocked(const std::string& sourcePath, bool mpeg, int64_t sourceSeconds, const char* wavName,
+                       bool trackBound)
 {
-    std::lock_guard lock(g_lock);
     JoinLocked(true);
+    g_state = ConversionState::Idle;
     if (!wavName)
         return false;
     auto dec = OpenDecoder(sourcePath, mpeg, true);
@@ -278,12 +349,36 @@ bool DecodeStart(const std::string& sourcePath, bool mpeg, int64_t sourceSeconds
         close(fd);
         return false;
     }
-    g_rate = dec->Rate();
-    g_totalFrames = sourceSeconds * g_rate + g_rate;
+    const int rate = dec->Rate();
+    g_rate = rate;
+    g_totalFrames = sourceSeconds * rate + rate;
     g_doneFrames = 0;
+    g_trackBound = trackBound;
+    g_state = ConversionState::Running;
     g_running = true;
-    g_thread = std::thread(DecodeThread, std::move(dec), fd, sourceSeconds * g_rate);
+    g_thread = std::thread(DecodeThread, std::move(dec), fd, sourceSeconds * rate);
     return true;
+}
+
+} // namespace
+
+bool DecodeStart(const std::string& sourcePath, bool mpeg, int64_t sourceSeconds, const char* wavName)
+{
+    std::lock_guard lock(g_lock);
+    return DecodeStartLocked(sourcePath, mpeg, sourceSeconds, wavName, true);
+}
+
+bool DecodeFileStart(const char* sourceName, const char* wavName)
+{
+    std::lock_guard lock(g_lock);
+    VBMP3_FILE_INFO info{};
+    TagText tags;
+    if (!sourceName || !ProbeFile(sourceName, &info, &tags)) {
+        JoinLocked(true);
+        g_state = ConversionState::Idle;
+        return false;
+    }
+    return DecodeStartLocked(sourceName, info.format == 1, info.playTime, wavName, false);
 }
 
 void ConversionStop()
@@ -293,6 +388,22 @@ void ConversionStop()
     ClosePending();
 }
 
+void TrackConversionStop()
+{
+    std::lock_guard lock(g_lock);
+    if (g_trackBound)
+        JoinLocked(true);
+}
+
 bool ConversionRunning() { return g_running; }
+
+ConversionState ConversionStatus(int64_t* doneSeconds)
+{
+    // Read the outcome before the count: a thread that has ended has stored its last count.
+    const ConversionState state = g_state;
+    if (doneSeconds)
+        *doneSeconds = g_doneFrames / std::max(1, g_rate.load());
+    return state;
+}
 
 } // namespace kv::engine

@@ -92,8 +92,9 @@ std::array<int16_t, 10> g_eqPending{};
 
 void CloseTrackLocked()
 {
-    // A conversion of this track is allowed to finish when it is nearly done.
-    ConversionStop();
+    // A conversion of this track is allowed to finish when it is nearly done; one started
+    // from file names goes on while the player moves from track to track.
+    TrackConversionStop();
     OutputStop(Owner::Track, true);
     g_track = Track{};
 }
@@ -140,6 +141,7 @@ void vbmp3_free(void)
     std::lock_guard lock(g_api);
     if (!g_initialised)
         return;
+    ConversionStop();
     CloseTrackLocked();
     OutputShutdown();
     g_eqPending = {};
@@ -300,6 +302,20 @@ int vbmp3_decodeWave(const char* wavName)
         seconds = g_track.seconds;
     }
     return DecodeStart(path, mpeg, seconds, wavName) ? 1 : 0;
+}
+
+int vbmp3_decodeFile(const char* sourceName, const char* wavName)
+{
+    return DecodeFileStart(sourceName, wavName) ? 1 : 0;
+}
+
+int vbmp3_getEncodeState(int* sec)
+{
+    int64_t done = 0;
+    const ConversionState state = ConversionStatus(&done);
+    if (sec)
+        *sec = int(std::min<int64_t>(done, INT32_MAX));
+    return int(state);
 }
 
 } // extern "C"

@@ -68,6 +68,10 @@ typedef struct VBMP3_ENCODE_OPTIONS {
 
 enum { VBMP3_WAVE_POINTS = 256, VBMP3_EQ_BANDS = 10 };
 enum { VBMP3_STATE_STOPPED = 0, VBMP3_STATE_PLAYING = 1, VBMP3_STATE_PAUSED = 2 };
+// FAILED: reading or writing failed, the output is incomplete. STOPPED: cut short by
+// vbmp3_encodeStop (or by closing the track vbmp3_decodeWave converts).
+enum { VBMP3_CONVERT_IDLE = 0, VBMP3_CONVERT_RUNNING = 1, VBMP3_CONVERT_FINISHED = 2, VBMP3_CONVERT_FAILED = 3,
+       VBMP3_CONVERT_STOPPED = 4 };
 
 int vbmp3_init(void);                   // non-zero on success; once, first
 void vbmp3_free(void);                  // once, last
@@ -97,6 +101,12 @@ int vbmp3_encodeOpen(const char* wavName, const VBMP3_ENCODE_OPTIONS* options); 
 int vbmp3_encodeStart(const char* mp3Name);      // starts the conversion in the background
 int vbmp3_encodeStop(void);                      // ends (or aborts) a conversion
 int vbmp3_decodeWave(const char* wavName);       // after vbmp3_open of an MP3: writes WAVE in the background
+// MPEG or WAVE file to WAVE in the background, like vbmp3_open + vbmp3_decodeWave but leaving
+// the open track (and its playback) alone; ended by vbmp3_encodeStop.
+int vbmp3_decodeFile(const char* sourceName, const char* wavName);
+// The background conversion: a VBMP3_CONVERT_* value, kept after it ends until the next one
+// is opened or started; *sec = whole seconds of sound written to the output so far.
+int vbmp3_getEncodeState(int* sec);
 
 #ifdef __cplusplus
 }

@@ -8,6 +8,7 @@
 #include "playback/sound_play.h"
 #include "playlists/track_view.h"
 #include "shell/form_main.h"
+#include "shell/form_main_timer.h"
 #include "shell/shell_services.h"
 
 #include <QAction>
@@ -306,6 +307,7 @@ void FormMain::ConnectCommands() {
     connect(timer1_, &QTimer::timeout, this, [this] {
         if (play_) play_->Timer1Tick();
     });
+    new TimerEncodeGlue(*this); // IDMTimer, IDMEncode and the timer indicator
 }
 
 } // namespace kv::shell

@@ -15,6 +15,7 @@
 #include "playlists/list_of_lists.h"
 #include "shell/form_main_hosts.h"
 #include "shell/form_main.h"
+#include "shell/form_main_timer.h"
 #include "shell/layout.h"
 #include "shell/mpris.h"
 #include "shell/shell_services.h"
@@ -82,10 +83,7 @@ void FormMain::InitializeMainWindow(const QString& commandLine, std::function<vo
     play_->StartVolume = state_.StartVolume;
     advance(2);
     // 4
-    setWindowTitle(QStringLiteral("Kavetto %1.%2.%3")
-                       .arg(KAVETTO_VERSION_MAJOR)
-                       .arg(KAVETTO_VERSION_MINOR)
-                       .arg(KAVETTO_VERSION_PATCH));
+    setWindowTitle(ProgramCaption());
     // 5, 6
     state_.WindowGeometry = ReadWindowGeometry(ini, ScreenSize());
     ApplyWindowGeometry();

@@ -6,6 +6,7 @@
 #include "shell/form_main.h"
 #include "shell/form_start.h"
 #include "shell/single_instance.h"
+#include "tools/sleep_timer.h"
 
 #include <QApplication>
 #include <QDir>
@@ -63,6 +64,8 @@ int RunProgram(int argc, char** argv) {
         QApplication::installTranslator(&qtTranslator);
 
     if (!CheckRuntimeFiles()) return 0;
+    // Only the program itself ever asks the login manager; tests keep the refusing default.
+    tools::SetSystemPowerOff(std::make_unique<tools::LogindPowerOff>());
     const QString ini = platform::SettingsFile();
     const QString commandLine = CommandLineOf(QApplication::arguments());
 

@@ -1,0 +1,54 @@
+// The main window's side of the sleep timer and of the conversion window: their commands, the
+// timer indicator ImageTimer/LabelTimer in the display row, and the timer's shutdown.
+#pragma once
+#include "tools/form_encode.h"
+#include "tools/form_timer.h"
+
+#include <QObject>
+#include <QPointer>
+#include <functional>
+
+namespace kv::shell {
+
+class FormMain;
+
+// The main caption at start-up: the program's title and version.
+QString ProgramCaption();
+
+class TimerEncodeGlue : public QObject, public tools::SleepTimerHost {
+    Q_OBJECT
+  public:
+    explicit TimerEncodeGlue(FormMain& window);
+
+    // IDMTimer (modal, the count stopped first) and the indicator's double click (not modal).
+    void ShowTimerWindow(bool fromTimerCommand);
+    void ShowEncodeWindow(); // IDMEncode
+    tools::FormTimer* TimerWindow() const { return timerWindow_; }
+    tools::FormEncode* EncodeWindow() const { return encodeWindow_; }
+    bool TimerRunning() const;
+
+    // Tests count on a clock of their own and end no process.
+    void SetClock(const tools::MonotonicClock& clock) { clock_ = &clock; }
+    void SetEndProcess(std::function<void()> endProcess) { endProcess_ = std::move(endProcess); }
+
+    // SleepTimerHost
+    void ShowCountdown(const QString& text) override;
+    void ShowTimerIndicator(bool shown) override;
+    void RestoreCaption() override;
+    void SaveEverything() override;
+    void EndProcess() override;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void PlaceIndicator();
+
+    FormMain& window_;
+    QPointer<tools::FormTimer> timerWindow_;
+    QPointer<tools::FormEncode> encodeWindow_;
+    const tools::MonotonicClock* clock_;
+    std::function<void()> endProcess_;
+};
+
+} // namespace kv::shell

@@ -1,0 +1,12 @@
+// What every tool window does on load: sits centred on the screen and shows the main window's
+// icon.
+#pragma once
+
+class QWidget;
+
+namespace kv::tools {
+
+void CentreOnScreen(QWidget* window);
+void TakeOwnersIcon(QWidget* window, QWidget* owner);
+
+} // namespace kv::tools

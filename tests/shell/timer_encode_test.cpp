@@ -1,0 +1,200 @@
+// The sleep timer and the conversion window reached from the main window: their commands, the
+// timer indicator, and the timer's shutdown of the whole program.
+#include "platform/files.h"
+#include "platform/ini.h"
+#include "platform/message_box.h"
+#include "platform/program_folder.h"
+#include "playback/sound_play.h"
+#include "playlists/list_files.h"
+#include "playlists/track_list.h"
+#include "playlists/track_view.h"
+#include "shell/form_main.h"
+#include "shell/form_main_timer.h"
+#include "support/audio_files.h"
+#include "support/qt_files.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QUrl>
+#include <gtest/gtest.h>
+
+using namespace kv::shell;
+using kv::playlists::TrackEntry;
+using kvtest::Q;
+
+namespace {
+
+class FakeClock : public kv::tools::MonotonicClock {
+  public:
+    qint64 NowMs() const override { return now; }
+    qint64 now = 5000;
+};
+
+// Notes, at the moment of the request, what the program had already saved.
+class RecordingPowerOff : public kv::tools::PowerOff {
+  public:
+    RecordingPowerOff(QStringList& log, QString folder) : log_(log), folder_(std::move(folder)) {}
+    bool Request() override {
+        QStringList saved;
+        for (const char* name : {"kvp.ini", "volume.cfg"})
+            if (kv::platform::FileExists(folder_ + "/" + name)) saved << name;
+        log_ << "power-off after " + saved.join(u' ');
+        return false; // refused: the program must end all the same
+    }
+
+  private:
+    QStringList& log_;
+    QString folder_;
+};
+
+class TimerEncode : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        kv::platform::SetProgramFolder(Q(folder.path()));
+        kv::platform::SetMessageHandler([this](const kv::platform::MessageRequest& r) {
+            messages << r.text;
+            return kv::platform::MsgAnswer::Ok;
+        });
+        TrackEntry row;
+        row[kv::playlists::ColFile] = "a.wav";
+        row[kv::playlists::ColKind] = "wav";
+        row[kv::playlists::ColPath] = Q(kvtest::MakeWave(media.file("a.wav"), 2, 22050, 1));
+        ASSERT_TRUE(kv::playlists::WriteListFile(Q(folder.file("mylist.kvt")), {row}, false));
+        committed = kvtest::Bytes(Q(folder.file("mylist.kvt")));
+        window = std::make_unique<FormMain>();
+        window->InitializeMainWindow(QString(), {});
+        glue = window->findChild<TimerEncodeGlue*>();
+        ASSERT_NE(glue, nullptr);
+        glue->SetClock(clock);
+        glue->SetEndProcess([this] { log << "end"; });
+    }
+    void TearDown() override {
+        window->close();
+        window.reset();
+        kv::tools::SetSystemPowerOff(nullptr);
+        kv::platform::SetMessageHandler({});
+        kv::platform::SetProgramFolder(QString());
+    }
+    kv::tools::FormTimer* TimerWindow() const { return glue->TimerWindow(); }
+    void StartTimer(const QString& minutes, bool powerOff = false) {
+        window->Item("IDMTimer")->trigger();
+        ASSERT_NE(TimerWindow(), nullptr);
+        (powerOff ? TimerWindow()->Option2() : TimerWindow()->Option1())->setChecked(true);
+        TimerWindow()->Text1()->setText(minutes);
+        TimerWindow()->Command1()->click();
+    }
+    bool IndicatorShown() const {
+        return !window->ImageTimer()->isHidden() && !window->LabelTimer()->isHidden();
+    }
+
+    kvtest::TempDir folder;
+    kvtest::TempDir media;
+    FakeClock clock;
+    std::unique_ptr<FormMain> window;
+    TimerEncodeGlue* glue = nullptr;
+    QStringList messages;
+    QStringList log;
+    QByteArray committed;
+};
+
+TEST_F(TimerEncode, EveryEntryPointOfTheTimerWindow) {
+    window->Item("IDMTimer")->trigger();
+    ASSERT_NE(TimerWindow(), nullptr);
+    EXPECT_TRUE(TimerWindow()->isVisible());
+    EXPECT_EQ(TimerWindow()->windowModality(), Qt::ApplicationModal);
+    TimerWindow()->Text1()->setText("5");
+    TimerWindow()->Command1()->click();
+    EXPECT_FALSE(TimerWindow()->isVisible());
+    EXPECT_TRUE(window->SleepTimerRunning());
+    EXPECT_TRUE(IndicatorShown());
+    EXPECT_FALSE(window->ImageTimer()->pixmap().isNull()) << "the clock picture";
+    EXPECT_EQ(window->windowTitle(), "タイマー：残り5分");
+    EXPECT_EQ(window->LabelTimer()->text(), "タイマー：残り5分");
+
+    // A double click on the indicator shows the window without stopping the count.
+    QMouseEvent click(QEvent::MouseButtonDblClick, QPointF(2, 2), QPointF(2, 2), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window->LabelTimer(), &click);
+    EXPECT_TRUE(TimerWindow()->isVisible());
+    EXPECT_EQ(TimerWindow()->windowModality(), Qt::NonModal);
+    EXPECT_TRUE(window->SleepTimerRunning());
+
+    // The timer command stops the count until "実行".
+    window->Item("IDMTimer")->trigger();
+    EXPECT_FALSE(window->SleepTimerRunning());
+    EXPECT_EQ(TimerWindow()->windowModality(), Qt::ApplicationModal);
+    TimerWindow()->Command2()->click();
+    EXPECT_FALSE(IndicatorShown());
+    EXPECT_EQ(window->windowTitle(), ProgramCaption());
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(TimerEncode, TheTimeUpSavesEverythingWithoutAQuestionThenPowersOffAndEnds) {
+    kv::tools::SetSystemPowerOff(std::make_unique<RecordingPowerOff>(log, Q(folder.path())));
+    // The list is changed and not saved: the change is dropped, the committed list stays.
+    TrackEntry extra;
+    extra[kv::playlists::ColFile] = "b.wav";
+    extra[kv::playlists::ColKind] = "wav";
+    extra[kv::playlists::ColPath] = Q(kvtest::MakeWave(media.file("b.wav"), 1, 22050, 1));
+    window->Tracks().ListView(1).AppendRows({extra});
+    window->SaveWorkingCopy("mylist");
+    window->SetSaveButtonImage("save");
+    window->Tracks().State().ActiveView = 1;
+    window->Tracks().ListView(1).SelectOnly({0});
+    window->PlayButton();
+    ASSERT_EQ(window->Device()->CurrentState(), "Playing");
+
+    StartTimer("1", true);
+    clock.now += 1000;
+    TimerWindow()->Tick();
+    EXPECT_EQ(window->windowTitle(), "タイマー：残り59秒");
+    clock.now += 59'999;
+    TimerWindow()->Tick();
+    EXPECT_TRUE(log.isEmpty());
+    clock.now += 1;
+    TimerWindow()->Tick();
+    EXPECT_EQ(log, (QStringList{"power-off after kvp.ini volume.cfg", "end"}));
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(u'\n').toStdString();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(kvtest::Bytes(Q(folder.file("mylist.kvt"))), committed);
+    EXPECT_TRUE(QDir(Q(folder.path())).entryList({"*.backup"}).isEmpty());
+    EXPECT_EQ(kv::platform::ReadSetting("other", "InitialList", kv::platform::SettingsFile()), "mylist");
+}
+
+TEST_F(TimerEncode, AFileDroppedOnTheIndicatorIsOpened) {
+    const QString song = Q(kvtest::MakeWave(media.file("dropped.wav"), 1, 22050, 1));
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(song)});
+    for (QLabel* target : {window->ImageTimer(), window->LabelTimer()}) {
+        // As a drag from the desktop arrives: the entry makes the label the drop's target.
+        QDragEnterEvent enter(QPoint(1, 1), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &enter);
+        EXPECT_TRUE(enter.isAccepted());
+        QDropEvent drop(QPointF(1, 1), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &drop);
+        EXPECT_EQ(window->LastOpenedTrack(), song) << target->objectName().toStdString();
+    }
+}
+
+TEST_F(TimerEncode, TheConversionWindowsFolderIsTheOneSavedAtExit) {
+    window->SetEncodeMenuVisible(true); // Ctrl held in a list
+    window->Item("IDMEncode")->trigger();
+    kv::tools::FormEncode* form = glue->EncodeWindow();
+    ASSERT_NE(form, nullptr);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(form->windowModality(), Qt::ApplicationModal);
+    form->TextSave()->setText(Q(media.path()));
+    form->CommandEnd()->click();
+    EXPECT_EQ(window->State().ConversionSaveFolder, Q(media.path()));
+    window->close();
+    EXPECT_EQ(kv::platform::ReadSetting("Encode", "SaveDir", kv::platform::SettingsFile()), Q(media.path()));
+}
+
+} // namespace
