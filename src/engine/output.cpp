@@ -17,6 +17,7 @@
 #include "engine/output.h"
 
 #include "engine/dsp.h"
+#include "engine/late_library.h"
 
 #include <SDL.h>
 
@@ -43,6 +44,45 @@ constexpr int kDeviceFrames = 4096;
 constexpr int kWavePoints = 256;
 // Long enough for the next track of a list to start on the open device.
 constexpr auto kIdleClose = std::chrono::milliseconds(1500);
+
+// SDL is loaded on the first start rather than with the program: with the sound servers and
+// display libraries it brings (about forty) it cost a third of the program's start-up.
+#define KV_SDL_FUNCTIONS(X)                                                                                  \
+    X(SDL_AudioInit)                                                                                         \
+    X(SDL_AudioQuit)                                                                                         \
+    X(SDL_AudioStreamAvailable)                                                                              \
+    X(SDL_AudioStreamClear)                                                                                  \
+    X(SDL_AudioStreamFlush)                                                                                  \
+    X(SDL_AudioStreamGet)                                                                                    \
+    X(SDL_AudioStreamPut)                                                                                    \
+    X(SDL_CloseAudioDevice)                                                                                  \
+    X(SDL_FreeAudioStream)                                                                                   \
+    X(SDL_GetCurrentAudioDriver)                                                                             \
+    X(SDL_GetError)                                                                                          \
+    X(SDL_InitSubSystem)                                                                                     \
+    X(SDL_LockAudioDevice)                                                                                   \
+    X(SDL_NewAudioStream)                                                                                    \
+    X(SDL_OpenAudioDevice)                                                                                   \
+    X(SDL_PauseAudioDevice)                                                                                  \
+    X(SDL_QuitSubSystem)                                                                                     \
+    X(SDL_UnlockAudioDevice)                                                                                 \
+    X(SDL_WasInit)
+
+struct SdlLibrary {
+    KV_SDL_FUNCTIONS(KV_LATE_POINTER)
+};
+
+SdlLibrary g_sdl;
+
+bool LoadSdl() {
+    static const bool loaded = KV_LATE_BIND(g_sdl, "libSDL2-2.0.so.0", KV_SDL_FUNCTIONS);
+    return loaded;
+}
+
+// Only after LoadSdl() has succeeded.
+const SdlLibrary& Sdl() {
+    return g_sdl;
+}
 
 class Output {
   public:
@@ -71,13 +111,14 @@ class Output {
     double HeardLocked() const;
     uint64_t AdvanceLocked() const;
     void SetDevicePaused(bool paused);
+    bool EnsureSdl();
     bool OpenDevice();
     void CloseDevice();
     void LockDevice() {
-        if (dev_) SDL_LockAudioDevice(dev_);
+        if (dev_) Sdl().SDL_LockAudioDevice(dev_);
     }
     void UnlockDevice() {
-        if (dev_) SDL_UnlockAudioDevice(dev_);
+        if (dev_) Sdl().SDL_UnlockAudioDevice(dev_);
     }
     void NoteIdle();
     void CloserLoop();
@@ -125,15 +166,6 @@ Output g_output;
 bool Output::Init() {
     std::lock_guard api(apiLock_);
     if (up_) return true;
-    if (!sdlUp_) {
-        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-            std::fprintf(stderr,
-                         "kavetto: audio driver unavailable (%s); playing through SDL's dummy driver\n",
-                         SDL_GetError());
-            if (SDL_AudioInit("dummy") != 0) return false;
-        }
-        sdlUp_ = true;
-    }
     rate_ = kDeviceRate;
     latency_ = kDeviceFrames;
     eq_.SetSampleRate(rate_);
@@ -149,8 +181,21 @@ bool Output::Init() {
     return true;
 }
 
+bool Output::EnsureSdl() {
+    if (sdlUp_) return true;
+    if (!LoadSdl()) return false;
+    if (Sdl().SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        std::fprintf(stderr, "kavetto: audio driver unavailable (%s); playing through SDL's dummy driver\n",
+                     Sdl().SDL_GetError());
+        if (Sdl().SDL_AudioInit("dummy") != 0) return false;
+    }
+    sdlUp_ = true;
+    return true;
+}
+
 bool Output::OpenDevice() {
     if (dev_) return true;
+    if (!EnsureSdl()) return false;
     SDL_AudioSpec want{}, have{};
     want.freq = kDeviceRate;
     want.format = AUDIO_F32SYS;
@@ -158,14 +203,15 @@ bool Output::OpenDevice() {
     want.samples = kDeviceFrames;
     want.callback = &Output::Callback;
     want.userdata = this;
-    dev_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-    if (!dev_ && std::strcmp(SDL_GetCurrentAudioDriver() ? SDL_GetCurrentAudioDriver() : "", "dummy") != 0) {
+    dev_ = Sdl().SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    if (!dev_ && std::strcmp(Sdl().SDL_GetCurrentAudioDriver() ? Sdl().SDL_GetCurrentAudioDriver() : "",
+                             "dummy") != 0) {
         // No sound card is a normal situation here: keep time with the dummy driver instead.
         std::fprintf(stderr,
                      "kavetto: cannot open an audio device (%s); playing through SDL's dummy driver\n",
-                     SDL_GetError());
-        SDL_AudioQuit();
-        if (SDL_AudioInit("dummy") == 0) dev_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+                     Sdl().SDL_GetError());
+        Sdl().SDL_AudioQuit();
+        if (Sdl().SDL_AudioInit("dummy") == 0) dev_ = Sdl().SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
     }
     if (!dev_) return false;
     if (have.freq != rate_) {
@@ -187,7 +233,7 @@ bool Output::OpenDevice() {
 
 void Output::CloseDevice() {
     if (dev_) {
-        SDL_CloseAudioDevice(dev_);
+        Sdl().SDL_CloseAudioDevice(dev_);
         dev_ = 0;
         devicePaused_ = true;
     }
@@ -246,7 +292,7 @@ void Output::Shutdown() {
     up_ = false;
     CloseDevice();
     if (resampler_) {
-        SDL_FreeAudioStream(resampler_);
+        Sdl().SDL_FreeAudioStream(resampler_);
         resampler_ = nullptr;
     }
     source_.reset();
@@ -256,21 +302,22 @@ void Output::Shutdown() {
     gainL_ = gainR_ = 1;
     eq_.SetGains({});
     if (sdlUp_) {
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        if (SDL_WasInit(SDL_INIT_AUDIO) == 0 && SDL_GetCurrentAudioDriver()) SDL_AudioQuit();
+        Sdl().SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        if (Sdl().SDL_WasInit(SDL_INIT_AUDIO) == 0 && Sdl().SDL_GetCurrentAudioDriver())
+            Sdl().SDL_AudioQuit();
         sdlUp_ = false;
     }
 }
 
 void Output::SetDevicePaused(bool paused) {
     if (dev_ && paused != devicePaused_) {
-        SDL_PauseAudioDevice(dev_, paused ? 1 : 0);
+        Sdl().SDL_PauseAudioDevice(dev_, paused ? 1 : 0);
         devicePaused_ = paused;
     }
 }
 
 void Output::ResetPipeline(double from) {
-    if (resampler_) SDL_AudioStreamClear(resampler_);
+    if (resampler_) Sdl().SDL_AudioStreamClear(resampler_);
     resamplerFlushed_ = false;
     sourceDone_ = false;
     played_ = 0;
@@ -283,21 +330,21 @@ void Output::ResetPipeline(double from) {
 bool Output::Start(Owner who, std::shared_ptr<Source> source, double from) {
     std::lock_guard api(apiLock_);
     if (!up_ || !source || source->Rate() <= 0 || source->Channels() <= 0 || !OpenDevice()) return false;
-    SDL_LockAudioDevice(dev_);
+    Sdl().SDL_LockAudioDevice(dev_);
     owner_ = who;
     if (source_ != source) {
         if (resampler_) {
-            SDL_FreeAudioStream(resampler_);
+            Sdl().SDL_FreeAudioStream(resampler_);
             resampler_ = nullptr;
         }
         if (source->Rate() != rate_)
-            resampler_ = SDL_NewAudioStream(AUDIO_F32SYS, 2, source->Rate(), AUDIO_F32SYS, 2, rate_);
+            resampler_ = Sdl().SDL_NewAudioStream(AUDIO_F32SYS, 2, source->Rate(), AUDIO_F32SYS, 2, rate_);
         source_ = std::move(source);
     }
     const bool ok = source_->Seek(std::max(0.0, from)) && (source_->Rate() == rate_ || resampler_);
     ResetPipeline(std::max(0.0, from));
     state_ = ok ? PlayState::Playing : PlayState::Stopped;
-    SDL_UnlockAudioDevice(dev_);
+    Sdl().SDL_UnlockAudioDevice(dev_);
     SetDevicePaused(!ok);
     if (!ok) NoteIdle();
     return ok;
@@ -307,26 +354,26 @@ void Output::Pause(Owner who) {
     std::lock_guard api(apiLock_);
     if (!dev_) // nothing plays without an open device
         return;
-    SDL_LockAudioDevice(dev_);
+    Sdl().SDL_LockAudioDevice(dev_);
     const bool mine = owner_ == who && state_ == PlayState::Playing;
     if (mine) {
         advanceBase_ = double(AdvanceLocked());
         state_ = PlayState::Paused;
     }
-    SDL_UnlockAudioDevice(dev_);
+    Sdl().SDL_UnlockAudioDevice(dev_);
     if (mine) SetDevicePaused(true);
 }
 
 void Output::Resume(Owner who) {
     std::lock_guard api(apiLock_);
     if (!dev_) return;
-    SDL_LockAudioDevice(dev_);
+    Sdl().SDL_LockAudioDevice(dev_);
     const bool mine = owner_ == who && state_ == PlayState::Paused;
     if (mine) {
         clockStart_ = Clock::now();
         state_ = PlayState::Playing;
     }
-    SDL_UnlockAudioDevice(dev_);
+    Sdl().SDL_UnlockAudioDevice(dev_);
     if (mine) SetDevicePaused(false);
 }
 
@@ -342,7 +389,7 @@ void Output::Stop(Owner who, bool release) {
         if (release) {
             source_.reset();
             if (resampler_) {
-                SDL_FreeAudioStream(resampler_);
+                Sdl().SDL_FreeAudioStream(resampler_);
                 resampler_ = nullptr;
             }
         }
@@ -358,13 +405,13 @@ bool Output::Seek(Owner who, double seconds) {
     std::lock_guard api(apiLock_);
     // A seek plays from there, so it needs the device a stop may have closed.
     if (!up_ || owner_ != who || !source_ || !OpenDevice()) return false;
-    SDL_LockAudioDevice(dev_);
+    Sdl().SDL_LockAudioDevice(dev_);
     seconds = std::max(0.0, seconds);
     const bool ok = source_->Seek(seconds);
     ResetPipeline(seconds);
     // A seek past the end simply runs out.
     state_ = PlayState::Playing;
-    SDL_UnlockAudioDevice(dev_);
+    Sdl().SDL_UnlockAudioDevice(dev_);
     SetDevicePaused(false);
     return ok;
 }
@@ -423,7 +470,7 @@ void Output::Wave(int32_t* l, int32_t* r) {
     std::fill(l, l + 256, 0);
     std::fill(r, r + 256, 0);
     if (!dev_) return;
-    SDL_LockAudioDevice(dev_);
+    Sdl().SDL_LockAudioDevice(dev_);
     if (state_ == PlayState::Playing && ringCount_ >= 256) {
         // The ring is written a device buffer ahead of what is heard.
         const uint64_t sent = ringCount_ + AdvanceLocked();
@@ -435,7 +482,7 @@ void Output::Wave(int32_t* l, int32_t* r) {
             r[i] = std::clamp(int32_t(std::lround(ring_[at * 2 + 1] * 100)), -100, 100);
         }
     }
-    SDL_UnlockAudioDevice(dev_);
+    Sdl().SDL_UnlockAudioDevice(dev_);
 }
 
 void Output::Callback(void* self, Uint8* stream, int len) {
@@ -467,10 +514,11 @@ int Output::Produce(float* out, int frames) {
     constexpr int kChunk = 1024;
     stereo_.resize(kChunk * 2);
     while (have < frames) {
-        const int avail = SDL_AudioStreamAvailable(resampler_) / int(2 * sizeof(float));
+        const int avail = Sdl().SDL_AudioStreamAvailable(resampler_) / int(2 * sizeof(float));
         if (avail > 0) {
             const int want = std::min(avail, frames - have);
-            const int got = SDL_AudioStreamGet(resampler_, out + have * 2, want * int(2 * sizeof(float)));
+            const int got =
+                Sdl().SDL_AudioStreamGet(resampler_, out + have * 2, want * int(2 * sizeof(float)));
             if (got <= 0) break;
             have += got / int(2 * sizeof(float));
             continue;
@@ -478,9 +526,9 @@ int Output::Produce(float* out, int frames) {
         if (resamplerFlushed_) break;
         const long n = ReadStereo(stereo_.data(), kChunk);
         if (n > 0) {
-            SDL_AudioStreamPut(resampler_, stereo_.data(), int(n * 2 * sizeof(float)));
+            Sdl().SDL_AudioStreamPut(resampler_, stereo_.data(), int(n * 2 * sizeof(float)));
         } else {
-            SDL_AudioStreamFlush(resampler_);
+            Sdl().SDL_AudioStreamFlush(resampler_);
             resamplerFlushed_ = true;
         }
     }
