@@ -24,45 +24,41 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-double Since(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
+double Since(Clock::time_point t) {
+    return std::chrono::duration<double>(Clock::now() - t).count();
+}
 
-double Run(const std::string& cmd)
-{
+double Run(const std::string& cmd) {
     const auto t = Clock::now();
     if (std::system((cmd + " >/dev/null 2>&1").c_str()) != 0)
         std::fprintf(stderr, "command failed: %s\n", cmd.c_str());
     return Since(t);
 }
 
-double ChildCpu()
-{
+double ChildCpu() {
     rusage ru{};
     getrusage(RUSAGE_CHILDREN, &ru);
     return ru.ru_utime.tv_sec + ru.ru_stime.tv_sec + (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
 }
 
-double SelfCpu()
-{
+double SelfCpu() {
     rusage ru{};
     getrusage(RUSAGE_SELF, &ru);
     return ru.ru_utime.tv_sec + ru.ru_stime.tv_sec + (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
 }
 
-template <typename F> double Best(int n, F f)
-{
+template <typename F> double Best(int n, F f) {
     double best = 1e9;
     for (int i = 0; i < n; ++i)
         best = std::min(best, f());
     return best;
 }
 
-void Report(const char* what, double ours, double ref)
-{
+void Report(const char* what, double ours, double ref) {
     std::printf("%-36s ours %8.3f s  reference %8.3f s  ratio %.2f\n", what, ours, ref, ours / ref);
 }
 
-bool WaitConversion(const std::string& out, bool wave, int seconds)
-{
+bool WaitConversion(const std::string& out, bool wave, int seconds) {
     for (int i = 0; i < 6000; ++i) {
         int len = 0;
         if (wave) {
@@ -74,24 +70,15 @@ bool WaitConversion(const std::string& out, bool wave, int seconds)
             vbmp3_getFileInfo(out.c_str(), nullptr, &fi);
             len = fi.playTime;
         }
-        if (len >= seconds)
-            return true;
+        if (len >= seconds) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return false;
 }
 
-} // namespace
-
-int main()
-{
-    kvtest::TempDir dir;
-    const std::string wav = kvtest::MakeWave(dir.file("ten.wav"), 600, 44100, 2, 440, 0.4);
-    const std::string mp3 = dir.file("ten.mp3");
-    Run("lame --quiet -b 128 " + wav + " " + mp3);
-    vbmp3_init();
-
+void Formats(kvtest::TempDir& dir, const std::string& wav, const std::string& mp3) {
     // Decode: the playback decoder, all of it.
+
     const double ours = Best(3, [&] {
         const auto t = Clock::now();
         auto d = kv::engine::OpenDecoder(mp3, true);
@@ -114,7 +101,8 @@ int main()
         vbmp3_close();
         return Since(t);
     });
-    Report("MP3->WAVE", toWaveFull, Best(2, [&] { return Run("mpg123 -q -w " + dir.file("ref.wav") + " " + mp3); }));
+    Report("MP3->WAVE", toWaveFull,
+           Best(2, [&] { return Run("mpg123 -q -w " + dir.file("ref.wav") + " " + mp3); }));
 
     // WAVE -> MP3 at CBR 128, -q 3 (what the lame CLI does by default).
     const double toMp3 = Best(1, [&] {
@@ -128,7 +116,8 @@ int main()
         vbmp3_encodeStop();
         return Since(t);
     });
-    Report("WAVE->MP3 (CBR 128, q3)", toMp3, Run("lame --quiet -b 128 -q 3 " + wav + " " + dir.file("ref.mp3")));
+    Report("WAVE->MP3 (CBR 128, q3)", toMp3,
+           Run("lame --quiet -b 128 -q 3 " + wav + " " + dir.file("ref.mp3")));
 
     // File information over 2,000 mixed files.
     std::vector<std::string> files;
@@ -164,27 +153,35 @@ int main()
         const auto t = Clock::now();
         for (const auto& f : files) {
             TagLib::FileRef ref(f.c_str(), true, TagLib::AudioProperties::Fast);
-            if (!ref.isNull() && ref.audioProperties())
-                (void)ref.audioProperties()->lengthInSeconds();
+            if (!ref.isNull() && ref.audioProperties()) (void)ref.audioProperties()->lengthInSeconds();
         }
         return Since(t);
     });
     Report("getFileInfo x2000", info, taglib);
     std::printf("max play-time error vs decoded length: %.3f s\n", maxError);
+}
 
+void PlaybackCpu(const std::string& mp3) {
     // CPU of this whole process (every thread) over one real minute of playback with the
     // dummy driver, against the CPU `mpg123 -t` spends decoding a minute of the same file: the
     // median of three whole-file runs over ten, so its start-up is spread thin.
+    // PLAY_SECONDS shortens the minute for quick comparisons; the figure stays per minute.
+    const char* env = std::getenv("PLAY_SECONDS");
+    const int seconds = env && std::atoi(env) > 0 ? std::atoi(env) : 60;
     auto playCpu = [&](bool eq) {
         const int16_t flat[10] = {}, curve[10] = {60, 40, 20, 0, -20, -20, 0, 20, 40, 60};
         vbmp3_setEqualizer(eq ? curve : flat);
         vbmp3_open(mp3.c_str(), nullptr);
         vbmp3_reload();
+        // The first start of a run loads SDL and opens the device: once per run, not per
+        // minute. A start and stop first leaves the device open for the measured start.
+        vbmp3_play();
+        vbmp3_stop();
         const double c0 = SelfCpu();
         vbmp3_play();
-        std::this_thread::sleep_for(std::chrono::seconds(60));
+        std::this_thread::sleep_for(std::chrono::seconds(seconds));
         vbmp3_stop();
-        return SelfCpu() - c0;
+        return (SelfCpu() - c0) * 60 / seconds;
     };
     std::vector<double> refs;
     for (int i = 0; i < 3; ++i) {
@@ -196,6 +193,20 @@ int main()
     const double refPerMinute = refs[1];
     Report("CPU per playback minute, EQ off", playCpu(false), refPerMinute);
     Report("CPU per playback minute, EQ on", playCpu(true), refPerMinute);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // "cpu" runs only the playback CPU measures, the slow part worth repeating on its own.
+    const bool cpuOnly = argc > 1 && std::string(argv[1]) == "cpu";
+    kvtest::TempDir dir;
+    const std::string wav = kvtest::MakeWave(dir.file("ten.wav"), 600, 44100, 2, 440, 0.4);
+    const std::string mp3 = dir.file("ten.mp3");
+    Run("lame --quiet -b 128 " + wav + " " + mp3);
+    vbmp3_init();
+    if (!cpuOnly) Formats(dir, wav, mp3);
+    PlaybackCpu(mp3);
     vbmp3_free();
     return 0;
 }

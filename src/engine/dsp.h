@@ -43,6 +43,10 @@ private:
     bool bypass_ = true;
 };
 
+// Whether the equalizer may use its AVX2 path where the processor has it (the default); tests
+// turn it off to check the SSE2 path too.
+void EqualizerAllowAvx2(bool allowed);
+
 // Leaves |x| <= 0.9 untouched and bends anything louder smoothly towards 1.0.
 void SoftLimit(float* samples, int count);
 

@@ -162,9 +162,94 @@ void Steady(Chain& c, float* p, int t0, int t1)
     }
 }
 
+// The same steps with AVX2: bands j and j + N/2 (both channels of each) share one 256-bit
+// operation, so the pair's output is at once the next pair's input and no lanes are shuffled
+// but where the lower half of the chain feeds the upper one. An odd top band goes alone. The
+// operations and their order are those of Steady, so the output is the same to the bit.
+// Chosen at run time, as SSE2 is all that x86-64 promises.
+using Quad = double __attribute__((vector_size(32)));
+
+__attribute__((target("avx2"), always_inline)) inline Quad MakeQuad(const Pair& lo, const Pair& hi)
+{
+    return Quad{lo[0], lo[1], hi[0], hi[1]};
+}
+
+template <int N>
+    requires(N >= 2)
+__attribute__((target("avx2"))) void SteadyAvx2(Chain& c, float* p, int t0, int t1)
+{
+    constexpr int P = N / 2;
+    constexpr bool odd = N % 2 == 1;
+    // pipe[j] holds the chain's pipe[j] and pipe[j + P].
+    Quad b0[P + 1], b1[P + 1], b2[P + 1], a1[P + 1], a2[P + 1], z1[P + 1], z2[P + 1], pipe[P + 1];
+    for (int j = 0; j < P; ++j) {
+        b0[j] = MakeQuad(c.b0[j], c.b0[j + P]);
+        b1[j] = MakeQuad(c.b1[j], c.b1[j + P]);
+        b2[j] = MakeQuad(c.b2[j], c.b2[j + P]);
+        a1[j] = MakeQuad(c.a1[j], c.a1[j + P]);
+        a2[j] = MakeQuad(c.a2[j], c.a2[j + P]);
+        z1[j] = MakeQuad(c.z1[j], c.z1[j + P]);
+        z2[j] = MakeQuad(c.z2[j], c.z2[j + P]);
+    }
+    for (int j = 0; j <= P; ++j)
+        pipe[j] = MakeQuad(c.pipe[j], c.pipe[j + P]);
+    Pair top1 = c.z1[N - 1], top2 = c.z2[N - 1], out = c.pipe[N];
+    for (int t = t0; t < t1; ++t) {
+        const Pair middle{pipe[P][0], pipe[P][1]}, last{pipe[P][2], pipe[P][3]};
+        if constexpr (odd) {
+            const int k = N - 1;
+            const Pair y = c.b0[k] * last + top1;
+            top1 = c.b1[k] * last - c.a1[k] * y + top2;
+            top2 = c.b2[k] * last - c.a2[k] * y;
+            out = y;
+        } else {
+            out = last;
+        }
+        pipe[0] = MakeQuad(Pair{p[t * 2], p[t * 2 + 1]}, middle);
+#pragma GCC unroll 5
+        for (int j = P - 1; j >= 0; --j) {
+            const Quad x = pipe[j];
+            const Quad y = b0[j] * x + z1[j];
+            z1[j] = b1[j] * x - a1[j] * y + z2[j];
+            z2[j] = b2[j] * x - a2[j] * y;
+            pipe[j + 1] = y;
+        }
+        const Pair y = odd ? out : Pair{pipe[P][2], pipe[P][3]};
+        p[(t - N + 1) * 2] = static_cast<float>(y[0]);
+        p[(t - N + 1) * 2 + 1] = static_cast<float>(y[1]);
+    }
+    for (int j = 0; j < P; ++j) {
+        c.z1[j] = Pair{z1[j][0], z1[j][1]};
+        c.z1[j + P] = Pair{z1[j][2], z1[j][3]};
+        c.z2[j] = Pair{z2[j][0], z2[j][1]};
+        c.z2[j + P] = Pair{z2[j][2], z2[j][3]};
+    }
+    for (int j = 0; j <= P; ++j) {
+        c.pipe[j] = Pair{pipe[j][0], pipe[j][1]};
+        c.pipe[j + P] = Pair{pipe[j][2], pipe[j][3]};
+    }
+    if constexpr (odd) {
+        c.z1[N - 1] = top1;
+        c.z2[N - 1] = top2;
+        c.pipe[N] = out;
+    }
+}
+
 using SteadyFn = void (*)(Chain&, float*, int, int);
 constexpr SteadyFn kSteady[Equalizer::kBands + 1] = {nullptr, Steady<1>, Steady<2>, Steady<3>, Steady<4>, Steady<5>,
                                                      Steady<6>, Steady<7>, Steady<8>, Steady<9>, Steady<10>};
+// One band alone has nothing to pair with.
+constexpr SteadyFn kSteadyAvx2[Equalizer::kBands + 1] = {
+    nullptr,        Steady<1>,     SteadyAvx2<2>, SteadyAvx2<3>, SteadyAvx2<4>, SteadyAvx2<5>,
+    SteadyAvx2<6>, SteadyAvx2<7>, SteadyAvx2<8>, SteadyAvx2<9>, SteadyAvx2<10>};
+
+bool g_avx2Allowed = true;
+
+const SteadyFn* SteadyTable()
+{
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    return avx2 && g_avx2Allowed ? kSteadyAvx2 : kSteady;
+}
 
 } // namespace
 
@@ -211,7 +296,7 @@ void Equalizer::Filter(float* p, int frames)
         for (int t = 0; t < fillEnd; ++t)
             partial(t);
         if (frames > last)
-            kSteady[count](ch, p, last, frames);
+            SteadyTable()[count](ch, p, last, frames);
         for (int t = std::max(fillEnd, frames); t < frames + last; ++t)
             partial(t);
         // Flush denormals that a decaying filter would otherwise crawl through.
@@ -225,6 +310,8 @@ void Equalizer::Filter(float* p, int frames)
     }
     SoftLimit(p, frames * 2);
 }
+
+void EqualizerAllowAvx2(bool allowed) { g_avx2Allowed = allowed; }
 
 void SoftLimit(float* samples, int count)
 {

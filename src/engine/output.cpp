@@ -8,18 +8,27 @@
 // callbacks the newest buffer is taken as heard at the clock's pace (never past its end), so
 // the position and the wave snapshot move smoothly although a callback comes only every
 // ~93 ms; a pause freezes that part and a resume continues it.
+//
+// Idle: SDL's audio thread wakes for every buffer even while the device is paused, so a
+// stopped output closes its device (after a short grace, which keeps the step from one track
+// to the next on an open device) and the next start opens it again. Nothing is opened before
+// the first start. The closing is done by a thread of ours that sleeps until there is
+// something to close; it never holds the device lock's callers waiting on anything but SDL.
 #include "engine/output.h"
 
 #include "engine/dsp.h"
+#include "engine/late_library.h"
 
 #include <SDL.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace kv::engine {
@@ -33,12 +42,55 @@ constexpr int kDeviceRate = 44100;
 // and a return, and caches refilled for the decoder) cost more than the audio work itself.
 constexpr int kDeviceFrames = 4096;
 constexpr int kWavePoints = 256;
+// Long enough for the next track of a list to start on the open device.
+constexpr auto kIdleClose = std::chrono::milliseconds(1500);
+
+// SDL is loaded on the first start rather than with the program: with the sound servers and
+// display libraries it brings (about forty) it cost a third of the program's start-up.
+#define KV_SDL_FUNCTIONS(X)                                                                                  \
+    X(SDL_AudioInit)                                                                                         \
+    X(SDL_AudioQuit)                                                                                         \
+    X(SDL_AudioStreamAvailable)                                                                              \
+    X(SDL_AudioStreamClear)                                                                                  \
+    X(SDL_AudioStreamFlush)                                                                                  \
+    X(SDL_AudioStreamGet)                                                                                    \
+    X(SDL_AudioStreamPut)                                                                                    \
+    X(SDL_CloseAudioDevice)                                                                                  \
+    X(SDL_FreeAudioStream)                                                                                   \
+    X(SDL_GetCurrentAudioDriver)                                                                             \
+    X(SDL_GetError)                                                                                          \
+    X(SDL_InitSubSystem)                                                                                     \
+    X(SDL_LockAudioDevice)                                                                                   \
+    X(SDL_NewAudioStream)                                                                                    \
+    X(SDL_OpenAudioDevice)                                                                                   \
+    X(SDL_PauseAudioDevice)                                                                                  \
+    X(SDL_QuitSubSystem)                                                                                     \
+    X(SDL_UnlockAudioDevice)                                                                                 \
+    X(SDL_WasInit)
+
+struct SdlLibrary {
+    KV_SDL_FUNCTIONS(KV_LATE_POINTER)
+};
+
+SdlLibrary g_sdl;
+
+bool LoadSdl() {
+    static const bool loaded = KV_LATE_BIND(g_sdl, "libSDL2-2.0.so.0", KV_SDL_FUNCTIONS);
+    return loaded;
+}
+
+// Only after LoadSdl() has succeeded.
+const SdlLibrary& Sdl() {
+    return g_sdl;
+}
 
 class Output {
-public:
+  public:
+    ~Output() { StopCloser(); }
     bool Init();
     void Shutdown();
     int Rate() const { return rate_; }
+    bool DeviceOpen();
     bool Start(Owner who, std::shared_ptr<Source> source, double from);
     void Pause(Owner who);
     void Resume(Owner who);
@@ -51,7 +103,7 @@ public:
     void SetEqualizer(const std::array<int16_t, 10>& gains);
     void Wave(int32_t* l, int32_t* r);
 
-private:
+  private:
     static void Callback(void* self, Uint8* stream, int len);
     void Fill(float* out, int frames);
     int Produce(float* out, int frames);
@@ -60,12 +112,25 @@ private:
     double HeardLocked() const;
     uint64_t AdvanceLocked() const;
     void SetDevicePaused(bool paused);
+    bool EnsureSdl();
+    bool OpenDevice();
+    void CloseDevice();
+    void LockDevice() {
+        if (dev_) Sdl().SDL_LockAudioDevice(dev_);
+    }
+    void UnlockDevice() {
+        if (dev_) Sdl().SDL_UnlockAudioDevice(dev_);
+    }
+    void NoteIdle();
+    void CloserLoop();
+    void StopCloser();
 
     std::mutex apiLock_;
-    SDL_AudioDeviceID dev_ = 0;
+    SDL_AudioDeviceID dev_ = 0; // 0 while closed, also between init and the first start
+    bool up_ = false;           // initialised
     bool sdlUp_ = false;
     int rate_ = kDeviceRate;
-    int latency_ = 0;             // frames per device buffer
+    int latency_ = 0; // frames per device buffer
     bool devicePaused_ = true;
 
     // Guarded by the device lock.
@@ -75,36 +140,63 @@ private:
     bool resamplerFlushed_ = false;
     PlayState state_ = PlayState::Stopped;
     bool sourceDone_ = false;
-    uint64_t played_ = 0;         // device frames since start or seek
-    uint64_t endFrame_ = 0;       // device frame where the source ran out
-    double base_ = 0;             // seconds at played_ == 0
-    double heldPosition_ = 0;     // position kept after a run-out
+    uint64_t played_ = 0;            // device frames since start or seek
+    uint64_t endFrame_ = 0;          // device frame where the source ran out
+    double base_ = 0;                // seconds at played_ == 0
+    double heldPosition_ = 0;        // position kept after a run-out
     Clock::time_point clockStart_{}; // since when the newest buffer is being heard
-    double advanceBase_ = 0;      // frames of it heard before a pause
+    double advanceBase_ = 0;         // frames of it heard before a pause
     Equalizer eq_{kDeviceRate};
     int volL_ = 100, volR_ = 100;
     float gainL_ = 1, gainR_ = 1; // what the last buffer ended at
     std::vector<float> scratch_, stereo_;
-    std::vector<float> ring_;     // what was sent, before volume; a power-of-two frame count
-    uint64_t ringCount_ = 0;      // frames ever written into the ring
+    std::vector<float> ring_; // what was sent, before volume; a power-of-two frame count
+    uint64_t ringCount_ = 0;  // frames ever written into the ring
+
+    // The closer: `idleMu_` guards only these; it is taken alone, never around SDL calls.
+    std::mutex idleMu_;
+    std::condition_variable idleWake_;
+    bool idleCheck_ = false;
+    bool closerQuit_ = false;
+    std::thread closer_;
+    Clock::time_point idleSince_{};
 };
 
 Output g_output;
 
-bool Output::Init()
-{
+bool Output::Init() {
     std::lock_guard api(apiLock_);
-    if (dev_)
-        return true;
-    if (!sdlUp_) {
-        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-            std::fprintf(stderr, "kavetto: audio driver unavailable (%s); playing through SDL's dummy driver\n",
-                         SDL_GetError());
-            if (SDL_AudioInit("dummy") != 0)
-                return false;
-        }
-        sdlUp_ = true;
+    if (up_) return true;
+    rate_ = kDeviceRate;
+    latency_ = kDeviceFrames;
+    eq_.SetSampleRate(rate_);
+    ringCount_ = 0;
+    ring_.clear();
+    {
+        std::lock_guard idle(idleMu_);
+        closerQuit_ = false;
+        idleCheck_ = false;
     }
+    closer_ = std::thread([this] { CloserLoop(); });
+    up_ = true;
+    return true;
+}
+
+bool Output::EnsureSdl() {
+    if (sdlUp_) return true;
+    if (!LoadSdl()) return false;
+    if (Sdl().SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        std::fprintf(stderr, "kavetto: audio driver unavailable (%s); playing through SDL's dummy driver\n",
+                     Sdl().SDL_GetError());
+        if (Sdl().SDL_AudioInit("dummy") != 0) return false;
+    }
+    sdlUp_ = true;
+    return true;
+}
+
+bool Output::OpenDevice() {
+    if (dev_) return true;
+    if (!EnsureSdl()) return false;
     SDL_AudioSpec want{}, have{};
     want.freq = kDeviceRate;
     want.format = AUDIO_F32SYS;
@@ -112,39 +204,96 @@ bool Output::Init()
     want.samples = kDeviceFrames;
     want.callback = &Output::Callback;
     want.userdata = this;
-    dev_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-    if (!dev_) {
+    dev_ = Sdl().SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    if (!dev_ && std::strcmp(Sdl().SDL_GetCurrentAudioDriver() ? Sdl().SDL_GetCurrentAudioDriver() : "",
+                             "dummy") != 0) {
         // No sound card is a normal situation here: keep time with the dummy driver instead.
-        std::fprintf(stderr, "kavetto: cannot open an audio device (%s); playing through SDL's dummy driver\n",
-                     SDL_GetError());
-        SDL_AudioQuit();
-        if (SDL_AudioInit("dummy") == 0)
-            dev_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+        std::fprintf(stderr,
+                     "kavetto: cannot open an audio device (%s); playing through SDL's dummy driver\n",
+                     Sdl().SDL_GetError());
+        Sdl().SDL_AudioQuit();
+        if (Sdl().SDL_AudioInit("dummy") == 0) dev_ = Sdl().SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
     }
-    if (!dev_)
-        return false;
-    rate_ = have.freq;
+    if (!dev_) return false;
+    if (have.freq != rate_) {
+        rate_ = have.freq;
+        eq_.SetSampleRate(rate_);
+    }
     latency_ = have.samples;
     // The snapshot reads up to a device buffer and 256 frames back from the newest frame.
     size_t ringFrames = 16384;
     while (ringFrames < size_t(latency_) * 2 + kWavePoints)
         ringFrames *= 2;
-    ring_.assign(ringFrames * 2, 0.0f);
-    ringCount_ = 0;
-    eq_.SetSampleRate(rate_);
+    if (ring_.size() != ringFrames * 2) {
+        ring_.assign(ringFrames * 2, 0.0f);
+        ringCount_ = 0;
+    }
     devicePaused_ = true;
     return true;
 }
 
-void Output::Shutdown()
-{
-    std::lock_guard api(apiLock_);
+void Output::CloseDevice() {
     if (dev_) {
-        SDL_CloseAudioDevice(dev_);
+        Sdl().SDL_CloseAudioDevice(dev_);
         dev_ = 0;
+        devicePaused_ = true;
     }
+}
+
+void Output::NoteIdle() {
+    std::lock_guard idle(idleMu_);
+    idleSince_ = Clock::now();
+    idleCheck_ = true;
+    idleWake_.notify_one();
+}
+
+void Output::CloserLoop() {
+    std::unique_lock idle(idleMu_);
+    while (!closerQuit_) {
+        if (!idleCheck_) {
+            idleWake_.wait(idle);
+            continue;
+        }
+        const auto due = idleSince_ + kIdleClose;
+        if (idleWake_.wait_until(idle, due, [&] { return closerQuit_ || idleSince_ + kIdleClose != due; }))
+            continue; // quitting, or stopped again later: wait for the new time
+        idleCheck_ = false;
+        idle.unlock();
+        {
+            std::lock_guard api(apiLock_);
+            // Only a stopped output lets its device go; a paused one keeps it for the resume.
+            LockDevice();
+            const bool stopped = state_ == PlayState::Stopped;
+            UnlockDevice();
+            if (up_ && stopped) CloseDevice();
+        }
+        idle.lock();
+    }
+}
+
+bool Output::DeviceOpen() {
+    std::lock_guard api(apiLock_);
+    return dev_ != 0;
+}
+
+void Output::StopCloser() {
+    if (closer_.joinable()) {
+        {
+            std::lock_guard idle(idleMu_);
+            closerQuit_ = true;
+            idleWake_.notify_one();
+        }
+        closer_.join();
+    }
+}
+
+void Output::Shutdown() {
+    StopCloser();
+    std::lock_guard api(apiLock_);
+    up_ = false;
+    CloseDevice();
     if (resampler_) {
-        SDL_FreeAudioStream(resampler_);
+        Sdl().SDL_FreeAudioStream(resampler_);
         resampler_ = nullptr;
     }
     source_.reset();
@@ -154,25 +303,22 @@ void Output::Shutdown()
     gainL_ = gainR_ = 1;
     eq_.SetGains({});
     if (sdlUp_) {
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        if (SDL_WasInit(SDL_INIT_AUDIO) == 0 && SDL_GetCurrentAudioDriver())
-            SDL_AudioQuit();
+        Sdl().SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        if (Sdl().SDL_WasInit(SDL_INIT_AUDIO) == 0 && Sdl().SDL_GetCurrentAudioDriver())
+            Sdl().SDL_AudioQuit();
         sdlUp_ = false;
     }
 }
 
-void Output::SetDevicePaused(bool paused)
-{
+void Output::SetDevicePaused(bool paused) {
     if (dev_ && paused != devicePaused_) {
-        SDL_PauseAudioDevice(dev_, paused ? 1 : 0);
+        Sdl().SDL_PauseAudioDevice(dev_, paused ? 1 : 0);
         devicePaused_ = paused;
     }
 }
 
-void Output::ResetPipeline(double from)
-{
-    if (resampler_)
-        SDL_AudioStreamClear(resampler_);
+void Output::ResetPipeline(double from) {
+    if (resampler_) Sdl().SDL_AudioStreamClear(resampler_);
     resamplerFlushed_ = false;
     sourceDone_ = false;
     played_ = 0;
@@ -182,68 +328,60 @@ void Output::ResetPipeline(double from)
     clockStart_ = Clock::now();
 }
 
-bool Output::Start(Owner who, std::shared_ptr<Source> source, double from)
-{
+bool Output::Start(Owner who, std::shared_ptr<Source> source, double from) {
     std::lock_guard api(apiLock_);
-    if (!dev_ || !source || source->Rate() <= 0 || source->Channels() <= 0)
-        return false;
-    SDL_LockAudioDevice(dev_);
+    if (!up_ || !source || source->Rate() <= 0 || source->Channels() <= 0 || !OpenDevice()) return false;
+    Sdl().SDL_LockAudioDevice(dev_);
     owner_ = who;
     if (source_ != source) {
         if (resampler_) {
-            SDL_FreeAudioStream(resampler_);
+            Sdl().SDL_FreeAudioStream(resampler_);
             resampler_ = nullptr;
         }
         if (source->Rate() != rate_)
-            resampler_ = SDL_NewAudioStream(AUDIO_F32SYS, 2, source->Rate(), AUDIO_F32SYS, 2, rate_);
+            resampler_ = Sdl().SDL_NewAudioStream(AUDIO_F32SYS, 2, source->Rate(), AUDIO_F32SYS, 2, rate_);
         source_ = std::move(source);
     }
     const bool ok = source_->Seek(std::max(0.0, from)) && (source_->Rate() == rate_ || resampler_);
     ResetPipeline(std::max(0.0, from));
     state_ = ok ? PlayState::Playing : PlayState::Stopped;
-    SDL_UnlockAudioDevice(dev_);
+    Sdl().SDL_UnlockAudioDevice(dev_);
     SetDevicePaused(!ok);
+    if (!ok) NoteIdle();
     return ok;
 }
 
-void Output::Pause(Owner who)
-{
+void Output::Pause(Owner who) {
     std::lock_guard api(apiLock_);
-    if (!dev_)
+    if (!dev_) // nothing plays without an open device
         return;
-    SDL_LockAudioDevice(dev_);
+    Sdl().SDL_LockAudioDevice(dev_);
     const bool mine = owner_ == who && state_ == PlayState::Playing;
     if (mine) {
         advanceBase_ = double(AdvanceLocked());
         state_ = PlayState::Paused;
     }
-    SDL_UnlockAudioDevice(dev_);
-    if (mine)
-        SetDevicePaused(true);
+    Sdl().SDL_UnlockAudioDevice(dev_);
+    if (mine) SetDevicePaused(true);
 }
 
-void Output::Resume(Owner who)
-{
+void Output::Resume(Owner who) {
     std::lock_guard api(apiLock_);
-    if (!dev_)
-        return;
-    SDL_LockAudioDevice(dev_);
+    if (!dev_) return;
+    Sdl().SDL_LockAudioDevice(dev_);
     const bool mine = owner_ == who && state_ == PlayState::Paused;
     if (mine) {
         clockStart_ = Clock::now();
         state_ = PlayState::Playing;
     }
-    SDL_UnlockAudioDevice(dev_);
-    if (mine)
-        SetDevicePaused(false);
+    Sdl().SDL_UnlockAudioDevice(dev_);
+    if (mine) SetDevicePaused(false);
 }
 
-void Output::Stop(Owner who, bool release)
-{
+void Output::Stop(Owner who, bool release) {
     std::lock_guard api(apiLock_);
-    if (!dev_)
-        return;
-    SDL_LockAudioDevice(dev_);
+    if (!up_) return;
+    LockDevice();
     const bool mine = owner_ == who;
     if (mine) {
         state_ = PlayState::Stopped;
@@ -252,121 +390,97 @@ void Output::Stop(Owner who, bool release)
         if (release) {
             source_.reset();
             if (resampler_) {
-                SDL_FreeAudioStream(resampler_);
+                Sdl().SDL_FreeAudioStream(resampler_);
                 resampler_ = nullptr;
             }
         }
     }
-    SDL_UnlockAudioDevice(dev_);
-    if (mine)
+    UnlockDevice();
+    if (mine) {
         SetDevicePaused(true);
+        NoteIdle();
+    }
 }
 
-bool Output::Seek(Owner who, double seconds)
-{
+bool Output::Seek(Owner who, double seconds) {
     std::lock_guard api(apiLock_);
-    if (!dev_)
-        return false;
-    SDL_LockAudioDevice(dev_);
-    bool ok = owner_ == who && source_;
-    if (ok) {
-        seconds = std::max(0.0, seconds);
-        ok = source_->Seek(seconds);
-        ResetPipeline(seconds);
-        // A seek past the end simply runs out.
-        state_ = PlayState::Playing;
-    }
-    SDL_UnlockAudioDevice(dev_);
-    if (ok || owner_ == who)
-        SetDevicePaused(state_ != PlayState::Playing);
+    // A seek plays from there, so it needs the device a stop may have closed.
+    if (!up_ || owner_ != who || !source_ || !OpenDevice()) return false;
+    Sdl().SDL_LockAudioDevice(dev_);
+    seconds = std::max(0.0, seconds);
+    const bool ok = source_->Seek(seconds);
+    ResetPipeline(seconds);
+    // A seek past the end simply runs out.
+    state_ = PlayState::Playing;
+    Sdl().SDL_UnlockAudioDevice(dev_);
+    SetDevicePaused(false);
     return ok;
 }
 
-uint64_t Output::AdvanceLocked() const
-{
+uint64_t Output::AdvanceLocked() const {
     double frames = advanceBase_;
     if (state_ == PlayState::Playing)
         frames += std::chrono::duration<double>(Clock::now() - clockStart_).count() * rate_;
     return uint64_t(std::clamp(frames, 0.0, double(latency_)));
 }
 
-double Output::HeardLocked() const
-{
+double Output::HeardLocked() const {
     // Nothing is heard before the first buffer after a start or seek has gone out.
     const uint64_t sent = played_ > 0 ? played_ + AdvanceLocked() : 0;
     uint64_t heard = sent > uint64_t(latency_) ? sent - latency_ : 0;
-    if (sourceDone_)
-        heard = std::min(heard, endFrame_);
+    if (sourceDone_) heard = std::min(heard, endFrame_);
     return base_ + double(heard) / rate_;
 }
 
-PlayState Output::State(Owner who, double* heard)
-{
+PlayState Output::State(Owner who, double* heard) {
     std::lock_guard api(apiLock_);
-    if (heard)
-        *heard = 0;
-    if (!dev_)
-        return PlayState::Stopped;
-    SDL_LockAudioDevice(dev_);
+    if (heard) *heard = 0;
+    if (!up_) return PlayState::Stopped;
+    LockDevice();
     PlayState s = owner_ == who ? state_ : PlayState::Stopped;
-    if (heard && owner_ == who)
-        *heard = s == PlayState::Stopped ? heldPosition_ : HeardLocked();
+    if (heard && owner_ == who) *heard = s == PlayState::Stopped ? heldPosition_ : HeardLocked();
     const bool idle = state_ != PlayState::Playing;
-    SDL_UnlockAudioDevice(dev_);
-    if (idle)
-        SetDevicePaused(true);
+    UnlockDevice();
+    if (idle) SetDevicePaused(true);
     return s;
 }
 
-bool Output::Drained(Owner who)
-{
+bool Output::Drained(Owner who) {
     std::lock_guard api(apiLock_);
-    if (!dev_)
-        return false;
-    SDL_LockAudioDevice(dev_);
+    if (!dev_) return false;
+    LockDevice();
     const bool drained = owner_ == who && state_ == PlayState::Playing && sourceDone_;
-    SDL_UnlockAudioDevice(dev_);
+    UnlockDevice();
     return drained;
 }
 
-void Output::SetVolume(int l, int r)
-{
+void Output::SetVolume(int l, int r) {
     std::lock_guard api(apiLock_);
-    if (dev_)
-        SDL_LockAudioDevice(dev_);
+    LockDevice();
     volL_ = std::clamp(l, 0, 100);
     volR_ = std::clamp(r, 0, 100);
-    if (dev_)
-        SDL_UnlockAudioDevice(dev_);
+    UnlockDevice();
 }
 
-void Output::GetVolume(int* l, int* r)
-{
+void Output::GetVolume(int* l, int* r) {
     std::lock_guard api(apiLock_);
-    if (l)
-        *l = volL_;
-    if (r)
-        *r = volR_;
+    if (l) *l = volL_;
+    if (r) *r = volR_;
 }
 
-void Output::SetEqualizer(const std::array<int16_t, 10>& gains)
-{
+void Output::SetEqualizer(const std::array<int16_t, 10>& gains) {
     std::lock_guard api(apiLock_);
-    if (dev_)
-        SDL_LockAudioDevice(dev_);
+    LockDevice();
     eq_.SetGains(gains);
-    if (dev_)
-        SDL_UnlockAudioDevice(dev_);
+    UnlockDevice();
 }
 
-void Output::Wave(int32_t* l, int32_t* r)
-{
+void Output::Wave(int32_t* l, int32_t* r) {
     std::lock_guard api(apiLock_);
     std::fill(l, l + 256, 0);
     std::fill(r, r + 256, 0);
-    if (!dev_)
-        return;
-    SDL_LockAudioDevice(dev_);
+    if (!dev_) return;
+    Sdl().SDL_LockAudioDevice(dev_);
     if (state_ == PlayState::Playing && ringCount_ >= 256) {
         // The ring is written a device buffer ahead of what is heard.
         const uint64_t sent = ringCount_ + AdvanceLocked();
@@ -378,19 +492,16 @@ void Output::Wave(int32_t* l, int32_t* r)
             r[i] = std::clamp(int32_t(std::lround(ring_[at * 2 + 1] * 100)), -100, 100);
         }
     }
-    SDL_UnlockAudioDevice(dev_);
+    Sdl().SDL_UnlockAudioDevice(dev_);
 }
 
-void Output::Callback(void* self, Uint8* stream, int len)
-{
+void Output::Callback(void* self, Uint8* stream, int len) {
     static_cast<Output*>(self)->Fill(reinterpret_cast<float*>(stream), len / int(2 * sizeof(float)));
 }
 
-long Output::ReadStereo(float* out, long frames)
-{
+long Output::ReadStereo(float* out, long frames) {
     const int ch = source_->Channels();
-    if (ch == 2)
-        return source_->Read(out, frames);
+    if (ch == 2) return source_->Read(out, frames);
     scratch_.resize(size_t(frames) * ch);
     const long n = source_->Read(scratch_.data(), frames);
     for (long i = 0; i < n; ++i) {
@@ -400,14 +511,12 @@ long Output::ReadStereo(float* out, long frames)
     return n;
 }
 
-int Output::Produce(float* out, int frames)
-{
+int Output::Produce(float* out, int frames) {
     int have = 0;
     if (!resampler_) {
         while (have < frames) {
             const long n = ReadStereo(out + have * 2, frames - have);
-            if (n <= 0)
-                break;
+            if (n <= 0) break;
             have += int(n);
         }
         return have;
@@ -415,30 +524,28 @@ int Output::Produce(float* out, int frames)
     constexpr int kChunk = 1024;
     stereo_.resize(kChunk * 2);
     while (have < frames) {
-        const int avail = SDL_AudioStreamAvailable(resampler_) / int(2 * sizeof(float));
+        const int avail = Sdl().SDL_AudioStreamAvailable(resampler_) / int(2 * sizeof(float));
         if (avail > 0) {
             const int want = std::min(avail, frames - have);
-            const int got = SDL_AudioStreamGet(resampler_, out + have * 2, want * int(2 * sizeof(float)));
-            if (got <= 0)
-                break;
+            const int got =
+                Sdl().SDL_AudioStreamGet(resampler_, out + have * 2, want * int(2 * sizeof(float)));
+            if (got <= 0) break;
             have += got / int(2 * sizeof(float));
             continue;
         }
-        if (resamplerFlushed_)
-            break;
+        if (resamplerFlushed_) break;
         const long n = ReadStereo(stereo_.data(), kChunk);
         if (n > 0) {
-            SDL_AudioStreamPut(resampler_, stereo_.data(), int(n * 2 * sizeof(float)));
+            Sdl().SDL_AudioStreamPut(resampler_, stereo_.data(), int(n * 2 * sizeof(float)));
         } else {
-            SDL_AudioStreamFlush(resampler_);
+            Sdl().SDL_AudioStreamFlush(resampler_);
             resamplerFlushed_ = true;
         }
     }
     return have;
 }
 
-void Output::Fill(float* out, int frames)
-{
+void Output::Fill(float* out, int frames) {
     if (state_ != PlayState::Playing || !source_) {
         std::memset(out, 0, size_t(frames) * 2 * sizeof(float));
         return;
@@ -475,24 +582,56 @@ void Output::Fill(float* out, int frames)
     if (sourceDone_ && played_ >= endFrame_ + uint64_t(latency_)) {
         heldPosition_ = HeardLocked();
         state_ = PlayState::Stopped;
+        NoteIdle();
     }
 }
 
 } // namespace
 
-bool OutputInit() { return g_output.Init(); }
-void OutputShutdown() { g_output.Shutdown(); }
-int OutputRate() { return g_output.Rate(); }
-bool OutputStart(Owner who, std::shared_ptr<Source> source, double from) { return g_output.Start(who, std::move(source), from); }
-void OutputPause(Owner who) { g_output.Pause(who); }
-void OutputResume(Owner who) { g_output.Resume(who); }
-void OutputStop(Owner who, bool release) { g_output.Stop(who, release); }
-bool OutputSeek(Owner who, double seconds) { return g_output.Seek(who, seconds); }
-PlayState OutputState(Owner who, double* heard) { return g_output.State(who, heard); }
-bool OutputDrained(Owner who) { return g_output.Drained(who); }
-void OutputSetVolume(int left, int right) { g_output.SetVolume(left, right); }
-void OutputGetVolume(int* left, int* right) { g_output.GetVolume(left, right); }
-void OutputSetEqualizer(const std::array<int16_t, 10>& gains) { g_output.SetEqualizer(gains); }
-void OutputWave(int32_t* left, int32_t* right) { g_output.Wave(left, right); }
+bool OutputInit() {
+    return g_output.Init();
+}
+void OutputShutdown() {
+    g_output.Shutdown();
+}
+int OutputRate() {
+    return g_output.Rate();
+}
+bool OutputDeviceOpen() {
+    return g_output.DeviceOpen();
+}
+bool OutputStart(Owner who, std::shared_ptr<Source> source, double from) {
+    return g_output.Start(who, std::move(source), from);
+}
+void OutputPause(Owner who) {
+    g_output.Pause(who);
+}
+void OutputResume(Owner who) {
+    g_output.Resume(who);
+}
+void OutputStop(Owner who, bool release) {
+    g_output.Stop(who, release);
+}
+bool OutputSeek(Owner who, double seconds) {
+    return g_output.Seek(who, seconds);
+}
+PlayState OutputState(Owner who, double* heard) {
+    return g_output.State(who, heard);
+}
+bool OutputDrained(Owner who) {
+    return g_output.Drained(who);
+}
+void OutputSetVolume(int left, int right) {
+    g_output.SetVolume(left, right);
+}
+void OutputGetVolume(int* left, int* right) {
+    g_output.GetVolume(left, right);
+}
+void OutputSetEqualizer(const std::array<int16_t, 10>& gains) {
+    g_output.SetEqualizer(gains);
+}
+void OutputWave(int32_t* left, int32_t* right) {
+    g_output.Wave(left, right);
+}
 
 } // namespace kv::engine

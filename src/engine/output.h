@@ -8,12 +8,12 @@
 namespace kv::engine {
 
 class Source {
-public:
+  public:
     virtual ~Source() = default;
     virtual int Rate() const = 0;
     virtual int Channels() const = 0;
     virtual long Read(float* interleaved, long frames) = 0; // at Rate()/Channels(); 0 at the end
-    virtual bool Seek(double seconds) = 0;                 // called with the output locked
+    virtual bool Seek(double seconds) = 0;                  // called with the output locked
 };
 
 enum class Owner { Track, External };
@@ -22,6 +22,8 @@ enum class PlayState { Stopped = 0, Playing = 1, Paused = 2 };
 bool OutputInit();
 void OutputShutdown();
 int OutputRate();
+// Whether the SDL device is open: only from a start until a while after the output stops.
+bool OutputDeviceOpen();
 
 // Each call acts only when `who` owns the output (Start takes it over).
 bool OutputStart(Owner who, std::shared_ptr<Source> source, double fromSeconds);

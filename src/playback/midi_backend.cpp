@@ -2,6 +2,8 @@
 // the UI thread. MidiSource::mutex_ guards synth_, player_ and renderedFrames_.
 #include "playback/midi_backend.h"
 
+#include "engine/late_library.h"
+
 #include <QFile>
 #include <QMetaObject>
 #include <algorithm>
@@ -17,10 +19,48 @@ constexpr qint64 kMaxMidiFileBytes = 32 * 1024 * 1024;
 // FluidSynth's default gain is far too quiet next to decoded files.
 constexpr double kSynthGain = 0.8;
 
+// FluidSynth is loaded with the first MIDI file: it and what it brings (JACK, the sound
+// servers, GLib's object system, readline) weighed on every start.
+#define KV_FLUID_FUNCTIONS(X)                                                                                \
+    X(delete_fluid_player)                                                                                   \
+    X(delete_fluid_settings)                                                                                 \
+    X(delete_fluid_synth)                                                                                    \
+    X(fluid_player_add_mem)                                                                                  \
+    X(fluid_player_play)                                                                                     \
+    X(fluid_player_seek)                                                                                     \
+    X(fluid_player_stop)                                                                                     \
+    X(fluid_set_log_function)                                                                                \
+    X(fluid_settings_setint)                                                                                 \
+    X(fluid_settings_setnum)                                                                                 \
+    X(fluid_settings_setstr)                                                                                 \
+    X(fluid_synth_all_sounds_off)                                                                            \
+    X(fluid_synth_sfload)                                                                                    \
+    X(fluid_synth_system_reset)                                                                              \
+    X(fluid_synth_write_float)                                                                               \
+    X(new_fluid_player)                                                                                      \
+    X(new_fluid_settings)                                                                                    \
+    X(new_fluid_synth)
+
+struct FluidLibrary {
+    KV_FLUID_FUNCTIONS(KV_LATE_POINTER)
+};
+
+FluidLibrary g_fluid;
+
+bool LoadFluid() {
+    static const bool loaded = KV_LATE_BIND(g_fluid, "libfluidsynth.so.3", KV_FLUID_FUNCTIONS);
+    return loaded;
+}
+
+// Only after LoadFluid() has succeeded.
+const FluidLibrary& Fluid() {
+    return g_fluid;
+}
+
 void QuietFluidSynth() {
     static const bool once = [] {
         for (int level : {FLUID_WARN, FLUID_INFO, FLUID_DBG})
-            fluid_set_log_function(level, nullptr, nullptr);
+            Fluid().fluid_set_log_function(level, nullptr, nullptr);
         return true;
     }();
     (void)once;
@@ -33,28 +73,29 @@ MidiSource::MidiSource(QByteArray smf, const MidiTiming& timing)
 
 MidiSource::~MidiSource() {
     if (player_) {
-        fluid_player_stop(player_);
-        delete_fluid_player(player_);
+        Fluid().fluid_player_stop(player_);
+        Fluid().delete_fluid_player(player_);
     }
-    if (synth_) delete_fluid_synth(synth_);
-    if (settings_) delete_fluid_settings(settings_);
+    if (synth_) Fluid().delete_fluid_synth(synth_);
+    if (settings_) Fluid().delete_fluid_settings(settings_);
 }
 
 std::shared_ptr<MidiSource> MidiSource::Create(QByteArray smf, const MidiTiming& timing,
                                                const char* soundFont) {
+    if (!LoadFluid()) return nullptr;
     QuietFluidSynth();
     std::shared_ptr<MidiSource> source(new MidiSource(std::move(smf), timing));
-    source->settings_ = new_fluid_settings();
+    source->settings_ = Fluid().new_fluid_settings();
     if (!source->settings_) return nullptr;
-    fluid_settings_setnum(source->settings_, "synth.gain", kSynthGain);
-    fluid_settings_setnum(source->settings_, "synth.sample-rate", kRate);
-    fluid_settings_setint(source->settings_, "synth.lock-memory", 0);
+    Fluid().fluid_settings_setnum(source->settings_, "synth.gain", kSynthGain);
+    Fluid().fluid_settings_setnum(source->settings_, "synth.sample-rate", kRate);
+    Fluid().fluid_settings_setint(source->settings_, "synth.lock-memory", 0);
     // The player must advance with the samples rendered, not with the wall clock: rendering
     // runs ahead of what is heard.
-    fluid_settings_setstr(source->settings_, "player.timing-source", "sample");
-    source->synth_ = new_fluid_synth(source->settings_);
+    Fluid().fluid_settings_setstr(source->settings_, "player.timing-source", "sample");
+    source->synth_ = Fluid().new_fluid_synth(source->settings_);
     if (!source->synth_) return nullptr;
-    if (fluid_synth_sfload(source->synth_, soundFont, 1) == FLUID_FAILED) return nullptr;
+    if (Fluid().fluid_synth_sfload(source->synth_, soundFont, 1) == FLUID_FAILED) return nullptr;
     if (!source->StartPlayer(0)) return nullptr;
     return source;
 }
@@ -63,18 +104,19 @@ bool MidiSource::StartPlayer(int64_t tick) {
     // A fresh player is simplest: fluid_player_seek only works on a player that is still
     // playing, and one that has reached its end is not.
     if (player_) {
-        fluid_player_stop(player_);
-        delete_fluid_player(player_);
+        Fluid().fluid_player_stop(player_);
+        Fluid().delete_fluid_player(player_);
         player_ = nullptr;
     }
-    fluid_synth_all_sounds_off(synth_, -1);
-    fluid_synth_system_reset(synth_);
-    player_ = new_fluid_player(synth_);
+    Fluid().fluid_synth_all_sounds_off(synth_, -1);
+    Fluid().fluid_synth_system_reset(synth_);
+    player_ = Fluid().new_fluid_player(synth_);
     if (!player_) return false;
-    if (fluid_player_add_mem(player_, smf_.constData(), size_t(smf_.size())) != FLUID_OK) return false;
-    if (fluid_player_play(player_) != FLUID_OK) return false;
+    if (Fluid().fluid_player_add_mem(player_, smf_.constData(), size_t(smf_.size())) != FLUID_OK)
+        return false;
+    if (Fluid().fluid_player_play(player_) != FLUID_OK) return false;
     // The seek takes effect at the player's next tick, inside the next render.
-    if (tick > 0) fluid_player_seek(player_, int(std::min<int64_t>(tick, INT32_MAX)));
+    if (tick > 0) Fluid().fluid_player_seek(player_, int(std::min<int64_t>(tick, INT32_MAX)));
     return true;
 }
 
@@ -83,7 +125,7 @@ int MidiSource::Read(float* stereo, int frames) {
     const int64_t left = totalFrames_ - renderedFrames_;
     const int count = int(std::clamp<int64_t>(left, 0, frames));
     if (count == 0 || !player_) return 0;
-    fluid_synth_write_float(synth_, count, stereo, 0, 2, stereo, 1, 2);
+    Fluid().fluid_synth_write_float(synth_, count, stereo, 0, 2, stereo, 1, 2);
     renderedFrames_ += count;
     return count;
 }

@@ -3,6 +3,7 @@
 #include "platform/text_codec.h"
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <iconv.h>
 #include <unistd.h>
@@ -145,13 +146,23 @@ bool LineReader::Next(QString& line) {
     return true;
 }
 
-void AppendUtf8(std::string& out, const QString& text) {
+char* PutUtf8(char* o, const QString& text) {
     const char16_t* p = reinterpret_cast<const char16_t*>(text.constData());
     const qsizetype n = text.size();
-    const size_t old = out.size();
-    out.resize(old + size_t(n) * 3); // the longest form: three bytes per UTF-16 unit
-    char* o = out.data() + old;
     for (qsizetype i = 0; i < n; ++i) {
+        // Paths and names are mostly ASCII: four units at a time while they are.
+        while (i + 4 <= n) {
+            uint64_t units;
+            std::memcpy(&units, p + i, sizeof units);
+            if (units & 0xFF80FF80FF80FF80ull) break;
+            o[0] = char(p[i]);
+            o[1] = char(p[i + 1]);
+            o[2] = char(p[i + 2]);
+            o[3] = char(p[i + 3]);
+            o += 4;
+            i += 4;
+        }
+        if (i >= n) break;
         char32_t c = p[i];
         if (c < 0x80) {
             // Every file written through here is line-based: a line break inside a text would
@@ -177,7 +188,13 @@ void AppendUtf8(std::string& out, const QString& text) {
         }
         *o++ = char(0x80 | (c & 0x3F));
     }
-    out.resize(size_t(o - out.data()));
+    return o;
+}
+
+void AppendUtf8(std::string& out, const QString& text) {
+    const size_t old = out.size();
+    out.resize(old + size_t(text.size()) * 3); // the longest form: three bytes per UTF-16 unit
+    out.resize(size_t(PutUtf8(out.data() + old, text) - out.data()));
 }
 
 } // namespace kv::playlists

@@ -54,6 +54,9 @@ class LineReader {
 // Appends the UTF-8 form of text to out (no allocation per call beyond out's own growth). CR and
 // LF become blanks: the files written with it are line-based.
 void AppendUtf8(std::string& out, const QString& text);
+// Writes the UTF-8 form of text at o, which has room for three bytes per UTF-16 unit; returns
+// the end of what was written.
+char* PutUtf8(char* o, const QString& text);
 
 } // namespace kv::playlists
 

@@ -110,6 +110,9 @@ void FormMain::InitializeMainWindow(const QString& commandLine, std::function<vo
     // 10
     QApplication::setOverrideCursor(Qt::WaitCursor);
     setEnabled(false);
+    // The splash lets events run at every step; painting the window there over again as each
+    // step changes it cost more than the steps. It is painted once, when start-up is over.
+    setUpdatesEnabled(false);
     show();
     advance(2);
     // 11
@@ -161,6 +164,7 @@ void FormMain::InitializeMainWindow(const QString& commandLine, std::function<vo
     // 22
     QApplication::restoreOverrideCursor();
     setEnabled(true);
+    setUpdatesEnabled(true);
     listViews_[ActiveView()]->setFocus();
     KeepFocusOnActiveList(); // after the bars have their own filters, so this one comes first
     timer1_->start();

@@ -37,13 +37,71 @@ TEST(ListFileFormat, WritesTenNumberedLinesAndAtPerRowInUtf8WithCrLf) {
     r[ColPath] = QStringLiteral("/m/曲.mp3");
     r[ColStart] = QStringLiteral("12.5");
     ASSERT_TRUE(WriteListFile(file, {r}, true));
-    EXPECT_EQ(Bytes(file), QStringLiteral("0:曲.mp3\r\n1:歌手\r\n2:\r\n3:\r\n4:\r\n5:\r\n6:/m/曲.mp3\r\n7:\r\n8:12.5\r\n9:\r\n@\r\n")
-                               .toUtf8());
+    EXPECT_EQ(Bytes(file),
+              QStringLiteral(
+                  "0:曲.mp3\r\n1:歌手\r\n2:\r\n3:\r\n4:\r\n5:\r\n6:/m/曲.mp3\r\n7:\r\n8:12.5\r\n9:\r\n@\r\n")
+                  .toUtf8());
     ListReadResult back = ReadListFile(file, false);
     ASSERT_EQ(back.rows.size(), 1);
     EXPECT_EQ(back.rows[0].columns, r.columns);
     EXPECT_FALSE(back.lossy);
     EXPECT_TRUE(ReadListFile(Q(dir.file("none.kvt"))).rows.isEmpty());
+}
+
+// The writer encodes into blocks of its own with a fast path for ASCII; every kind of text and
+// every place a record can fall (within a block, across the end of one, longer than a block)
+// must come out as QString::toUtf8 would write it.
+TEST(ListFileFormat, EveryTextAndRowLengthIsWrittenAsItsUtf8) {
+    struct Case {
+        const char* what;
+        QString text;
+        QString expected; // as read back
+    };
+    const QChar lone[] = {QChar(0xD83D), u'a', QChar(0xDE00)};
+    const Case cases[] = {
+        {"ascii of every length around the four-at-a-time step", QStringLiteral("abcdefg"),
+         QStringLiteral("abcdefg")},
+        {"kana and kanji", QStringLiteral("アーティスト/曲 1.mp3"), QStringLiteral("アーティスト/曲 1.mp3")},
+        {"mixed, non-ASCII inside a run of four", QStringLiteral("ab曲cdéfgh"), QStringLiteral("ab曲cdéfgh")},
+        {"a pair of surrogates", QStringLiteral("x😀y"), QStringLiteral("x😀y")},
+        {"lone surrogates become U+FFFD", QString(lone, 3), QStringLiteral("\uFFFDa\uFFFD")},
+        {"a row longer than a write block (last)", QString(400000, QChar(0x66F2)),
+         QString(400000, QChar(0x66F2))},
+    };
+    kvtest::TempDir dir;
+    // Each text at nine alignments against the four-unit step, in the name and in the path.
+    QVector<TrackEntry> rows, clean;
+    for (const Case& c : cases)
+        for (int i = 0; i < 9; ++i) {
+            rows.append(Row(c.text + QString(i, u'z'), QString(i, u'p') + c.text));
+            clean.append(Row(c.expected + QString(i, u'z'), QString(i, u'p') + c.expected));
+        }
+    // Enough ordinary rows after them to fill several blocks.
+    for (int i = 0; i < 30000; ++i) {
+        rows.append(Row(QStringLiteral("曲 %1.mp3").arg(i), QStringLiteral("/music/f/%1.mp3").arg(i)));
+        clean.append(rows.back());
+    }
+    QByteArray expected;
+    for (const TrackEntry& r : clean) {
+        for (int c = 0; c < kTrackColumnCount; ++c)
+            expected += QByteArray::number(c) + ':' + r.columns[c].toUtf8() + "\r\n";
+        expected += "@\r\n";
+    }
+    const QString file = Q(dir.file("big.kvt"));
+    for (bool durable : {false, true}) {
+        ASSERT_TRUE(WriteListFile(file, rows, durable));
+        EXPECT_TRUE(Bytes(file) == expected);
+        std::string encoded;
+        EncodeListRecords(rows, encoded);
+        EXPECT_TRUE(QByteArray::fromStdString(encoded) == expected);
+    }
+    // What the reader keeps of a line is its own rule; short rows read back whole.
+    const ListReadResult back = ReadListFile(file, false);
+    ASSERT_EQ(back.rows.size(), rows.size());
+    for (size_t k = 0; k + 1 < std::size(cases); ++k) {
+        SCOPED_TRACE(cases[k].what);
+        EXPECT_EQ(back.rows[qsizetype(k * 9)][ColPath], clean[qsizetype(k * 9)][ColPath]);
+    }
 }
 
 TEST(ListFileFormat, LenientReaderRules) {
@@ -228,7 +286,8 @@ TEST(ImportLines, WhichLinesNameWhichTrack) {
         {"C:\\music\\a.mp3", true, ""}, // a Windows drive names no file here
     };
     for (const Case& c : cases)
-        EXPECT_EQ(ImportLinePath(QString::fromUtf8(c.line), folder, c.playlist), QString::fromUtf8(c.path)) << c.line;
+        EXPECT_EQ(ImportLinePath(QString::fromUtf8(c.line), folder, c.playlist), QString::fromUtf8(c.path))
+            << c.line;
 }
 
 TEST(ImportLines, PlaylistFilesAreKnownByExtensionOrHeaderAndDuplicatesGo) {
