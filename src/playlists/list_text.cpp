@@ -154,7 +154,10 @@ char* PutUtf8(char* o, const QString& text) {
         while (i + 4 <= n) {
             uint64_t units;
             std::memcpy(&units, p + i, sizeof units);
-            if (units & 0xFF80FF80FF80FF80ull) break;
+            // Leave the fast path for anything beyond ASCII, and for control characters (a line
+            // break must be blanked below).
+            if ((units & 0xFF80FF80FF80FF80ull) || ((units - 0x0020002000200020ull) & ~units & 0x8000800080008000ull))
+                break;
             o[0] = char(p[i]);
             o[1] = char(p[i + 1]);
             o[2] = char(p[i + 2]);
