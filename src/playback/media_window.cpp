@@ -2,6 +2,7 @@
 
 #include "platform/files.h"
 #include "platform/twips.h"
+#include "platform/window_box.h"
 #include "playback/media_backend.h"
 #include "playback/mpv_backend.h"
 
@@ -100,10 +101,11 @@ void MediaWindow::ShowWindow() {
     if (isVisible()) return;
     EnsureMovie();
     const MoviePlacement p = host_.Placement();
-    // Client-area geometry both ways, so a window shown and hidden again keeps its place exactly.
+    // The same box both ways (outer corner, client size), so a window shown and hidden again keeps
+    // its place exactly.
     const QSize size =
         p.width > 0 && p.height > 0 ? QSize(TwipsToPixels(p.width), TwipsToPixels(p.height)) : this->size();
-    setGeometry(QRect(QPoint(TwipsToPixels(p.left), TwipsToPixels(p.top)), size));
+    platform::PlaceWindow(*this, QRect(QPoint(TwipsToPixels(p.left), TwipsToPixels(p.top)), size));
     switch (p.state) {
     case 1:
         showMinimized();
@@ -122,11 +124,7 @@ void MediaWindow::HideWindow() {
     MoviePlacement p = host_.Placement();
     p.state = isMinimized() ? 1 : isMaximized() ? 2 : 0;
     // The normal placement is what is kept, whatever state the window is in now.
-    const QRect normal =
-        (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)) &&
-                normalGeometry().isValid()
-            ? normalGeometry()
-            : geometry();
+    const QRect normal = platform::NormalWindowBox(*this);
     if (windowState() != Qt::WindowNoState) setWindowState(Qt::WindowNoState);
     hide();
     // Twips that still round to the window's pixels are kept, so an unmoved window stores

@@ -2,14 +2,17 @@
 // what is saved never depends on when the window manager answers a change of state.
 #include "shell/form_main.h"
 
+#include "platform/window_box.h"
+
 #include <QMoveEvent>
 
 namespace kv::shell {
 
 void FormMain::KeepNormalGeometry() {
-    if (state_.Closing || (windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen)))
+    if (state_.Closing ||
+        (windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen)))
         return;
-    normalRect_ = geometry();
+    normalRect_ = platform::WindowBox(*this);
 }
 
 void FormMain::moveEvent(QMoveEvent* event) {

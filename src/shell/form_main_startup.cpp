@@ -1,20 +1,21 @@
 // Start-up and shutdown of the main window, the hand-off click and the commands of the window
 // itself.
+#include "browser/ctree_view.h"
+#include "display/panel_view.h"
+#include "display/progress_bar.h"
 #include "engine/vbmp3.h"
-#include "playback/player_backends.h"
-#include "playback/sound_play.h"
-#include "playlists/track_view.h"
 #include "platform/files.h"
 #include "platform/ini.h"
 #include "platform/message_box.h"
 #include "platform/program_folder.h"
-#include "browser/ctree_view.h"
-#include "display/panel_view.h"
-#include "display/progress_bar.h"
+#include "platform/window_box.h"
+#include "playback/player_backends.h"
 #include "playback/positions.h"
+#include "playback/sound_play.h"
 #include "playlists/list_of_lists.h"
-#include "shell/form_main_hosts.h"
+#include "playlists/track_view.h"
 #include "shell/form_main.h"
+#include "shell/form_main_hosts.h"
 #include "shell/form_main_timer.h"
 #include "shell/layout.h"
 #include "shell/mpris.h"
@@ -56,7 +57,9 @@ ScreenTwips ScreenSize() {
 }
 } // namespace
 
-QString FormMain::HandOffName() const { return handOff_ ? handOff_->Name() : QString(); }
+QString FormMain::HandOffName() const {
+    return handOff_ ? handOff_->Name() : QString();
+}
 
 void FormMain::InitializeMainWindow(const QString& commandLine, std::function<void(int)> advance) {
     if (!advance) advance = [](int) {};
@@ -95,7 +98,8 @@ void FormMain::InitializeMainWindow(const QString& commandLine, std::function<vo
     advance(1);
     // 8
     InitialArrangement();
-    for (int i = 1; i <= 13; ++i) SetToolButtonImageKey(i, ToolButtonImageKey(i));
+    for (int i = 1; i <= 13; ++i)
+        SetToolButtonImageKey(i, ToolButtonImageKey(i));
     SetToolButtonImageKey(12, QStringLiteral("notsave"));
     EnableToolbarButton(2, false);
     EnableToolbarButton(3, false);
@@ -126,7 +130,8 @@ void FormMain::InitializeMainWindow(const QString& commandLine, std::function<vo
     LayoutMainWindow();
     advance(2);
     // 13
-    for (auto& text : state_.TrackInfoStrings) text = QStringLiteral("-----");
+    for (auto& text : state_.TrackInfoStrings)
+        text = QStringLiteral("-----");
     advance(3);
     // 14, 15: the lists of the folder and their working copies
     lists_->StartUp();
@@ -169,13 +174,16 @@ void FormMain::InitializeMainWindow(const QString& commandLine, std::function<vo
     KeepFocusOnActiveList(); // after the bars have their own filters, so this one comes first
     timer1_->start();
     state_.Initializing = false;
-    if (closeAfterStartUp_) QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
-    else StartMpris(*this);
+    if (closeAfterStartUp_)
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    else
+        StartMpris(*this);
 }
 
 void FormMain::ApplyWindowGeometry() {
     const auto& g = state_.WindowGeometry;
-    setGeometry(TwipsToPixels(g.left), TwipsToPixels(g.top), TwipsToPixels(g.width), TwipsToPixels(g.height));
+    platform::PlaceWindow(*this, {TwipsToPixels(g.left), TwipsToPixels(g.top), TwipsToPixels(g.width),
+                                  TwipsToPixels(g.height)});
 }
 
 void FormMain::LoadSettings(const std::function<void(int)>& advance) {
@@ -187,11 +195,13 @@ void FormMain::LoadSettings(const std::function<void(int)>& advance) {
     ApplyColumnSettings(view0, view1);
     advance(3);
     state_.PlayingListName = ReadInitialList(ini);
-    if (state_.PlayingListName.isEmpty() && listOfList_->count() > 0) state_.PlayingListName = listOfList_->itemText(0);
+    if (state_.PlayingListName.isEmpty() && listOfList_->count() > 0)
+        state_.PlayingListName = listOfList_->itemText(0);
     play_->PlayingListName = state_.PlayingListName;
     listOfList_->hide();
     // A name that is no longer a list leaves the selection as it was; that list is opened.
-    const QString initial = lists_->IndexOf(state_.PlayingListName) >= 0 ? state_.PlayingListName : lists_->SelectedName();
+    const QString initial =
+        lists_->IndexOf(state_.PlayingListName) >= 0 ? state_.PlayingListName : lists_->SelectedName();
     listOfList_->show();
     advance(2);
     if (!initial.isEmpty()) lists_->SelectList(initial);
@@ -217,10 +227,12 @@ SettingsSnapshot FormMain::CollectSettings() const {
     SettingsSnapshot s;
     // Not geometry() after showNormal: the window manager may take its time to give the window
     // its normal size back.
-    const QRect normal = normalRect_.isValid() ? normalRect_ : normalGeometry().isValid() ? normalGeometry() : geometry();
+    const QRect normal = normalRect_.isValid() ? normalRect_ : platform::NormalWindowBox(*this);
     // Twips that round to the pixels the window has are kept, so an unmoved window saves
     // exactly what it loaded.
-    auto twips = [](int pixels, int stored) { return TwipsToPixels(stored) == pixels ? stored : PixelsToTwips(pixels); };
+    auto twips = [](int pixels, int stored) {
+        return TwipsToPixels(stored) == pixels ? stored : PixelsToTwips(pixels);
+    };
     const auto& g = state_.WindowGeometry;
     s.window = {twips(normal.top(), g.top), twips(normal.left(), g.left), twips(normal.height(), g.height),
                 twips(normal.width(), g.width), g.maximized};
@@ -340,14 +352,17 @@ void FormMain::TrayMessage(int message) {
         QCoreApplication::processEvents();
         Menu(QStringLiteral("IDMTaskIcon"))->popup(QCursor::pos());
         break;
-    default: break;
+    default:
+        break;
     }
 }
 
 void FormMain::PrevButtonClick() {
-    QString fileName = ReadSetting(QStringLiteral("PrevInstance"), QStringLiteral("FileName"), platform::SettingsFile());
+    QString fileName =
+        ReadSetting(QStringLiteral("PrevInstance"), QStringLiteral("FileName"), platform::SettingsFile());
     // The stored name is cut at 255 bytes; the click carries the whole of it.
-    if (handOffFileName_.size() > fileName.size() && handOffFileName_.startsWith(fileName)) fileName = handOffFileName_;
+    if (handOffFileName_.size() > fileName.size() && handOffFileName_.startsWith(fileName))
+        fileName = handOffFileName_;
     OpenTrack(fileName);
 }
 
@@ -360,8 +375,8 @@ void FormMain::OpenTrack(const QString& path) {
 void FormMain::ShowHelp() {
     const QString help = platform::JoinPath(platform::ProgramFolder(), QStringLiteral("KAVETTO.HLP"));
     if (!platform::FileExists(help)) {
-        platform::ShowMessage(QStringLiteral("ヘルプファイル「KAVETTO.HLP」が存在しません。"), platform::MsgButtons::Ok,
-                              platform::MsgIcon::Critical);
+        platform::ShowMessage(QStringLiteral("ヘルプファイル「KAVETTO.HLP」が存在しません。"),
+                              platform::MsgButtons::Ok, platform::MsgIcon::Critical);
         return;
     }
     QDesktopServices::openUrl(QUrl::fromLocalFile(help));
@@ -374,9 +389,12 @@ void FormMain::ShowAbout() {
     auto* layout = new QVBoxLayout(&about);
     auto* title = new QLabel(QStringLiteral("<h2>Kavetto</h2>"), &about);
     layout->addWidget(title);
-    layout->addWidget(new QLabel(QStringLiteral("バージョン %1").arg(QStringLiteral(KAVETTO_VERSION)), &about));
-    layout->addWidget(new QLabel(QStringLiteral("メール: %1").arg(QString::fromLatin1(kMailAddress)), &about));
-    layout->addWidget(new QLabel(QStringLiteral("ホームページ: %1").arg(QString::fromLatin1(kHomePage)), &about));
+    layout->addWidget(
+        new QLabel(QStringLiteral("バージョン %1").arg(QStringLiteral(KAVETTO_VERSION)), &about));
+    layout->addWidget(
+        new QLabel(QStringLiteral("メール: %1").arg(QString::fromLatin1(kMailAddress)), &about));
+    layout->addWidget(
+        new QLabel(QStringLiteral("ホームページ: %1").arg(QString::fromLatin1(kHomePage)), &about));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &about);
     connect(buttons, &QDialogButtonBox::accepted, &about, &QDialog::accept);
     layout->addWidget(buttons);

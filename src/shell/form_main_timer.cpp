@@ -75,6 +75,9 @@ TimerEncodeGlue::TimerEncodeGlue(FormMain& window)
     window.LabelTimer()->setToolTip(QStringLiteral("ダブルクリックでタイマーの設定"));
     window.ImageTimer()->setFixedSize(kClockSize, kClockSize);
     window.ImageTimer()->parentWidget()->installEventFilter(this);
+    imageTimer_ = window.ImageTimer();
+    labelTimer_ = window.LabelTimer();
+    panel_ = window.ImageTimer()->parentWidget();
 }
 
 bool TimerEncodeGlue::TimerRunning() const {
@@ -166,10 +169,10 @@ void TimerEncodeGlue::PlaceIndicator() {
 }
 
 bool TimerEncodeGlue::eventFilter(QObject* watched, QEvent* event) {
-    const bool indicator = watched == window_.ImageTimer() || watched == window_.LabelTimer();
+    const bool indicator = watched == imageTimer_ || watched == labelTimer_;
     switch (event->type()) {
     case QEvent::Resize:
-        if (watched == window_.ImageTimer()->parentWidget()) PlaceIndicator();
+        if (watched == panel_) PlaceIndicator();
         break;
     case QEvent::MouseButtonDblClick:
         if (indicator) {

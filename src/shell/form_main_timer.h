@@ -45,6 +45,11 @@ class TimerEncodeGlue : public QObject, public tools::SleepTimerHost {
     void PlaceIndicator();
 
     FormMain& window_;
+    // What the filter watches, as plain objects: events still arrive while the window is being
+    // destroyed, when it must no longer be called.
+    const QObject* imageTimer_ = nullptr;
+    const QObject* labelTimer_ = nullptr;
+    const QObject* panel_ = nullptr;
     QPointer<tools::FormTimer> timerWindow_;
     QPointer<tools::FormEncode> encodeWindow_;
     const tools::MonotonicClock* clock_;

@@ -7,6 +7,7 @@
 #include "platform/files.h"
 #include "platform/program_folder.h"
 #include "platform/twips.h"
+#include "platform/window_box.h"
 #include "playlists/track_list_model.h"
 #include "tools/font_choice.h"
 #include "tools/window_placement.h"
@@ -152,8 +153,9 @@ void FormWords::LoadNextSlice(int generation) {
 void FormWords::FormWords_Show() {
     if (isVisible()) return;
     const WordsPlacement g = host_.WordsWindowGeometry();
-    setGeometry(TwipsToPixels(g.left), TwipsToPixels(g.top), TwipsToPixels(g.width), TwipsToPixels(g.height));
-    normal_ = geometry();
+    platform::PlaceWindow(*this, {TwipsToPixels(g.left), TwipsToPixels(g.top), TwipsToPixels(g.width),
+                                  TwipsToPixels(g.height)});
+    normal_ = platform::WindowBox(*this);
     switch (g.state) {
     case 1:
         showMinimized();
@@ -174,7 +176,7 @@ void FormWords::FormWords_Hide() {
     g.state = isMinimized() ? 1 : isMaximized() ? 2 : 0;
     // Platforms differ in what a minimised or maximised window reports as its normal
     // geometry, so the window keeps its own.
-    const QRect normal = g.state == 0 ? geometry() : normal_;
+    const QRect normal = g.state == 0 ? platform::WindowBox(*this) : normal_;
     if (g.state != 0) showNormal();
     hide();
     g.width = PixelsToTwips(normal.width());
@@ -221,12 +223,12 @@ bool FormWords::KeyPressed(int key, Qt::KeyboardModifiers modifiers) {
 }
 
 void FormWords::moveEvent(QMoveEvent* event) {
-    if (windowState() == Qt::WindowNoState && isVisible()) normal_ = geometry();
+    if (windowState() == Qt::WindowNoState && isVisible()) normal_ = platform::WindowBox(*this);
     QWidget::moveEvent(event);
 }
 
 void FormWords::resizeEvent(QResizeEvent* event) {
-    if (windowState() == Qt::WindowNoState && isVisible()) normal_ = geometry();
+    if (windowState() == Qt::WindowNoState && isVisible()) normal_ = platform::WindowBox(*this);
     QWidget::resizeEvent(event);
 }
 

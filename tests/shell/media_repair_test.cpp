@@ -4,6 +4,7 @@
 #include "platform/ini.h"
 #include "platform/message_box.h"
 #include "platform/program_folder.h"
+#include "platform/window_box.h"
 #include "playback/media_window.h"
 #include "playback/sound_play.h"
 #include "playlists/form_care.h"
@@ -102,7 +103,7 @@ TEST_F(MainWindow, VideoShowsWSoundAloneNeverDoesAndADamagedFileIsSkipped) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return w->Movie() && w->Movie()->FramesDrawn() > 2; }, 5000));
     EXPECT_TRUE(window->Timer1()->isActive());
 
-    w->setGeometry(150, 120, 400, 300);
+    kv::platform::PlaceWindow(*w, QRect(150, 120, 400, 300));
     PlayRow(3);
     ASSERT_TRUE(QTest::qWaitFor([&] { return Playing() == "tone.wma" && !w->isVisible(); }, 5000));
     QTest::qWait(300);

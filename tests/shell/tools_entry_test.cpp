@@ -3,6 +3,7 @@
 #include "platform/ini.h"
 #include "platform/message_box.h"
 #include "platform/program_folder.h"
+#include "platform/window_box.h"
 #include "playback/sound_play.h"
 #include "playlists/track_info.h"
 #include "shell/form_main.h"
@@ -72,19 +73,19 @@ TEST_F(ToolEntryTest, LyricsFollowTheLoadedTrackAndTheItemAndKeepTheirPlace) {
         window.InitializeMainWindow(a, {});
         ASSERT_TRUE(QTest::qWaitFor([&] { return window.Words() && window.Words()->isVisible(); }, 10000));
         EXPECT_EQ(window.Words()->TextWords()->toPlainText(), QStringLiteral("la la\n"));
-        EXPECT_EQ(window.Words()->geometry(), QRect(100, 200, 300, 400));
+        EXPECT_EQ(kv::platform::WindowBox(*window.Words()), QRect(100, 200, 300, 400));
 
         window.Item("IDMwords")->trigger(); // off
         EXPECT_FALSE(window.Words()->isVisible());
         window.Item("IDMwords")->trigger(); // on: the current track's lyrics again
         EXPECT_TRUE(window.Words()->isVisible());
 
-        window.Words()->setGeometry(110, 210, 320, 420);
+        kv::platform::PlaceWindow(*window.Words(), QRect(110, 210, 320, 420));
         window.OpenTrack(Song("b.mp3")); // no b.txt
         ASSERT_TRUE(QTest::qWaitFor([&] { return !window.Words()->isVisible(); }, 10000));
         window.OpenTrack(a);
         ASSERT_TRUE(QTest::qWaitFor([&] { return window.Words()->isVisible(); }, 10000));
-        EXPECT_EQ(window.Words()->geometry(), QRect(110, 210, 320, 420));
+        EXPECT_EQ(kv::platform::WindowBox(*window.Words()), QRect(110, 210, 320, 420));
         window.close(); // still shown: its place is saved all the same
     }
     EXPECT_EQ(ReadSetting("other", "WordsLeft", Ini()), "1650");

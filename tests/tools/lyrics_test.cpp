@@ -2,6 +2,7 @@
 // reopens, its font and its keys.
 #include "platform/ini.h"
 #include "platform/program_folder.h"
+#include "platform/window_box.h"
 #include "playlists/track_list_model.h"
 #include "support/audio_files.h"
 #include "support/qt_files.h"
@@ -124,8 +125,8 @@ TEST(LyricsTest, GeometryIsTheNormalOneThroughMinimiseMaximiseAndClose) {
     Put(w.folder + "/a.txt", "a");
     w.host.geometry = {3000, 4500, 1500, 1200, 0};
     w.Load("a.mp3", "mp3");
-    EXPECT_EQ(w.form->geometry(), QRect(100, 80, 300, 200));
-    w.form->setGeometry(110, 90, 320, 210);
+    EXPECT_EQ(kv::platform::WindowBox(*w.form), QRect(100, 80, 300, 200));
+    kv::platform::PlaceWindow(*w.form, QRect(110, 90, 320, 210));
     w.form->close(); // the frame's close only hides
     EXPECT_FALSE(w.form->isVisible());
     EXPECT_EQ(w.host.geometry.left, 1650);
