@@ -45,6 +45,9 @@ FormWords::FormWords(WordsHost& host, QWidget* owner) : QWidget(owner, Qt::Windo
     setObjectName(QStringLiteral("FormWords"));
     setWindowTitle(QStringLiteral("歌詞"));
     if (owner) setWindowIcon(owner->windowIcon());
+    // It comes and goes with the tracks: it must not take the keyboard from whatever the user is
+    // working in (a list, the equalizer's preset list) when the next track brings lyrics.
+    setAttribute(Qt::WA_ShowWithoutActivating);
     textWords_ = new QPlainTextEdit(this);
     textWords_->setObjectName(QStringLiteral("TextWords"));
     textWords_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
