@@ -22,4 +22,13 @@ QRect NormalWindowBox(const QWidget& window) {
     return {normal.topLeft() + frame, normal.size()};
 }
 
+void ShowInState(QWidget& window, int state) {
+    if (state == 1)
+        window.showMinimized();
+    else if (state == 2)
+        window.showMaximized();
+    else
+        window.showNormal();
+}
+
 } // namespace kv::platform

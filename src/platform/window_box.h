@@ -12,5 +12,7 @@ void PlaceWindow(QWidget& window, const QRect& box);
 QRect WindowBox(const QWidget& window);
 // The box the window has, or had, in the normal state (while it is minimised or maximised).
 QRect NormalWindowBox(const QWidget& window);
+// Shows the window in a stored state: 1 minimised, 2 maximised, anything else normal.
+void ShowInState(QWidget& window, int state);
 
 } // namespace kv::platform

@@ -106,17 +106,7 @@ void MediaWindow::ShowWindow() {
     const QSize size =
         p.width > 0 && p.height > 0 ? QSize(TwipsToPixels(p.width), TwipsToPixels(p.height)) : this->size();
     platform::PlaceWindow(*this, QRect(QPoint(TwipsToPixels(p.left), TwipsToPixels(p.top)), size));
-    switch (p.state) {
-    case 1:
-        showMinimized();
-        break;
-    case 2:
-        showMaximized();
-        break;
-    default:
-        showNormal();
-        break;
-    }
+    platform::ShowInState(*this, p.state);
 }
 
 void MediaWindow::HideWindow() {

@@ -159,17 +159,7 @@ void FormWords::FormWords_Show() {
     platform::PlaceWindow(*this, {TwipsToPixels(g.left), TwipsToPixels(g.top), TwipsToPixels(g.width),
                                   TwipsToPixels(g.height)});
     normal_ = platform::WindowBox(*this);
-    switch (g.state) {
-    case 1:
-        showMinimized();
-        break;
-    case 2:
-        showMaximized();
-        break;
-    default:
-        showNormal();
-        break;
-    }
+    platform::ShowInState(*this, g.state);
     update();
 }
 
