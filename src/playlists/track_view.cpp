@@ -164,6 +164,13 @@ void TrackView::focusInEvent(QFocusEvent* event) {
     QTreeView::focusInEvent(event);
 }
 
+// A dialog opened with a Ctrl shortcut takes the key's release: the list counts Ctrl as let go
+// when the keyboard leaves it, except for a menu, where the hidden item is to be chosen.
+void TrackView::focusOutEvent(QFocusEvent* event) {
+    if (event->reason() != Qt::PopupFocusReason) list_.KeyReleased(view_, Qt::Key_Control);
+    QTreeView::focusOutEvent(event);
+}
+
 void TrackView::dragEnterEvent(QDragEnterEvent* event) {
     if (!Acceptable(event->mimeData())) {
         event->ignore();

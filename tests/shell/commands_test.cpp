@@ -1,25 +1,25 @@
 // The main window's entry points, triggered on the real window offscreen with the real player.
+#include "browser/ctree_view.h"
 #include "platform/message_box.h"
 #include "platform/program_folder.h"
 #include "playback/sound_play.h"
 #include "playlists/track_list.h"
 #include "playlists/track_view.h"
-#include "browser/ctree_view.h"
 #include "shell/form_main.h"
 #include "shell/shell_services.h"
 #include "support/audio_files.h"
 
 #include <QAction>
-#include <QToolBar>
-#include <QComboBox>
-#include <QLabel>
 #include <QApplication>
+#include <QComboBox>
 #include <QContextMenuEvent>
+#include <QLabel>
 #include <QMenu>
-#include <QTreeView>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
+#include <QTreeView>
 #include <gtest/gtest.h>
 
 using namespace kv::shell;
@@ -28,7 +28,7 @@ using kv::playlists::TrackEntry;
 namespace {
 
 class Commands : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         kv::platform::SetProgramFolder(QString::fromStdString(folder.path()));
         kv::platform::SetMessageHandler([this](const kv::platform::MessageRequest& r) {
@@ -42,7 +42,8 @@ protected:
             TrackEntry row;
             row[kv::playlists::ColFile] = name;
             row[kv::playlists::ColKind] = "wav";
-            row[kv::playlists::ColPath] = QString::fromStdString(kvtest::MakeWave(media.file(name), 3, 22050, 1));
+            row[kv::playlists::ColPath] =
+                QString::fromStdString(kvtest::MakeWave(media.file(name), 3, 22050, 1));
             rows.push_back(row);
         }
         window->Tracks().ListView(1).AppendRows(rows);
@@ -62,9 +63,12 @@ protected:
     QString State() const { return window->Device()->CurrentState(); }
     QString Playing() const { return QFileInfo(window->Device()->FileName()).fileName(); }
     void Trigger(const QString& entry) {
-        if (entry.startsWith("toolbar ")) window->ToolButton(entry.mid(8).toInt())->trigger();
-        else if (entry.startsWith("ToolBarBack ")) window->ToolBarBack(entry.mid(12).toInt())->click();
-        else window->Item(entry)->trigger();
+        if (entry.startsWith("toolbar "))
+            window->ToolButton(entry.mid(8).toInt())->trigger();
+        else if (entry.startsWith("ToolBarBack "))
+            window->ToolBarBack(entry.mid(12).toInt())->click();
+        else
+            window->Item(entry)->trigger();
     }
 
     kvtest::TempDir folder;
@@ -155,9 +159,11 @@ TEST_F(Commands, VolumeStepsByTen) {
 
 TEST_F(Commands, ColourAndPanelTypeItemsAreRadioGroups) {
     window->ForeColorItem(3)->trigger();
-    for (int i = 0; i < 9; ++i) EXPECT_EQ(window->ForeColorItem(i)->isChecked(), i == 3);
+    for (int i = 0; i < 9; ++i)
+        EXPECT_EQ(window->ForeColorItem(i)->isChecked(), i == 3);
     window->PanelBarItem(5)->trigger();
-    for (int i = 1; i <= 5; ++i) EXPECT_EQ(window->PanelBarItem(i)->isChecked(), i == 5);
+    for (int i = 1; i <= 5; ++i)
+        EXPECT_EQ(window->PanelBarItem(i)->isChecked(), i == 5);
 }
 
 TEST_F(Commands, HelpWithoutItsFileSaysSo) {
@@ -279,7 +285,8 @@ TEST_F(Commands, TrayClicksAndTheRestoreItemFollowTheWindowsState) {
         const char* name;
         Qt::WindowState state;
         bool enabled; // IDMMinMax after a right click on the icon
-    } cases[] = {{"normal", Qt::WindowNoState, false}, {"minimised", Qt::WindowMinimized, true},
+    } cases[] = {{"normal", Qt::WindowNoState, false},
+                 {"minimised", Qt::WindowMinimized, true},
                  {"maximised", Qt::WindowMaximized, false}};
     for (const Case& c : cases) {
         window->setWindowState(c.state);
@@ -319,17 +326,32 @@ TEST_F(Commands, AClickOnThePanelOrTheBarsGivesTheFocusToTheActiveList) {
     }
 }
 
+// The conversion item shows while Ctrl is held in a list; a Ctrl shortcut that moves the keyboard
+// elsewhere (its dialog takes the key's release) must not leave it shown.
+TEST_F(Commands, TheConversionItemGoesWhenTheKeyboardLeavesTheList) {
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    window->ListView(1)->setFocus();
+    QTest::keyPress(window->ListView(1), Qt::Key_Control);
+    EXPECT_TRUE(window->Item("IDMEncode")->isVisible());
+    window->ListOfList()->setFocus(Qt::OtherFocusReason);
+    EXPECT_FALSE(window->Item("IDMEncode")->isVisible());
+}
+
 // At the default width the list-of-lists box shows whole, at its design width, beside the buttons.
 TEST_F(Commands, AtTheDefaultWidthTheListBoxShowsWholeBesideTheToolbar) {
     ASSERT_NEAR(window->ScaleWidth(), 6500, 15); // whole pixels
     const QRect box = window->ListOfList()->geometry();
-    const QWidget* lastButton = window->findChild<QToolBar*>("ToolBar")->widgetForAction(window->ToolButton(12));
+    const QWidget* lastButton =
+        window->findChild<QToolBar*>("ToolBar")->widgetForAction(window->ToolButton(12));
     ASSERT_NE(lastButton, nullptr);
-    EXPECT_LE(box.right() + 1, window->centralWidget()->width()) << box.right() << " " << lastButton->geometry().right();
-    EXPECT_GE(box.width(), 1500 / 15); // as wide as its text asks, 1500 twips when empty
+    EXPECT_LE(box.right() + 1, window->centralWidget()->width())
+        << box.right() << " " << lastButton->geometry().right();
+    EXPECT_GE(box.width(), 1500 / 15);                     // as wide as its text asks, 1500 twips when empty
     EXPECT_GE(box.left(), lastButton->geometry().right()); // not over the list-save button
     for (int i : {1, 2, 3, 4, 5, 7, 8, 9, 11, 12}) {
-        const QWidget* button = window->findChild<QToolBar*>("ToolBar")->widgetForAction(window->ToolButton(i));
+        const QWidget* button =
+            window->findChild<QToolBar*>("ToolBar")->widgetForAction(window->ToolButton(i));
         EXPECT_TRUE(button && button->isVisible() && button->width() >= 16) << i;
     }
 }
@@ -344,7 +366,7 @@ TEST_F(Commands, EndClosesTheWindow) {
 namespace {
 
 class Trash : public Commands {
-protected:
+  protected:
     void SetUp() override {
         Commands::SetUp();
         oldData = qgetenv("XDG_DATA_HOME");
@@ -354,7 +376,8 @@ protected:
             TrackEntry row;
             row[kv::playlists::ColFile] = name;
             row[kv::playlists::ColKind] = "wav";
-            row[kv::playlists::ColPath] = QString::fromStdString(kvtest::MakeWave(folderFiles.file(name), 1, 22050, 1));
+            row[kv::playlists::ColPath] =
+                QString::fromStdString(kvtest::MakeWave(folderFiles.file(name), 1, 22050, 1));
             rows.push_back(row);
         }
         window->Tracks().ListView(0).AppendRows(rows);
@@ -364,11 +387,15 @@ protected:
         });
     }
     void TearDown() override {
-        if (oldData.isNull()) qunsetenv("XDG_DATA_HOME");
-        else qputenv("XDG_DATA_HOME", oldData);
+        if (oldData.isNull())
+            qunsetenv("XDG_DATA_HOME");
+        else
+            qputenv("XDG_DATA_HOME", oldData);
         Commands::TearDown();
     }
-    bool Exists(const char* name) const { return QFileInfo::exists(QString::fromStdString(folderFiles.file(name))); }
+    bool Exists(const char* name) const {
+        return QFileInfo::exists(QString::fromStdString(folderFiles.file(name)));
+    }
 
     kvtest::TempDir home;
     kvtest::TempDir folderFiles;
