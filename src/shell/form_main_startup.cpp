@@ -176,8 +176,8 @@ void FormMain::InitializeMainWindow(const QString& commandLine, std::function<vo
     state_.Initializing = false;
     if (closeAfterStartUp_)
         QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
-    else
-        StartMpris(*this);
+    else // the desktop's media keys can wait until the window is up
+        QTimer::singleShot(0, this, [this] { StartMpris(*this); });
 }
 
 void FormMain::ApplyWindowGeometry() {
