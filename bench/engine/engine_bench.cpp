@@ -193,6 +193,19 @@ void PlaybackCpu(const std::string& mp3) {
     const double refPerMinute = refs[1];
     Report("CPU per playback minute, EQ off", playCpu(false), refPerMinute);
     Report("CPU per playback minute, EQ on", playCpu(true), refPerMinute);
+
+    // The floor under any callback output at this latency: a thread that does nothing but
+    // sleep one device buffer (4096 frames) and wake, for the same time, plus the reference's
+    // own decoding. On a virtual machine a wake-up alone can cost tens of microseconds.
+    const double w0 = SelfCpu();
+    std::thread([&] {
+        const auto period = std::chrono::microseconds(4096 * 1000000LL / 44100);
+        for (auto t = Clock::now(); Since(t) < seconds;)
+            std::this_thread::sleep_for(period);
+    }).join();
+    const double wakes = (SelfCpu() - w0) * 60 / seconds;
+    Report("  of it, bare wake-ups per minute", wakes, refPerMinute);
+    Report("  floor: wake-ups + reference decode", wakes + refPerMinute, refPerMinute);
 }
 
 } // namespace
