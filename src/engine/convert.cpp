@@ -10,9 +10,9 @@
 
 #include "engine/decoder.h"
 #include "engine/media_probe.h"
+#include "engine/sndfile_late.h"
 
 #include <lame/lame.h>
-#include <sndfile.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -67,7 +67,7 @@ bool WriteAll(int fd, const void* data, size_t n)
 void ClosePending()
 {
     if (g_pending.sf)
-        sf_close(g_pending.sf);
+        Sndfile()->sf_close(g_pending.sf);
     g_pending = Pending{};
 }
 
@@ -115,7 +115,8 @@ public:
     static constexpr int kChunk = 4096;
     sf_count_t Read()
     {
-        return shorts_ ? sf_readf_short(sf_, pcm16_.data(), kChunk) : sf_readf_float(sf_, pcm_.data(), kChunk);
+        const SndfileLibrary& lib = *Sndfile();
+        return shorts_ ? lib.sf_readf_short(sf_, pcm16_.data(), kChunk) : lib.sf_readf_float(sf_, pcm_.data(), kChunk);
     }
     void Silence()
     {
@@ -154,7 +155,7 @@ void EncodeThread(SNDFILE* sf, SF_INFO info, lame_global_flags* gf, int fd, int6
     while (ok && !g_abort) {
         sf_count_t n = feed.Read();
         if (n <= 0) {
-            if (sf_error(sf) != SF_ERR_NO_ERROR) {
+            if (Sndfile()->sf_error(sf) != SF_ERR_NO_ERROR) {
                 ok = false;
                 break;
             }
@@ -180,7 +181,7 @@ void EncodeThread(SNDFILE* sf, SF_INFO info, lame_global_flags* gf, int fd, int6
         ok = pwrite(fd, tag, tagBytes, 0) == ssize_t(tagBytes);
     const ConversionState outcome = Outcome(ok, complete, fd);
     lame_close(gf);
-    sf_close(sf);
+    Sndfile()->sf_close(sf);
     g_state = outcome;
     g_running = false;
 }
@@ -256,15 +257,17 @@ bool EncodeOpen(const char* wavName, const VBMP3_ENCODE_OPTIONS* options)
     g_state = ConversionState::Idle;
     if (!wavName)
         return false;
+    if (!Sndfile())
+        return false;
     SF_INFO info{};
-    SNDFILE* sf = sf_open(wavName, SFM_READ, &info);
+    SNDFILE* sf = Sndfile()->sf_open(wavName, SFM_READ, &info);
     if (!sf)
         return false;
     if (info.channels <= 0 || info.samplerate < 8000 || info.samplerate > 192000 || info.frames <= 0) {
-        sf_close(sf);
+        Sndfile()->sf_close(sf);
         return false;
     }
-    sf_command(sf, SFC_SET_NORM_FLOAT, nullptr, SF_TRUE);
+    Sndfile()->sf_command(sf, SFC_SET_NORM_FLOAT, nullptr, SF_TRUE);
     g_pending.sf = sf;
     g_pending.info = info;
     if (options)

@@ -1,7 +1,8 @@
 #include "engine/decoder.h"
 
+#include "engine/sndfile_late.h"
+
 #include <mpg123.h>
-#include <sndfile.h>
 
 #include <vector>
 
@@ -74,24 +75,26 @@ public:
     ~WaveDecoder() override
     {
         if (sf_)
-            sf_close(sf_);
+            Sndfile()->sf_close(sf_);
     }
     bool Open(const std::string& path)
     {
+        if (!Sndfile())
+            return false;
         SF_INFO info{};
-        sf_ = sf_open(path.c_str(), SFM_READ, &info);
+        sf_ = Sndfile()->sf_open(path.c_str(), SFM_READ, &info);
         if (!sf_ || info.channels <= 0 || info.samplerate <= 0)
             return false;
         // libsndfile scales integer formats to -1..1; keep float files from exceeding it.
-        sf_command(sf_, SFC_SET_NORM_FLOAT, nullptr, SF_TRUE);
-        sf_command(sf_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+        Sndfile()->sf_command(sf_, SFC_SET_NORM_FLOAT, nullptr, SF_TRUE);
+        Sndfile()->sf_command(sf_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
         rate_ = info.samplerate;
         channels_ = info.channels;
         return true;
     }
-    long ReadFloat(float* out, long frames) override { return long(sf_readf_float(sf_, out, frames)); }
-    long ReadShort(int16_t* out, long frames) override { return long(sf_readf_short(sf_, out, frames)); }
-    bool Seek(int64_t frame) override { return sf_seek(sf_, frame, SEEK_SET) >= 0; }
+    long ReadFloat(float* out, long frames) override { return long(Sndfile()->sf_readf_float(sf_, out, frames)); }
+    long ReadShort(int16_t* out, long frames) override { return long(Sndfile()->sf_readf_short(sf_, out, frames)); }
+    bool Seek(int64_t frame) override { return Sndfile()->sf_seek(sf_, frame, SEEK_SET) >= 0; }
 
 private:
     SNDFILE* sf_ = nullptr;

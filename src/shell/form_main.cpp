@@ -8,6 +8,7 @@
 #include "display/progress_bar.h"
 #include "platform/message_box.h"
 #include "platform/program_folder.h"
+#include "platform/text_colour.h"
 #include "playback/positions.h"
 #include "playlists/list_of_lists.h"
 #include "shell/form_main_display.h"
@@ -286,7 +287,7 @@ void FormMain::BuildControls() {
     for (int i = 0; i < 4; ++i) {
         labelInfo_[i] = new QLabel(QStringLiteral("-----"), pPanelBack_);
         labelInfo_[i]->setObjectName(QStringLiteral("LabelInfo(%1)").arg(i));
-        labelInfo_[i]->setStyleSheet(QStringLiteral("color: rgb(190, 255, 190);"));
+        platform::SetTextColour(labelInfo_[i], QColor(190, 255, 190));
         labelInfo_[i]->setGeometry(8, 4 + i * 16, 600, 16);
     }
     backGndLabel_ = new QLabel(pPanelBack_);
@@ -297,18 +298,18 @@ void FormMain::BuildControls() {
     imageTimer_->setVisible(false);
     labelTimer_ = new QLabel(pPanelBack_);
     labelTimer_->setObjectName(QStringLiteral("LabelTimer"));
-    labelTimer_->setStyleSheet(QStringLiteral("color: rgb(190, 255, 190);"));
+    platform::SetTextColour(labelTimer_, QColor(190, 255, 190));
     labelTimer_->setVisible(false);
     progBackPicture_ = MakePicture(central_, "ProgBackPicture", back);
     labelCurTime_ = new QLabel(QStringLiteral("0：00/0：00"), progBackPicture_);
     labelCurTime_->setObjectName(QStringLiteral("LabelCurTime"));
-    labelCurTime_->setStyleSheet(QStringLiteral("color: rgb(190, 255, 190);"));
+    platform::SetTextColour(labelCurTime_, QColor(190, 255, 190));
     progPicture_ = MakePicture(progBackPicture_, "ProgPicture", back);
     startPos_ = new QLabel(QStringLiteral("▲START"), progPicture_);
     startPos_->setObjectName(QStringLiteral("StartPos"));
     endPos_ = new QLabel(QStringLiteral("▲END"), progPicture_);
     endPos_->setObjectName(QStringLiteral("EndPos"));
-    for (QLabel* marker : {startPos_, endPos_}) marker->setStyleSheet(QStringLiteral("color: rgb(190, 255, 190);"));
+    for (QLabel* marker : {startPos_, endPos_}) platform::SetTextColour(marker, QColor(190, 255, 190));
 
     // These never keep the keyboard focus: the playback keys of the lists must always work.
     for (QWidget* w : std::initializer_list<QWidget*>{this, central_, volume_, pPanelBack_, pPanel_, progBackPicture_, progPicture_})
@@ -398,10 +399,9 @@ void FormMain::CheckForeColor(int index) {
 void FormMain::ApplyPanelColor(int index) {
     const int chosen = display::SetPanelColor(index);
     const QColor colour = QColor::fromRgb(display::DisplayColour(chosen));
-    const QString style = QStringLiteral("color: %1;").arg(colour.name());
-    for (QLabel* label : labelInfo_) label->setStyleSheet(style);
-    for (QLabel* label : labelTitle_) label->setStyleSheet(style);
-    for (QLabel* label : {labelCurTime_, startPos_, endPos_, backGndLabel_}) label->setStyleSheet(style);
+    for (QLabel* label : labelInfo_) platform::SetTextColour(label, colour);
+    for (QLabel* label : labelTitle_) platform::SetTextColour(label, colour);
+    for (QLabel* label : {labelCurTime_, startPos_, endPos_, backGndLabel_}) platform::SetTextColour(label, colour);
     panelView_->SetBackColor(display::kPanelBackColor);
     panelView_->ShadesChanged();
     for (display::CProgressBar* bar : {progBar_.get(), volumeBar_.get()}) {

@@ -85,6 +85,8 @@ public:
     void InitializeMainWindow(const QString& commandLine, std::function<void(int)> advance);
     // Returns false when the user cancelled the save question (the window stays open).
     bool ShutdownMainWindow(bool askQuestion = true);
+    // True once ShutdownMainWindow has saved everything and let the engine go.
+    bool ShutdownDone() const { return shutdownDone_; }
     // Closes as the sleep timer's shutdown does: no question, settings saved, working copies gone.
     void CloseWithoutQuestion();
     // The end of the desktop session (SIGTERM, SIGINT): as above, but changed lists are saved,

@@ -303,6 +303,9 @@ bool FormMain::ShutdownMainWindow(bool askQuestion) {
     timer1_->stop();
     timer2_->stop();
     timer3_->stop();
+    // A copy started from now on starts on its own instead of handing its file to this one.
+    delete handOff_;
+    handOff_ = nullptr;
     shutdownDone_ = true;
     return true;
 }

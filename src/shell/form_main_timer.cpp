@@ -2,6 +2,7 @@
 #include "shell/form_main_timer.h"
 
 #include "display/panel_colors.h"
+#include "platform/text_colour.h"
 #include "shell/form_main.h"
 #include "shell/shell_services.h"
 #include "tools/form_encode.h"
@@ -130,7 +131,7 @@ void TimerEncodeGlue::ShowTimerIndicator(bool shown) {
     if (visible) {
         const QColor colour = QColor::fromRgb(display::ShadeTable()[99]);
         image->setPixmap(ClockPicture(colour, image->devicePixelRatioF()));
-        label->setStyleSheet(QStringLiteral("color: %1;").arg(colour.name()));
+        platform::SetTextColour(label, colour);
     }
     image->setVisible(visible);
     label->setVisible(visible);

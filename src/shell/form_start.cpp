@@ -1,5 +1,6 @@
 #include "shell/form_start.h"
 
+#include "platform/text_colour.h"
 #include "shell/layout.h"
 
 #include <QGuiApplication>
@@ -56,10 +57,10 @@ FormStart::FormStart(QWidget* parent)
     font.setPointSize(26);
     font.setBold(true);
     title->setFont(font);
-    title->setStyleSheet(QStringLiteral("color: rgb(250, 250, 250);"));
+    platform::SetTextColour(title, QColor(250, 250, 250));
     title->setGeometry(24, 28, 312, 60);
     auto* subtitle = new QLabel(QStringLiteral("起動しています…"), this);
-    subtitle->setStyleSheet(QStringLiteral("color: rgb(190, 255, 190);"));
+    platform::SetTextColour(subtitle, QColor(190, 255, 190));
     subtitle->setGeometry(26, 88, 312, 24);
 
     picture_ = new QLabel(this);

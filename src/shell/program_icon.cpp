@@ -1,7 +1,11 @@
 #include "shell/program_icon.h"
 
+#include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
+
+#include <algorithm>
+#include <map>
 
 namespace kv::shell {
 
@@ -35,11 +39,43 @@ QImage DrawProgramIcon(int size) {
     return image;
 }
 
+namespace {
+
+// Draws a size only when something asks for it: drawing all seven up front was a noticeable
+// part of start-up, and most of them are never shown.
+class ProgramIconEngine : public QIconEngine {
+  public:
+    // The program's picture looks the same in every mode.
+    QPixmap pixmap(const QSize& size, QIcon::Mode, QIcon::State) override {
+        const int side = std::clamp(std::min(size.width(), size.height()), 1, 1024);
+        QPixmap& cached = cache_[side];
+        if (cached.isNull()) cached = QPixmap::fromImage(DrawProgramIcon(side));
+        return cached;
+    }
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override {
+        painter->drawPixmap(rect, pixmap(rect.size() * painter->device()->devicePixelRatio(), mode, state));
+    }
+    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override {
+        const int side = std::min(size.width(), size.height());
+        return {side, side};
+    }
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override {
+        QList<QSize> sizes;
+        for (int side : {16, 24, 32, 48, 64, 128, 256})
+            sizes.append(QSize(side, side));
+        return sizes;
+    }
+    QIconEngine* clone() const override { return new ProgramIconEngine(*this); }
+    QString key() const override { return QStringLiteral("KavettoProgramIcon"); }
+
+  private:
+    std::map<int, QPixmap> cache_;
+};
+
+} // namespace
+
 QIcon ProgramIcon() {
-    QIcon icon;
-    for (int size : {16, 24, 32, 48, 64, 128, 256})
-        icon.addPixmap(QPixmap::fromImage(DrawProgramIcon(size)));
-    return icon;
+    return QIcon(new ProgramIconEngine);
 }
 
 } // namespace kv::shell

@@ -17,6 +17,8 @@
 #include <QTranslator>
 #include <clocale>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -90,7 +92,15 @@ int RunProgram(int argc, char** argv) {
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     });
     delete splash;
-    return app.exec();
+    const int status = QApplication::exec();
+    if (window.ShutdownDone()) {
+        // Settings, lists and volumes are saved, the working copies are gone and the engine is
+        // down. Taking every widget and library apart one by one would only make the end later
+        // (it was most of the time from the close to the process's end): the system frees it all.
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+    return status;
 }
 
 } // namespace kv::shell

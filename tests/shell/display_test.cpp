@@ -6,6 +6,7 @@
 #include "platform/ini.h"
 #include "platform/message_box.h"
 #include "platform/program_folder.h"
+#include "platform/text_colour.h"
 #include "playback/sound_play.h"
 #include "playlists/track_view.h"
 #include "shell/form_main.h"
@@ -152,7 +153,7 @@ TEST_F(DisplayEntryPoints, ColourAndBarTypeMenus) {
     for (int i = 0; i < 9; ++i)
         EXPECT_EQ(window->ForeColorItem(i)->isChecked(), i == 4);
     EXPECT_EQ(kv::display::ShadeTable(), kv::display::MakeShadeTable(kv::display::DisplayColour(4)));
-    EXPECT_TRUE(window->BackGndLabel()->styleSheet().contains(QColor(190, 190, 255).name()));
+    EXPECT_EQ(kv::platform::TextColour(window->BackGndLabel()), QColor(190, 190, 255));
     for (int type = 1; type <= 5; ++type) {
         window->PanelBarItem(type)->trigger();
         EXPECT_EQ(window->PanelView().BarType(), type);

@@ -1,9 +1,11 @@
 #include "shell/shell_services.h"
+#include "shell/program_icon.h"
 #include "support/audio_files.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPixmap>
 #include <gtest/gtest.h>
 
 using namespace kv::shell;
@@ -44,4 +46,17 @@ TEST(ShellServices, TrashTakesFilesEvenWhenTheDataFolderIsMissing) {
 TEST(ShellServices, PropertiesOfAMissingPathShowNothing) {
     EXPECT_FALSE(ShowProperties("/no/such/file.mp3", nullptr));
     EXPECT_FALSE(GetSystemFolder().isEmpty());
+}
+
+TEST(ShellServices, TheProgramIconIsDrawnAtWhateverSizeIsAskedFor) {
+    const QIcon icon = kv::shell::ProgramIcon();
+    ASSERT_FALSE(icon.isNull());
+    EXPECT_TRUE(icon.availableSizes().contains(QSize(256, 256)));
+    for (int side : {16, 22, 48, 256}) {
+        const QImage image = icon.pixmap(side, side).toImage();
+        ASSERT_EQ(image.size(), QSize(side, side));
+        // Transparent at the corner, the dark tile inside.
+        EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0) << side;
+        EXPECT_EQ(qAlpha(image.pixel(side / 8 + 1, side / 2)), 255) << side;
+    }
 }

@@ -10,7 +10,9 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QFile>
 #include <QMenu>
 #include <QProcess>
@@ -106,6 +108,11 @@ TEST(Startup, SecondCopyHandsItsFileToTheRunningCopyAndEnds) {
     EXPECT_TRUE(log.contains(QString::fromStdString(song))) << log.toStdString();
     // SIGTERM closes as the sleep timer does: settings saved.
     EXPECT_EQ(ReadSetting("Initialform", "Width", copy.ini).isEmpty(), false);
+    // The program ends without taking its widgets apart, but never leaves its socket behind.
+    const QString name = ReadSetting("PrevInstance", "hWnd", copy.ini);
+    ASSERT_FALSE(name.isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(QDir(QDir::tempPath()).filePath(name)));
+    EXPECT_FALSE(IsCopyRunning(name));
 }
 
 TEST(Startup, StaleHandOffNameDoesNotStopANormalStart) {
