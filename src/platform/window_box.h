@@ -15,4 +15,10 @@ QRect NormalWindowBox(const QWidget& window);
 // Shows the window in a stored state: 1 minimised, 2 maximised, anything else normal.
 void ShowInState(QWidget& window, int state);
 
+// Where a secondary window of `size` first appears while it has no stored place of its own:
+// beside the owner's frame (right, else left) on the screen's free area, else centred on it.
+QPoint BesideBox(const QRect& ownerFrame, const QRect& screen, const QSize& size);
+// The same for a real owner window (none, or hidden: centred on the primary screen).
+QPoint BesideWindow(const QWidget* owner, const QSize& size);
+
 } // namespace kv::platform

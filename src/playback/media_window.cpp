@@ -105,7 +105,9 @@ void MediaWindow::ShowWindow() {
     // its place exactly.
     const QSize size =
         p.width > 0 && p.height > 0 ? QSize(TwipsToPixels(p.width), TwipsToPixels(p.height)) : this->size();
-    platform::PlaceWindow(*this, QRect(QPoint(TwipsToPixels(p.left), TwipsToPixels(p.top)), size));
+    const QPoint at = p.placed ? QPoint(TwipsToPixels(p.left), TwipsToPixels(p.top))
+                               : platform::BesideWindow(host_.Owner(), size);
+    platform::PlaceWindow(*this, QRect(at, size));
     platform::ShowInState(*this, p.state);
 }
 
@@ -126,6 +128,7 @@ void MediaWindow::HideWindow() {
     p.height = twips(normal.height(), p.height);
     p.left = twips(normal.x(), p.left);
     p.top = twips(normal.y(), p.top);
+    p.placed = true;
     host_.SetPlacement(p);
 }
 

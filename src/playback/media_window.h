@@ -20,6 +20,7 @@ struct MoviePlacement {
     int left = 0;
     int top = 0;
     int state = 0;
+    bool placed = true; // false: no place of its own yet, it appears beside the main window
 };
 
 // What a media window reaches in the main window.
@@ -34,6 +35,7 @@ class MediaWindowHost {
     virtual void ClickToolBarBack(int button) { (void)button; }                     // 4 previous, 5 next
     virtual void ChangeVolumeBar(int delta) { (void)delta; }
     virtual bool Closing() const { return false; }
+    virtual QWidget* Owner() const { return nullptr; } // the main window, which it first appears beside
 };
 
 // Twips of the three controls for a client area of the given size.

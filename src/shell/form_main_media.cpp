@@ -79,11 +79,11 @@ void MediaWindows::Unload() {
 
 playback::MoviePlacement MediaWindows::Placement() const {
     const WindowBox& b = w_.state_.MovieWindowGeometry;
-    return {b.height, b.width, b.left, b.top, b.state};
+    return {b.height, b.width, b.left, b.top, b.state, b.placed};
 }
 
 void MediaWindows::SetPlacement(const playback::MoviePlacement& p) {
-    w_.state_.MovieWindowGeometry = {p.height, p.width, p.left, p.top, p.state};
+    w_.state_.MovieWindowGeometry = {p.height, p.width, p.left, p.top, p.state, p.placed};
 }
 
 void MediaWindows::PlayPause() {
@@ -100,6 +100,10 @@ void MediaWindows::ClickToolBarBack(int button) {
 }
 bool MediaWindows::Closing() const {
     return w_.state_.Closing;
+}
+
+QWidget* MediaWindows::Owner() const {
+    return &w_;
 }
 
 // FormMain's part

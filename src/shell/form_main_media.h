@@ -29,6 +29,7 @@ class MediaWindows final : public playback::MediaWindowHost {
     void ShowPlayPositionMenu(const QPoint& globalPos) override;
     void ClickToolBarBack(int button) override;
     bool Closing() const override;
+    QWidget* Owner() const override;
 
   private:
     playback::MediaWindow* Load(const QString& name, QPointer<playback::MediaWindow>& slot, bool real);

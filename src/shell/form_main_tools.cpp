@@ -20,10 +20,10 @@ class WordsHostAdapter : public QObject, public tools::WordsHost {
     explicit WordsHostAdapter(FormMain& main) : main_(main) {}
     tools::WordsPlacement WordsWindowGeometry() const override {
         const WindowBox& g = main_.State().WordsWindowGeometry;
-        return {g.height, g.width, g.left, g.top, g.state};
+        return {g.height, g.width, g.left, g.top, g.state, g.placed};
     }
     void SetWordsWindowGeometry(const tools::WordsPlacement& g) override {
-        main_.State().WordsWindowGeometry = {g.height, g.width, g.left, g.top, g.state};
+        main_.State().WordsWindowGeometry = {g.height, g.width, g.left, g.top, g.state, g.placed};
     }
     bool Closing() const override { return main_.State().Closing; }
     void ClickToolBarBack(int button) override { main_.ClickToolBarBack(button); }

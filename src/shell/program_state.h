@@ -22,6 +22,9 @@ struct WindowBox {
     int left = 0;
     int top = 0;
     int state = 0;
+    // False until the window has a place of its own (none stored, or one off the screen): it
+    // then first appears beside the main window, and no place is saved for it.
+    bool placed = true;
 };
 
 struct StealthSizeValues {

@@ -136,14 +136,19 @@ WindowBox ReadWindowBox(const QString& file, const QString& prefix, ScreenTwips 
     WindowBox b;
     b.height = Int(kOther, prefix + QStringLiteral("Height"), file).value_or(0);
     b.width = Int(kOther, prefix + QStringLiteral("Width"), file).value_or(0);
-    b.left = Int(kOther, prefix + QStringLiteral("Left"), file).value_or(0);
-    b.top = Int(kOther, prefix + QStringLiteral("Top"), file).value_or(0);
+    const std::optional<int> left = Int(kOther, prefix + QStringLiteral("Left"), file);
+    const std::optional<int> top = Int(kOther, prefix + QStringLiteral("Top"), file);
+    b.left = left.value_or(0);
+    b.top = top.value_or(0);
+    b.placed = left && top;
     b.state = Int(kOther, prefix + QStringLiteral("State"), file).value_or(0);
     if (b.height <= 500) b.height = 4000;
     if (b.width <= 500) b.width = 4000;
     // A placement off the screen (a monitor that is gone) comes back at the screen's edge.
-    if (b.left > screen.width || b.left < -50) b.left = 0;
-    if (b.top > screen.height || b.top < -50) b.top = 0;
+    if (b.left > screen.width || b.left < -50 || b.top > screen.height || b.top < -50) {
+        b.left = b.top = 0;
+        b.placed = false;
+    }
     if (b.state < 0 || b.state > 2) b.state = 0;
     return b;
 }
@@ -187,8 +192,11 @@ void SaveSettings(const SettingsSnapshot& v, const QString& f) {
     for (int i = 0; i < 2; ++i) {
         WriteInt(kOther, prefixes[i] + QStringLiteral("Height"), boxes[i]->height, f);
         WriteInt(kOther, prefixes[i] + QStringLiteral("Width"), boxes[i]->width, f);
-        WriteInt(kOther, prefixes[i] + QStringLiteral("Left"), boxes[i]->left, f);
-        WriteInt(kOther, prefixes[i] + QStringLiteral("Top"), boxes[i]->top, f);
+        // A window never placed keeps what the file has, so the next start places it afresh.
+        if (boxes[i]->placed) {
+            WriteInt(kOther, prefixes[i] + QStringLiteral("Left"), boxes[i]->left, f);
+            WriteInt(kOther, prefixes[i] + QStringLiteral("Top"), boxes[i]->top, f);
+        }
         WriteInt(kOther, prefixes[i] + QStringLiteral("State"), boxes[i]->state, f);
     }
     WriteSetting(kOther, QStringLiteral("Maximize"), BoolToSetting(v.window.maximized), f);

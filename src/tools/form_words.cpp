@@ -156,8 +156,10 @@ void FormWords::LoadNextSlice(int generation) {
 void FormWords::FormWords_Show() {
     if (isVisible()) return;
     const WordsPlacement g = host_.WordsWindowGeometry();
-    platform::PlaceWindow(*this, {TwipsToPixels(g.left), TwipsToPixels(g.top), TwipsToPixels(g.width),
-                                  TwipsToPixels(g.height)});
+    const QSize size(TwipsToPixels(g.width), TwipsToPixels(g.height));
+    const QPoint at = g.placed ? QPoint(TwipsToPixels(g.left), TwipsToPixels(g.top))
+                               : platform::BesideWindow(parentWidget() ? parentWidget()->window() : nullptr, size);
+    platform::PlaceWindow(*this, QRect(at, size));
     normal_ = platform::WindowBox(*this);
     platform::ShowInState(*this, g.state);
     update();
@@ -176,6 +178,7 @@ void FormWords::FormWords_Hide() {
     g.height = PixelsToTwips(normal.height());
     g.left = PixelsToTwips(normal.left());
     g.top = PixelsToTwips(normal.top());
+    g.placed = true;
     host_.SetWordsWindowGeometry(g);
 }
 

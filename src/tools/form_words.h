@@ -19,6 +19,7 @@ struct WordsPlacement {
     int left = 0;
     int top = 0;
     int state = 0;
+    bool placed = true; // false: no place of its own yet, it appears beside the main window
 };
 
 // What the lyrics window reaches in the main window.

@@ -53,6 +53,7 @@ TEST(Settings, NoFileGivesTheDefaults) {
         EXPECT_EQ(box.left, 0);
         EXPECT_EQ(box.top, 0);
         EXPECT_EQ(box.state, 0);
+        EXPECT_FALSE(box.placed); // nothing stored: it first appears beside the main window
     }
     EXPECT_EQ(ReadInitialList(ini.path), "");
 }
@@ -79,9 +80,11 @@ TEST(Settings, LimitsOnLoad) {
     WindowBox movie = ReadWindowBox(ini.path, "Movie", kScreen);
     EXPECT_EQ(movie.width, 4000);
     EXPECT_EQ(movie.height, 501);
-    EXPECT_EQ(movie.left, 0);   // off the screen: brought back
-    EXPECT_EQ(movie.top, -50);  // still on the screen
+    EXPECT_EQ(movie.left, 0); // off the screen: placed afresh beside the main window
+    EXPECT_EQ(movie.top, 0);
+    EXPECT_FALSE(movie.placed);
     EXPECT_EQ(ReadWindowBox(ini.path, "Words", kScreen).left, 0);
+    EXPECT_FALSE(ReadWindowBox(ini.path, "Words", kScreen).placed); // no "WordsTop" either
     PlayModeChecks modes = ReadPlayModes(ini.path, PlayModeChecks{});
     EXPECT_TRUE(modes.continuous);
     EXPECT_FALSE(ReadWordsChecked(ini.path));
@@ -182,4 +185,23 @@ TEST(Settings, SaveWritesEveryKeyInOrderAndReadsBack) {
     EXPECT_EQ(otherKeys.join(u','), "InitialDir,InitialFindDir,InitialList,BarType,Shutter,ExplorTree,StelsHeight,"
                                     "Stelswidth,MovieHeight,MovieWidth,MovieLeft,MovieTop,MovieState,WordsHeight,"
                                     "WordsWidth,WordsLeft,WordsTop,WordsState,Maximize");
+}
+
+TEST(Settings, AWindowWithoutAPlaceOfItsOwnLeavesTheStoredPlaceAlone) {
+    SettingsFile ini;
+    ini.Write("[other]\nWordsLeft=1500\nWordsTop=900\n");
+    const WindowBox stored = ReadWindowBox(ini.path, "Words", kScreen);
+    EXPECT_TRUE(stored.placed);
+    EXPECT_EQ(stored.left, 1500);
+    EXPECT_EQ(stored.top, 900);
+
+    SettingsSnapshot v;
+    v.wordsWindow = {3000, 4000, 0, 0, 0, false};
+    v.movieWindow = {3000, 4000, 600, 450, 0, true};
+    SaveSettings(v, ini.path);
+    EXPECT_EQ(kv::platform::ReadSetting("other", "WordsLeft", ini.path), "1500");
+    EXPECT_EQ(kv::platform::ReadSetting("other", "WordsTop", ini.path), "900");
+    EXPECT_EQ(kv::platform::ReadSetting("other", "WordsWidth", ini.path), "4000");
+    EXPECT_EQ(kv::platform::ReadSetting("other", "MovieLeft", ini.path), "600");
+    EXPECT_EQ(kv::platform::ReadSetting("other", "MovieTop", ini.path), "450");
 }

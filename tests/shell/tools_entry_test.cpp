@@ -94,6 +94,27 @@ TEST_F(ToolEntryTest, LyricsFollowTheLoadedTrackAndTheItemAndKeepTheirPlace) {
     EXPECT_EQ(ReadSetting("other", "WordsHeight", Ini()), "6300");
 }
 
+TEST_F(ToolEntryTest, LyricsWithoutAStoredPlaceFirstAppearBesideTheMainWindow) {
+    WriteSetting("Initialform", "left", "0", Ini());
+    WriteSetting("Initialform", "top", "0", Ini());
+    const QString a = Song("a.mp3");
+    PutLyrics("a.txt", "la la\r\n");
+    QPoint shownAt;
+    {
+        FormMain window;
+        window.InitializeMainWindow(a, {});
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window.Words() && window.Words()->isVisible(); }, 10000));
+        const QRect words = window.Words()->frameGeometry();
+        EXPECT_FALSE(words.intersects(window.frameGeometry()))
+            << words.x() << "," << words.y() << " over " << window.frameGeometry().width();
+        shownAt = kv::platform::WindowBox(*window.Words()).topLeft();
+        window.close();
+    }
+    // From then on it has a place of its own.
+    EXPECT_EQ(ReadSetting("other", "WordsLeft", Ini()).toInt(), shownAt.x() * 15);
+    EXPECT_EQ(ReadSetting("other", "WordsTop", Ini()).toInt(), shownAt.y() * 15);
+}
+
 TEST_F(ToolEntryTest, EditFileItemOpensTheTagEditorOnTheSelectedRowOnly) {
     FormMain window;
     window.InitializeMainWindow(QString(), {});
