@@ -57,6 +57,7 @@ class RepairHostAdapter final : public playlists::RepairHost {
     }
 
     void StopForCheck() override {
+        mediaWindowShown_ = w_.MediaWindowVisible();
         w_.ShowMediaWindow(false);
         w_.ShowRealWindow(false);
         if (w_.play_) w_.play_->StopPlayback();
@@ -71,6 +72,11 @@ class RepairHostAdapter final : public playlists::RepairHost {
         // A media file reports ready later: wait for it while the repair still holds it back
         // from starting.
         WaitWithEvents([&] { return w_.device_->bDontMoveMediaPlayer; }, kClipWaitMs);
+        // Loading the file again brings its window up; one the user had closed stays closed.
+        if (!mediaWindowShown_) {
+            w_.ShowMediaWindow(false);
+            w_.ShowRealWindow(false);
+        }
         w_.SetBusyCursor(false);
     }
 
@@ -94,6 +100,7 @@ class RepairHostAdapter final : public playlists::RepairHost {
   private:
     FormMain& w_;
     QString savedFile_;
+    bool mediaWindowShown_ = false;
 };
 
 void FormMain::RepairList() {

@@ -216,6 +216,28 @@ TEST_F(RepairFromMenu, OtherKindsAreReadThroughTheMediaPlayerControl) {
     EXPECT_EQ(window->Device()->CurrentState(), "NotLoaded"); // nothing was started meanwhile
 }
 
+TEST_F(RepairFromMenu, TheLoadedVideosWindowComesBackOnlyIfItWasShown) {
+    const QString avi = Q(media.file("clip.avi"));
+    if (!Ffmpeg({"-f", "lavfi", "-i", "testsrc=size=96x64:rate=25:duration=3", "-f", "lavfi", "-i",
+                 "sine=duration=3", "-c:v", "mpeg4", "-c:a", "pcm_s16le", avi}))
+        GTEST_SKIP() << "ffmpeg could not make the file";
+    const QString wav = Q(kvtest::MakeWave(media.file("here.wav"), 1.0, 8000, 1));
+    window->Tracks().ListView(1).AppendRows({Row(avi, "avi"), Row(wav, "wav")});
+    PlayRow(1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->MediaWindowVisible(); }, 8000));
+
+    window->Item("IDMWriteEmptyCell")->trigger();
+    EXPECT_EQ(Playing(), "clip.avi");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->MediaWindowVisible(); }, 3000));
+
+    window->Media().W()->close(); // the close box: hidden, and playback stops
+    ASSERT_FALSE(window->MediaWindowVisible());
+    window->Item("IDMWriteEmptyCell")->trigger();
+    EXPECT_EQ(Playing(), "clip.avi");
+    QTest::qWait(500); // a late ready report of the reloaded file must not bring it back either
+    EXPECT_FALSE(window->MediaWindowVisible());
+}
+
 TEST_F(RepairFromMenu, NothingBrokenSaysSoAndNeverSearches) {
     const QString here = Q(kvtest::MakeWave(media.file("here.wav"), 1.0, 8000, 1));
     window->Tracks().ListView(1).AppendRows({Row(here, "wav")});
