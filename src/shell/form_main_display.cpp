@@ -14,6 +14,7 @@
 #include <QComboBox>
 #include <QCursor>
 #include <QEvent>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLayout>
 #include <QMenu>
@@ -343,8 +344,13 @@ void FormMain::LayoutStealth() {
                l.progPicture.height);
     PlaceTwips(sList_, 0, rows.paneTop, scaleWidth, kSListHeight);
     const int listTop = rows.paneTop + kSListHeight;
-    PlaceTwips(listViews_[size_t(tracks_.State().PlayingView)], 0, listTop, scaleWidth,
-               scaleHeight - listTop);
+    playlists::TrackView* view = listViews_[size_t(tracks_.State().PlayingView)];
+    PlaceTwips(view, 0, listTop, scaleWidth, scaleHeight - listTop);
+    // The low strip shows no list rather than a header cut in half by the scroll bar: the list
+    // comes with the room for its header, a row and the scroll bar ("L i s t" gives it that).
+    const int needed = view->header()->sizeHint().height() + view->fontMetrics().height() + 4 +
+                       view->horizontalScrollBar()->sizeHint().height() + 2 * view->frameWidth();
+    view->setVisible(TwipsToPixels(scaleHeight - listTop) >= needed);
 }
 
 void FormMain::SyncBackGndLabel() {

@@ -138,13 +138,20 @@ TEST_F(DisplayEntryPoints, StealthFromEveryEntryPointRestoresTheWindow) {
 TEST_F(DisplayEntryPoints, ListButtonExpandsTheStrip) {
     Start();
     window->Item("IDMStels")->trigger();
+    kv::playlists::TrackView* list = window->ListView(window->Tracks().State().PlayingView);
+    // The low strip has no room for the list: none of it shows, not a header under a scroll bar.
+    EXPECT_FALSE(list->isVisibleTo(window.get()));
     QTest::mousePress(window->SList(), Qt::LeftButton);
     QTest::mouseRelease(window->SList(), Qt::LeftButton);
     EXPECT_EQ(window->height(), 4000 / 15);
+    ASSERT_TRUE(list->isVisibleTo(window.get()));
+    EXPECT_GE(list->viewport()->height(), list->fontMetrics().height());
     QTest::mousePress(window->SList(), Qt::LeftButton);
     QTest::mouseRelease(window->SList(), Qt::LeftButton);
     EXPECT_EQ(window->height(), 1925 / 15);
+    EXPECT_FALSE(list->isVisibleTo(window.get()));
     window->Item("IDMStels")->trigger();
+    EXPECT_TRUE(window->ListView(1)->isVisibleTo(window.get()));
 }
 
 TEST_F(DisplayEntryPoints, ColourAndBarTypeMenus) {
