@@ -19,8 +19,10 @@
 #include <QDBusVariant>
 #include <QProcess>
 #include <QTest>
+#include <csignal>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <sys/prctl.h>
 
 using namespace kv::shell;
 using kv::playlists::TrackEntry;
@@ -49,6 +51,8 @@ class Mpris : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         daemon = new QProcess;
+        // The bus goes with this test process even when the process is killed or aborts.
+        daemon->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
         daemon->start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
                                                       QStringLiteral("--print-address=1")});
         if (daemon->waitForStarted(5000) && daemon->waitForReadyRead(5000))
