@@ -9,6 +9,7 @@
 #include <QPainterPath>
 #include <QRegion>
 #include <QScreen>
+#include <QTimer>
 #include <cmath>
 
 namespace kv::shell {
@@ -31,7 +32,21 @@ void CLoadPicture::SetPictureBox(QLabel* picture) {
 void CLoadPicture::SetValue(int value) {
     value_ = value;
     if (!picture_) return;
-    const int right = std::min(TwipsToPixels(BarRight(scaleWidth_, value)), picture_->width());
+    constexpr int kFrameMs = 16;
+    if (lastDrawn_.isValid() && lastDrawn_.elapsed() < kFrameMs) {
+        if (!drawPending_) {
+            drawPending_ = true;
+            QTimer::singleShot(kFrameMs - int(lastDrawn_.elapsed()), picture_, [this] { Draw(); });
+        }
+        return;
+    }
+    Draw();
+}
+
+void CLoadPicture::Draw() {
+    drawPending_ = false;
+    lastDrawn_.start();
+    const int right = std::min(TwipsToPixels(BarRight(scaleWidth_, value_)), picture_->width());
     QPixmap pixmap(picture_->size());
     pixmap.fill(QColor(70, 50, 50));
     QPainter p(&pixmap);

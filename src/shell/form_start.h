@@ -2,12 +2,15 @@
 #pragma once
 #include <QWidget>
 
+#include <QElapsedTimer>
+
 class QLabel;
 
 namespace kv::shell {
 
 // Draws the start-up progress onto a picture control: a red bar whose right edge is at
-// ScaleWidth / 100 * Value / 12 twips, so 1200 fills it.
+// ScaleWidth / 100 * Value / 12 twips, so 1200 fills it. Steps that come faster than a screen
+// can show them are drawn together (at most one picture per frame time), and none is lost.
 class CLoadPicture {
 public:
     void SetPictureBox(QLabel* picture);   // binding resets the value to 0
@@ -16,7 +19,10 @@ public:
     static int BarRight(int scaleWidthTwips, int value);
 
 private:
+    void Draw();
     QLabel* picture_ = nullptr;
+    QElapsedTimer lastDrawn_;
+    bool drawPending_ = false;
     int scaleWidth_ = 0;
     int value_ = 0;
 };

@@ -1,11 +1,14 @@
 #include "shell/shell_services.h"
+#include "shell/form_start.h"
 #include "shell/program_icon.h"
 #include "support/audio_files.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QPixmap>
+#include <QTest>
 #include <gtest/gtest.h>
 
 using namespace kv::shell;
@@ -59,4 +62,23 @@ TEST(ShellServices, TheProgramIconIsDrawnAtWhateverSizeIsAskedFor) {
         EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0) << side;
         EXPECT_EQ(qAlpha(image.pixel(side / 8 + 1, side / 2)), 255) << side;
     }
+}
+
+// Steps faster than the screen are drawn together, and the last one always reaches the picture.
+TEST(ShellServices, TheStartUpBarShowsEveryStepsTotalOnceEventsRun) {
+    QLabel picture;
+    picture.resize(240, 8);
+    kv::shell::CLoadPicture bar;
+    bar.SetPictureBox(&picture);
+    for (int i = 0; i < 30; ++i)
+        bar.SetValue(bar.Value() + 20); // 600 of 1200: half the width
+    EXPECT_EQ(bar.Value(), 600);
+    const auto redUpTo = [&] {
+        const QImage image = picture.pixmap().toImage();
+        int x = 0;
+        while (x < image.width() && image.pixelColor(x, 4) == QColor(240, 0, 0))
+            ++x;
+        return x;
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return redUpTo() == 120; }, 1000)) << redUpTo();
 }
