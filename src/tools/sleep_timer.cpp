@@ -43,11 +43,14 @@ const MonotonicClock& SteadyClock() {
     return clock;
 }
 
-LogindPowerOff::LogindPowerOff() : bus_(std::make_unique<QDBusConnection>(QDBusConnection::systemBus())) {}
+// Connecting to the system bus at start-up cost the program a connection thread and a
+// handshake that only the sleep timer's end ever needs.
+LogindPowerOff::LogindPowerOff() = default;
 LogindPowerOff::LogindPowerOff(const QDBusConnection& bus) : bus_(std::make_unique<QDBusConnection>(bus)) {}
 LogindPowerOff::~LogindPowerOff() = default;
 
 bool LogindPowerOff::Request() {
+    if (!bus_) bus_ = std::make_unique<QDBusConnection>(QDBusConnection::systemBus());
     if (!bus_->isConnected()) return false;
     QDBusMessage call = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),

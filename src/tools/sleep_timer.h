@@ -31,7 +31,7 @@ class PowerOff {
 // desktop's policy wants a password it is refused rather than left waiting for one.
 class LogindPowerOff : public PowerOff {
   public:
-    LogindPowerOff(); // the system bus
+    LogindPowerOff(); // the system bus, connected when the machine is first to be turned off
     explicit LogindPowerOff(const QDBusConnection& bus);
     ~LogindPowerOff() override;
     bool Request() override;
