@@ -119,15 +119,10 @@ void MediaWindow::HideWindow() {
     const QRect normal = platform::NormalWindowBox(*this);
     if (windowState() != Qt::WindowNoState) setWindowState(Qt::WindowNoState);
     hide();
-    // Twips that still round to the window's pixels are kept, so an unmoved window stores
-    // exactly what it was given and does not creep a few twips per session.
-    auto twips = [](int pixels, int stored) {
-        return TwipsToPixels(stored) == pixels ? stored : PixelsToTwips(pixels);
-    };
-    p.width = twips(normal.width(), p.width);
-    p.height = twips(normal.height(), p.height);
-    p.left = twips(normal.x(), p.left);
-    p.top = twips(normal.y(), p.top);
+    p.width = platform::KeepTwips(normal.width(), p.width);
+    p.height = platform::KeepTwips(normal.height(), p.height);
+    p.left = platform::KeepTwips(normal.x(), p.left);
+    p.top = platform::KeepTwips(normal.y(), p.top);
     p.placed = true;
     host_.SetPlacement(p);
 }

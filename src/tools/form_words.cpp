@@ -174,10 +174,10 @@ void FormWords::FormWords_Hide() {
     const QRect normal = g.state == 0 ? platform::WindowBox(*this) : normal_;
     if (g.state != 0) showNormal();
     hide();
-    g.width = PixelsToTwips(normal.width());
-    g.height = PixelsToTwips(normal.height());
-    g.left = PixelsToTwips(normal.left());
-    g.top = PixelsToTwips(normal.top());
+    g.width = platform::KeepTwips(normal.width(), g.width);
+    g.height = platform::KeepTwips(normal.height(), g.height);
+    g.left = g.placed ? platform::KeepTwips(normal.left(), g.left) : PixelsToTwips(normal.left());
+    g.top = g.placed ? platform::KeepTwips(normal.top(), g.top) : PixelsToTwips(normal.top());
     g.placed = true;
     host_.SetWordsWindowGeometry(g);
 }

@@ -113,6 +113,9 @@ TEST_F(ToolEntryTest, LyricsWithoutAStoredPlaceFirstAppearBesideTheMainWindow) {
     // From then on it has a place of its own.
     EXPECT_EQ(ReadSetting("other", "WordsLeft", Ini()).toInt(), shownAt.x() * 15);
     EXPECT_EQ(ReadSetting("other", "WordsTop", Ini()).toInt(), shownAt.y() * 15);
+    // A size given in twips that are not whole pixels comes back as it was given, not a few less.
+    EXPECT_EQ(ReadSetting("other", "WordsWidth", Ini()), "4000");
+    EXPECT_EQ(ReadSetting("other", "WordsHeight", Ini()), "4000");
 }
 
 TEST_F(ToolEntryTest, EditFileItemOpensTheTagEditorOnTheSelectedRowOnly) {
