@@ -12,6 +12,8 @@
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <memory>
+#include <optional>
+#include <vector>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -104,6 +106,7 @@ void SetListSaveHookForTest(std::function<bool(const QString&)> hook) { g_saveHo
 
 // ---- reading ----
 
+
 ListReadResult ReadListFile(const QString& path, bool checkFiles) {
     ListReadResult result;
     LineReader reader(path);
@@ -111,16 +114,16 @@ ListReadResult ReadListFile(const QString& path, bool checkFiles) {
     result.opened = true;
     QVector<TrackEntry>& rows = result.rows;
     qint64 chars = 0;
-    QByteArray bytes;
-    while (reader.NextBytes(bytes)) {
-        if (bytes.isEmpty()) continue; // the writer never writes one; an added blank row helps nobody
+    std::string_view bytes;
+    while (reader.NextView(bytes)) {
+        if (bytes.empty()) continue; // the writer never writes one; an added blank row helps nobody
         const char first = bytes[0];
         if (first == '@') continue; // the row is complete; files are checked all at once below
         if (first == ';' || first == 'K') {
             result.lossy = true;
             continue;
         }
-        QString text = bytes.size() > 2 ? reader.Decode(bytes.constData() + 2, bytes.size() - 2) : QString();
+        QString text = bytes.size() > 2 ? reader.Decode(bytes.data() + 2, qsizetype(bytes.size()) - 2) : QString();
         chars += text.size();
         if (first >= '1' && first <= '9') {
             // Numbered lines after an "@" still belong to the last row: no line starts a row but "0".
@@ -148,36 +151,52 @@ ListReadResult ReadListFile(const QString& path, bool checkFiles) {
 
 void CheckRowFiles(QVector<TrackEntry>& rows) {
     // Rows of one folder: listing the folder once is far cheaper than a query per row when a
-    // folder holds several; lone rows are asked about directly.
+    // folder holds several; lone rows are asked about directly. Folders are told apart by views
+    // into the rows' own paths, so no row's folder is copied or hashed twice.
     constexpr int kListFolderFrom = 4;
-    QHash<QString, int> perFolder;
-    QVector<QString> folders(rows.size());
-    for (qsizetype i = 0; i < rows.size(); ++i) {
-        const QString& path = rows[i].Path();
+    TrackEntry* const data = rows.data(); // detached now: the views below stay valid
+    const qsizetype count = rows.size();
+    struct Folder {
+        QStringView path;
+        int rows = 0;
+        std::optional<QSet<QString>> names; // listed when it holds enough rows
+    };
+    std::vector<Folder> folders;
+    QHash<QStringView, int> folderIndex;
+    std::vector<int> folderOf(size_t(count), -1);
+    for (qsizetype i = 0; i < count; ++i) {
+        const QString& path = data[i].Path();
         const qsizetype slash = path.lastIndexOf(u'/');
         if (slash < 0) continue;
-        // Rows of one folder mostly follow each other: share the previous row's folder text.
-        if (i > 0 && QStringView(folders[i - 1]) == QStringView(path).left(slash)) folders[i] = folders[i - 1];
-        else folders[i] = path.left(slash);
-        ++perFolder[folders[i]];
+        const QStringView folder = QStringView(path).left(slash);
+        int index = i > 0 ? folderOf[size_t(i - 1)] : -1;
+        // Rows of one folder mostly follow each other.
+        if (index < 0 || folders[size_t(index)].path != folder) {
+            const auto found = folderIndex.constFind(folder);
+            if (found != folderIndex.cend()) {
+                index = found.value();
+            } else {
+                index = int(folders.size());
+                folders.push_back({folder});
+                folderIndex.insert(folder, index);
+            }
+        }
+        folderOf[size_t(i)] = index;
+        ++folders[size_t(index)].rows;
     }
-    QHash<QString, std::optional<QSet<QString>>> listings;
-    for (auto it = perFolder.cbegin(); it != perFolder.cend(); ++it)
-        if (it.value() >= kListFolderFrom) listings.insert(it.key(), ListFolderFiles(it.key()));
+    for (Folder& f : folders)
+        if (f.rows >= kListFolderFrom) f.names = ListFolderFiles(f.path.toString());
 
-    for (qsizetype i = 0; i < rows.size(); ++i) {
-        TrackEntry& row = rows[i];
+    QString lastExt, lastIcon, lastWordsIcon;
+    for (qsizetype i = 0; i < count; ++i) {
+        TrackEntry& row = data[i];
         const QString& path = row.Path();
-        const qsizetype slash = path.lastIndexOf(u'/');
         bool exists = false;
         bool lyrics = false;
-        const std::optional<QSet<QString>>* listing = nullptr;
-        if (slash >= 0) {
-            auto found = listings.constFind(folders[i]);
-            if (found != listings.cend() && found->has_value()) listing = &*found;
-        }
-        if (listing) {
-            const QSet<QString>& names = **listing;
+        const int index = folderOf[size_t(i)];
+        if (index >= 0 && folders[size_t(index)].names) {
+            const QSet<QString>& names = *folders[size_t(index)].names;
+            const qsizetype slash = folders[size_t(index)].path.size();
             exists = names.contains(path.mid(slash + 1));
             if (exists) lyrics = names.contains(platform::FileNameOf(LyricsPathOf(path)));
         } else {
@@ -185,7 +204,18 @@ void CheckRowFiles(QVector<TrackEntry>& rows) {
             if (exists) lyrics = platform::FileExists(LyricsPathOf(path));
         }
         if (exists) {
-            row.icon = IconOf(path, platform::ExtensionOf(path), lyrics);
+            // Most rows of a list share a kind: its icon keys are made once.
+            const QString ext = platform::ExtensionOf(path);
+            if (ext.isEmpty()) {
+                row.icon = IconOf(path, ext, lyrics);
+            } else {
+                if (ext != lastExt) {
+                    lastExt = ext;
+                    lastIcon = IconOf(path, ext, false);
+                    lastWordsIcon = IconOf(path, ext, true);
+                }
+                row.icon = lyrics ? lastWordsIcon : lastIcon;
+            }
         } else {
             row.icon = kIconNothing;
             row.columns[ColKind] = kKindNothing;

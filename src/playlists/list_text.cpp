@@ -3,6 +3,7 @@
 #include "platform/text_codec.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
 #include <iconv.h>
@@ -14,8 +15,23 @@ namespace {
 constexpr qsizetype kBlockBytes = 1 << 20;
 const iconv_t kNoIconv = reinterpret_cast<iconv_t>(-1);
 
+// The first CR or LF in [p, stop), or stop.
+const char* FindLineEnd(const char* p, const char* stop) {
+    const void* cr = std::memchr(p, '\r', size_t(stop - p));
+    const char* limit = cr ? static_cast<const char*>(cr) : stop;
+    const void* lf = std::memchr(p, '\n', size_t(limit - p));
+    return lf ? static_cast<const char*>(lf) : limit;
+}
+
 bool IsAscii(const char* p, qsizetype n) {
-    for (qsizetype i = 0; i < n; ++i)
+    // Eight bytes at a time: any byte with its top bit set is not ASCII.
+    qsizetype i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t word;
+        std::memcpy(&word, p + i, 8);
+        if (word & 0x8080808080808080ull) return false;
+    }
+    for (; i < n; ++i)
         if (static_cast<unsigned char>(p[i]) >= 0x80) return false;
     return true;
 }
@@ -69,8 +85,7 @@ bool LineReader::NextBytes(QByteArray& line) {
             if (buffer_[pos_] == '\n') ++pos_, ++offset_;
         }
         const char* base = buffer_.constData();
-        qsizetype i = pos_;
-        while (i < end_ && base[i] != '\n' && base[i] != '\r') ++i;
+        const qsizetype i = FindLineEnd(base + pos_, base + end_) - base;
         if (i < end_) {
             // A whole line (or the rest of a cut one) lies in the buffer.
             const qsizetype room = maxLine_ - line.size();
@@ -105,6 +120,32 @@ bool LineReader::NextBytes(QByteArray& line) {
         firstLine_ = false;
         if (line.startsWith("\xEF\xBB\xBF")) line.remove(0, 3);
     }
+    return true;
+}
+
+bool LineReader::NextView(std::string_view& line) {
+    if (fd_ < 0) return false;
+    if (!skipLf_ && !firstLine_) {
+        const char* base = buffer_.constData();
+        const char* start = base + pos_;
+        const char* eol = FindLineEnd(start, base + end_);
+        if (eol != base + end_ && eol - start <= maxLine_) {
+            qsizetype next = eol - base + 1;
+            if (*eol == '\r') {
+                if (next < end_) {
+                    if (base[next] == '\n') ++next;
+                } else {
+                    skipLf_ = true;
+                }
+            }
+            offset_ += next - pos_;
+            pos_ = next;
+            line = std::string_view(start, size_t(eol - start));
+            return true;
+        }
+    }
+    if (!NextBytes(scratch_)) return false;
+    line = std::string_view(scratch_.constData(), size_t(scratch_.size()));
     return true;
 }
 

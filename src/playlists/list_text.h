@@ -4,6 +4,7 @@
 #pragma once
 #include <QByteArray>
 #include <QString>
+#include <string_view>
 #include <string>
 
 namespace kv::playlists {
@@ -25,6 +26,9 @@ class LineReader {
     bool Next(QString& line);
     // The same in raw bytes.
     bool NextBytes(QByteArray& line);
+    // The same as a view, valid until the next call: a line that lies whole in the read buffer
+    // is not copied at all.
+    bool NextView(std::string_view& line);
     // Some line was longer than the cap and only its beginning was returned.
     bool AnyLineCut() const { return anyCut_; }
     bool ReadFailed() const { return readFailed_; }
@@ -49,6 +53,7 @@ class LineReader {
     bool readFailed_ = false;
     bool firstLine_ = true;
     void* iconv_ = nullptr; // CP932 converter, opened on the first line that needs it
+    QByteArray scratch_;    // NextView's line when it is not whole in the buffer
 };
 
 // Appends the UTF-8 form of text to out (no allocation per call beyond out's own growth). CR and

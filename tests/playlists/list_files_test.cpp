@@ -173,6 +173,56 @@ TEST(ListFileFormat, RowsOfExistingFilesGetTheirIconWhetherTheirFolderIsListedOr
     EXPECT_EQ(rows[7][ColKind], QStringLiteral("mp3"));  // an existing row keeps its kind
 }
 
+TEST(ListFileFormat, RowsOfInterleavedFoldersAndKindsEachGetTheirOwnIcon) {
+    kvtest::TempDir dir;
+    ASSERT_TRUE(QDir().mkpath(Q(dir.file("a"))) && QDir().mkpath(Q(dir.file("b"))));
+    QVector<TrackEntry> rows;
+    for (int i = 0; i < 5; ++i) {
+        for (const char* folder : {"a", "b"}) {
+            const std::string ext = folder[0] == 'a' ? ".mp3" : ".wav";
+            const QString path = Q(dir.file(std::string(folder) + "/" + std::to_string(i) + ext));
+            if (i != 3) Put(path, "x"); // row 3 of each folder is gone
+            rows.append(Row(QFileInfo(path).fileName(), path));
+        }
+    }
+    Put(Q(dir.file("b/2.txt")), "lyrics");
+    CheckRowFiles(rows);
+    for (int i = 0; i < 5; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(rows[2 * i].icon, i == 3 ? kIconNothing : QStringLiteral("mp3"));
+        EXPECT_EQ(rows[2 * i + 1].icon, i == 3 ? kIconNothing : i == 2 ? QStringLiteral("wordswav") : QStringLiteral("wav"));
+        EXPECT_EQ(rows[2 * i][ColKind], i == 3 ? kKindNothing : QStringLiteral("mp3"));
+    }
+}
+
+// Lines read as views are the lines read as copies, wherever they fall in the read buffer.
+TEST(ListFileFormat, LineViewsAreTheSameLinesAsCopies) {
+    kvtest::TempDir dir;
+    std::string text = "\xEF\xBB\xBF" "first\r\n";
+    for (int i = 0; text.size() < (3u << 20); ++i) {
+        text += std::string(size_t(i % 97), char('a' + i % 26));
+        text += i % 5 == 0 ? "\n" : i % 7 == 0 ? "\r" : "\r\n";
+        if (i % 1000 == 0) text += std::string(70000, 'x') + "\r\n"; // over the cap below
+    }
+    text += "no end";
+    const QString path = Q(dir.file("lines.kvt"));
+    Put(path, QByteArray::fromStdString(text));
+    LineReader copies(path, 65536), views(path, 65536);
+    QByteArray copy;
+    std::string_view view;
+    int lines = 0;
+    for (;;) {
+        const bool more = copies.NextBytes(copy);
+        ASSERT_EQ(views.NextView(view), more) << lines;
+        if (!more) break;
+        ASSERT_EQ(view, std::string_view(copy.constData(), size_t(copy.size()))) << lines;
+        ASSERT_EQ(views.Offset(), copies.Offset()) << lines;
+        ++lines;
+    }
+    EXPECT_GT(lines, 20000);
+    EXPECT_TRUE(views.AnyLineCut());
+}
+
 TEST(ListFileFormat, DamagedFilesLoadWhatCanBeReadAndSayTheyAreIncomplete) {
     kvtest::TempDir dir;
     const QString file = Q(dir.file("bad.kvt"));
