@@ -106,7 +106,6 @@ void SetListSaveHookForTest(std::function<bool(const QString&)> hook) { g_saveHo
 
 // ---- reading ----
 
-
 ListReadResult ReadListFile(const QString& path, bool checkFiles) {
     ListReadResult result;
     LineReader reader(path);
