@@ -3,7 +3,6 @@
 #include "platform/text_codec.h"
 
 #include <cerrno>
-#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
 #include <iconv.h>
@@ -24,14 +23,7 @@ const char* FindLineEnd(const char* p, const char* stop) {
 }
 
 bool IsAscii(const char* p, qsizetype n) {
-    // Eight bytes at a time: any byte with its top bit set is not ASCII.
-    qsizetype i = 0;
-    for (; i + 8 <= n; i += 8) {
-        uint64_t word;
-        std::memcpy(&word, p + i, 8);
-        if (word & 0x8080808080808080ull) return false;
-    }
-    for (; i < n; ++i)
+    for (qsizetype i = 0; i < n; ++i)
         if (static_cast<unsigned char>(p[i]) >= 0x80) return false;
     return true;
 }

@@ -176,8 +176,8 @@ void FormWords::FormWords_Hide() {
     hide();
     g.width = platform::KeepTwips(normal.width(), g.width);
     g.height = platform::KeepTwips(normal.height(), g.height);
-    g.left = g.placed ? platform::KeepTwips(normal.left(), g.left) : PixelsToTwips(normal.left());
-    g.top = g.placed ? platform::KeepTwips(normal.top(), g.top) : PixelsToTwips(normal.top());
+    g.left = platform::KeepTwips(normal.left(), g.left);
+    g.top = platform::KeepTwips(normal.top(), g.top);
     g.placed = true;
     host_.SetWordsWindowGeometry(g);
 }
