@@ -56,13 +56,17 @@ void DisplayModes::ToggleStealth() {
 
 void DisplayModes::EnterStealth() {
     const bool maximized = host_.IsMaximized();
+    // Read before leaving the maximised state: the window manager gives the normal size back
+    // in its own time, and until then the window still has the screen's.
+    const TwipBox normal = host_.NormalWindowBox();
     if (maximized) host_.ShowNormal();
     host_.StopPanelView();
-    host_.SaveNormalGeometry(host_.WindowBox(), maximized);
+    host_.SaveNormalGeometry(normal, maximized);
+    // On before the strip is placed, so the window does not take the strip for its normal box.
+    stealthActive_ = true;
     host_.SetStealthControls(true);
     host_.SetWindowBox({kStealthParkTop, kStealthParkLeft, kStealthCompactHeight, host_.StealthWidth()});
     host_.SetTopmost(true);
-    stealthActive_ = true;
     host_.Relayout();
 }
 

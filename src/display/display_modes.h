@@ -52,6 +52,8 @@ class DisplayModesHost {
     virtual void ShowNormal() = 0;
     virtual void ShowMaximized() = 0;
     virtual TwipBox WindowBox() const = 0;
+    // The box of the normal state, also while maximised: the last one the window had there.
+    virtual TwipBox NormalWindowBox() const = 0;
     virtual void SetWindowBox(const TwipBox& box) = 0;
     // Always on top or not; either way the window is shown.
     virtual void SetTopmost(bool on) = 0;

@@ -77,6 +77,11 @@ display::TwipBox DisplayGlue::WindowBox() const {
             PixelsToTwips(w_.width())};
 }
 
+display::TwipBox DisplayGlue::NormalWindowBox() const {
+    const WindowGeometryValues g = w_.NormalGeometryTwips();
+    return {g.top, g.left, g.height, g.width};
+}
+
 void DisplayGlue::SetWindowBox(const display::TwipBox& box) {
     int top = TwipsToPixels(box.top);
     // Parking hides the caption, never the strip itself: without a caption (no window manager

@@ -17,6 +17,7 @@ class FakeWindow : public DisplayModesHost {
     bool shown = true;
     bool topmost = false;
     TwipBox box{1500, 3000, 6000, 9000};
+    TwipBox normal = box; // kept while maximised
     TwipBox saved;
     bool savedMax = false;
     QPoint pointer;
@@ -32,6 +33,7 @@ class FakeWindow : public DisplayModesHost {
     void ShowNormal() override { maximized = minimized = false; }
     void ShowMaximized() override { maximized = true; }
     TwipBox WindowBox() const override { return box; }
+    TwipBox NormalWindowBox() const override { return maximized ? normal : box; }
     void SetWindowBox(const TwipBox& b) override { box = b; }
     void SetTopmost(bool on) override {
         topmost = on;
@@ -94,7 +96,10 @@ TEST(Stealth, EnterParksAndLeaveRestoresGeometryAndMaximised) {
     for (bool maximized : {false, true}) {
         Modes m;
         m.window.maximized = maximized;
-        const TwipBox normal = m.window.box;
+        // Maximised, the window keeps the screen's box after ShowNormal until the window
+        // manager answers.
+        if (maximized) m.window.box = {-60, -60, 11000, 19000};
+        const TwipBox normal = m.window.normal;
         m.modes.ToggleStealth();
         EXPECT_TRUE(m.stealthActive);
         EXPECT_FALSE(m.window.maximized);
