@@ -86,7 +86,9 @@ void DisplayModes::StealthTick() {
     const TwipBox box = host_.WindowBox();
     switch (StealthDecision(host_.PointerPos(), TwipsToPixels(box.width), box.height)) {
     case StealthAction::PopOut:
-        if (box.top != kStealthParkTop)
+        // Parked again once per pop-out: a pointer resting on the edge changes nothing, and the
+        // top read back in whole pixels never equals the parking twips anyway.
+        if (!shown_ && box.top != kStealthParkTop)
             host_.SetWindowBox({kStealthParkTop, box.left, box.height, box.width});
         if (!host_.WindowShown()) host_.ShowWindow(true);
         if (!shown_) host_.RefreshWindow();

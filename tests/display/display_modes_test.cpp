@@ -27,6 +27,7 @@ class FakeWindow : public DisplayModesHost {
     bool shutterOpen = true;
     bool displayItems = true;
     QStringList calls;
+    int boxSets = 0;
 
     bool IsMaximized() const override { return maximized; }
     bool IsMinimized() const override { return minimized; }
@@ -34,7 +35,10 @@ class FakeWindow : public DisplayModesHost {
     void ShowMaximized() override { maximized = true; }
     TwipBox WindowBox() const override { return box; }
     TwipBox NormalWindowBox() const override { return maximized ? normal : box; }
-    void SetWindowBox(const TwipBox& b) override { box = b; }
+    void SetWindowBox(const TwipBox& b) override {
+        box = b;
+        ++boxSets;
+    }
     void SetTopmost(bool on) override {
         topmost = on;
         shown = true;
@@ -137,8 +141,14 @@ TEST(Stealth, TimerPopsOutAndHidesFromThePointer) {
     m.modes.StealthTick();
     EXPECT_TRUE(m.window.shown);
     EXPECT_TRUE(m.modes.Shown());
-    m.modes.StealthTick(); // still at the edge: refreshed only on the first show
+    // Still at the edge: refreshed only on the first show, and neither moved nor resized again
+    // though the parked top reads back in whole pixels.
+    m.window.box.top = -375;
+    const int boxSets = m.window.boxSets;
+    m.modes.StealthTick();
+    m.modes.StealthTick();
     EXPECT_EQ(m.window.calls, QStringList{"Refresh"});
+    EXPECT_EQ(m.window.boxSets, boxSets);
 
     m.window.pointer = {50, 100}; // inside the window: nothing changes
     m.modes.ToggleStealthHeight();
