@@ -15,6 +15,10 @@ RowsBelowDisplay RowsBelow(int panelBackTop, int panelBackHeight, int progHeight
     return r;
 }
 
+bool StealthCanHide(QStringView platformName) {
+    return !platformName.startsWith(u"wayland");
+}
+
 StealthAction StealthDecision(QPoint pointer, int windowWidthPx, int windowHeightTwips) {
     const int widthLine = windowWidthPx + kRightMarginPx;
     int heightLine = TwipsToPixels(kStealthCompactHeight) + kBelowMarginPx;
@@ -83,6 +87,10 @@ void DisplayModes::LeaveStealth() {
 
 void DisplayModes::StealthTick() {
     if (!stealthActive_) return;
+    if (!hidingAllowed_) {
+        if (!host_.WindowShown()) host_.ShowWindow(true);
+        return;
+    }
     const TwipBox box = host_.WindowBox();
     switch (StealthDecision(host_.PointerPos(), TwipsToPixels(box.width), box.height)) {
     case StealthAction::PopOut:

@@ -163,6 +163,23 @@ TEST(Stealth, TimerPopsOutAndHidesFromThePointer) {
     EXPECT_FALSE(m.modes.Shown());
 }
 
+TEST(Stealth, WithoutHidingTheStripStaysInSight) {
+    for (const char* name : {"xcb", "offscreen", "minimal"})
+        EXPECT_TRUE(StealthCanHide(QString::fromLatin1(name))) << name;
+    for (const char* name : {"wayland", "wayland-egl"})
+        EXPECT_FALSE(StealthCanHide(QString::fromLatin1(name))) << name;
+
+    Modes m;
+    m.modes.AllowHiding(false);
+    m.modes.ToggleStealth();
+    m.window.pointer = {600, 600};
+    m.modes.StealthTick();
+    EXPECT_TRUE(m.window.shown);
+    m.window.shown = false; // hidden by anything else: the timer brings it back
+    m.modes.StealthTick();
+    EXPECT_TRUE(m.window.shown);
+}
+
 TEST(Stealth, ListButtonSwitchesBetweenTheTwoHeights) {
     Modes m;
     m.modes.ToggleStealth();
