@@ -15,6 +15,10 @@ RowsBelowDisplay RowsBelow(int panelBackTop, int panelBackHeight, int progHeight
     return r;
 }
 
+bool StealthCanHide(QStringView platformName) {
+    return !platformName.startsWith(u"wayland");
+}
+
 StealthAction StealthDecision(QPoint pointer, int windowWidthPx, int windowHeightTwips) {
     const int widthLine = windowWidthPx + kRightMarginPx;
     int heightLine = TwipsToPixels(kStealthCompactHeight) + kBelowMarginPx;
@@ -56,13 +60,17 @@ void DisplayModes::ToggleStealth() {
 
 void DisplayModes::EnterStealth() {
     const bool maximized = host_.IsMaximized();
+    // Read before leaving the maximised state: the window manager gives the normal size back
+    // in its own time, and until then the window still has the screen's.
+    const TwipBox normal = host_.NormalWindowBox();
     if (maximized) host_.ShowNormal();
     host_.StopPanelView();
-    host_.SaveNormalGeometry(host_.WindowBox(), maximized);
+    host_.SaveNormalGeometry(normal, maximized);
+    // On before the strip is placed, so the window does not take the strip for its normal box.
+    stealthActive_ = true;
     host_.SetStealthControls(true);
     host_.SetWindowBox({kStealthParkTop, kStealthParkLeft, kStealthCompactHeight, host_.StealthWidth()});
     host_.SetTopmost(true);
-    stealthActive_ = true;
     host_.Relayout();
 }
 
@@ -79,10 +87,16 @@ void DisplayModes::LeaveStealth() {
 
 void DisplayModes::StealthTick() {
     if (!stealthActive_) return;
+    if (!hidingAllowed_) {
+        if (!host_.WindowShown()) host_.ShowWindow(true);
+        return;
+    }
     const TwipBox box = host_.WindowBox();
     switch (StealthDecision(host_.PointerPos(), TwipsToPixels(box.width), box.height)) {
     case StealthAction::PopOut:
-        if (box.top != kStealthParkTop)
+        // Parked again once per pop-out: a pointer resting on the edge changes nothing, and the
+        // top read back in whole pixels never equals the parking twips anyway.
+        if (!shown_ && box.top != kStealthParkTop)
             host_.SetWindowBox({kStealthParkTop, box.left, box.height, box.width});
         if (!host_.WindowShown()) host_.ShowWindow(true);
         if (!shown_) host_.RefreshWindow();

@@ -4,6 +4,7 @@
 // and arithmetic live here; the window does what the host calls ask. UI thread only.
 #pragma once
 #include <QPoint>
+#include <QStringView>
 
 namespace kv::display {
 
@@ -38,6 +39,10 @@ struct RowsBelowDisplay {
 };
 RowsBelowDisplay RowsBelow(int panelBackTop, int panelBackHeight, int progHeight, int scaleHeight);
 
+// Whether the window system lets stealth mode hide the window: it must place it and report the
+// pointer while it is hidden, which Wayland does for no client.
+bool StealthCanHide(QStringView platformName);
+
 enum class StealthAction { None, PopOut, Hide };
 // One Timer2 decision from the pointer (screen pixels) and the window's size.
 StealthAction StealthDecision(QPoint pointer, int windowWidthPx, int windowHeightTwips);
@@ -52,6 +57,8 @@ class DisplayModesHost {
     virtual void ShowNormal() = 0;
     virtual void ShowMaximized() = 0;
     virtual TwipBox WindowBox() const = 0;
+    // The box of the normal state, also while maximised: the last one the window had there.
+    virtual TwipBox NormalWindowBox() const = 0;
     virtual void SetWindowBox(const TwipBox& box) = 0;
     // Always on top or not; either way the window is shown.
     virtual void SetTopmost(bool on) = 0;
@@ -99,6 +106,9 @@ class DisplayModes {
     void ToggleStealth();
     void StealthTick();
     void ToggleStealthHeight();
+    // Off where the window system neither parks the window nor tells where the pointer is once
+    // the window is hidden (Wayland): the strip then stays in sight, never hidden by the timer.
+    void AllowHiding(bool allowed) { hidingAllowed_ = allowed; }
     bool Shown() const { return shown_; }
     int SavedDisplayHeight() const { return savedDisplayHeight_; }
 
@@ -110,6 +120,7 @@ class DisplayModes {
     bool& shutterClosed_;
     bool& stealthActive_;
     bool shown_ = false;
+    bool hidingAllowed_ = true;
     int savedDisplayHeight_ = 0;
 };
 

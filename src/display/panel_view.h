@@ -35,7 +35,9 @@ struct PanelStroke {
 class PanelFrames {
   public:
     using Values = std::array<int32_t, 256>;
-    static constexpr int kMaxStrokes = 256;
+    // Two strokes for each of up to 250 columns (a bar and its peak mark, or the two halves of
+    // the trace's zigzag): the bar count can be set to one column per value.
+    static constexpr int kMaxStrokes = 512;
 
     PanelFrames();
 

@@ -186,8 +186,9 @@ void CSoundPlay::PlayAgain() {
             SetCurrentPosition(selectionStart_);
     }
 
-    const QString ext = Kakutyosi;
-    if (OneOf(ext, {"mpeg", "mpg", "avi", "wmv"}))
+    // Every file of the Media Player control asks for W, which the window shows only for a
+    // picture: a list of video extensions would hide the window of any video not in it.
+    if (route == Route::Media)
         host_.ShowMediaWindow(true);
     else if (mediaWindowLoaded_)
         host_.ShowMediaWindow(false);

@@ -35,27 +35,27 @@ class QFrame;
 namespace kv::playback {
 struct StandardBackends;
 class CSoundPlay;
-}
+} // namespace kv::playback
 namespace kv::playlists {
 class TrackView;
 class ListOfLists;
-}
+} // namespace kv::playlists
 namespace kv::display {
 class CProgressBar;
 class CPanelView;
 class DisplayModes;
-}
+} // namespace kv::display
 namespace kv::browser {
 class CTreeView;
 class TreeImageList;
-}
+} // namespace kv::browser
 namespace kv::playback {
 class StartEndPositions;
 }
 namespace kv::tools {
 class FormEqualizer;
 class FormWords;
-}
+} // namespace kv::tools
 
 namespace kv::shell {
 
@@ -77,7 +77,7 @@ class FormMain : public QMainWindow,
                  public playback::PlayControlHost,
                  public playlists::TrackListHost {
     Q_OBJECT
-public:
+  public:
     explicit FormMain(QWidget* parent = nullptr);
     ~FormMain() override;
 
@@ -101,8 +101,8 @@ public:
     void PrevButtonClick();
 
     // Controls, by the names the rest of the program uses.
-    QAction* Item(const QString& name) const;                 // a menu item, e.g. "IDMplay"
-    QMenu* Menu(const QString& name) const;                   // a menu, e.g. "IDMkakusi"
+    QAction* Item(const QString& name) const; // a menu item, e.g. "IDMplay"
+    QMenu* Menu(const QString& name) const;   // a menu, e.g. "IDMkakusi"
     QAction* ForeColorItem(int index) const { return IDMForeColor.at(index); }
     QAction* PanelBarItem(int index) const { return IDMPanelBar.at(index - 1); }
     QAction* ToolButton(int index) const { return toolActions_.at(index - 1); } // 1..13
@@ -229,12 +229,12 @@ public:
     void MoveToRecycleBin(const QStringList& paths) override;
 
     // Commands of the main window, by the operation they run.
-    void PlayButton();        // toolbar 1: the selected row when nothing is loaded
-    void PlayPauseCommand();  // IDMplay: pause while playing, otherwise play or resume
-    void NextCommand();       // random pick in random mode
+    void PlayButton();       // toolbar 1: the selected row when nothing is loaded
+    void PlayPauseCommand(); // IDMplay: pause while playing, otherwise play or resume
+    void NextCommand();      // random pick in random mode
     void SendSelectionToRecycleBin();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -242,7 +242,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
 
-private:
+  private:
     friend class ListsHost;
     friend class BarsHost;
     friend class MarksHost;
@@ -261,6 +261,8 @@ private:
     void ConnectCommands();
     void ApplyWindowGeometry();
     void KeepNormalGeometry();
+    // The normal-state geometry in twips, the stored twips where they still fit the window.
+    WindowGeometryValues NormalGeometryTwips() const;
     void KeepFocusOnActiveList();
     void ApplyColumnSettings(const ColumnSettings& view0, const ColumnSettings& view1);
     ColumnSettings CollectColumnSettings(int view) const;
@@ -281,7 +283,8 @@ private:
     void ConnectToolCommands();
     void CloseToolWindows();
 
-    QAction* AddItem(QMenu* menu, const QString& name, const QString& caption, const QKeySequence& shortcut = {});
+    QAction* AddItem(QMenu* menu, const QString& name, const QString& caption,
+                     const QKeySequence& shortcut = {});
     QMenu* AddMenu(QMenu* parent, const QString& name, const QString& caption);
 
     ProgramState state_;

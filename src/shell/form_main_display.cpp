@@ -14,6 +14,7 @@
 #include <QComboBox>
 #include <QCursor>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLayout>
@@ -75,6 +76,11 @@ display::TwipBox DisplayGlue::WindowBox() const {
     const QRect frame = w_.frameGeometry();
     return {PixelsToTwips(frame.top()), PixelsToTwips(frame.left()), PixelsToTwips(w_.height()),
             PixelsToTwips(w_.width())};
+}
+
+display::TwipBox DisplayGlue::NormalWindowBox() const {
+    const WindowGeometryValues g = w_.NormalGeometryTwips();
+    return {g.top, g.left, g.height, g.width};
 }
 
 void DisplayGlue::SetWindowBox(const display::TwipBox& box) {
@@ -228,6 +234,7 @@ void FormMain::BuildDisplay() {
     displayGlue_ = std::make_unique<DisplayGlue>(*this);
     displayModes_ =
         std::make_unique<display::DisplayModes>(*displayGlue_, state_.ShutterClosed, state_.StealthActive);
+    displayModes_->AllowHiding(display::StealthCanHide(QGuiApplication::platformName()));
     display::PanelViewHooks hooks;
     hooks.getWave = [](int32_t* l, int32_t* r) { vbmp3_getWave(l, r); };
     hooks.checkBarType = [this](int type) {

@@ -18,6 +18,7 @@ class DisplayGlue : public display::DisplayModesHost {
     void ShowNormal() override;
     void ShowMaximized() override;
     display::TwipBox WindowBox() const override;
+    display::TwipBox NormalWindowBox() const override;
     void SetWindowBox(const display::TwipBox& box) override;
     void SetTopmost(bool on) override;
     void ShowWindow(bool shown) override;

@@ -225,23 +225,8 @@ void FormMain::LoadSettings(const std::function<void(int)>& advance) {
 
 SettingsSnapshot FormMain::CollectSettings() const {
     SettingsSnapshot s;
-    // Not geometry() after showNormal: the window manager may take its time to give the window
-    // its normal size back.
-    const QRect normal = normalRect_.isValid() ? normalRect_ : platform::NormalWindowBox(*this);
-    // Twips that round to the pixels the window has are kept, so an unmoved window saves
-    // exactly what it loaded.
-    auto twips = [](int pixels, int stored) {
-        return TwipsToPixels(stored) == pixels ? stored : PixelsToTwips(pixels);
-    };
-    const auto& g = state_.WindowGeometry;
-    s.window = {twips(normal.top(), g.top), twips(normal.left(), g.left), twips(normal.height(), g.height),
-                twips(normal.width(), g.width), g.maximized};
-    if (state_.StealthActive) {
-        s.window.top = state_.WindowGeometry.top;
-        s.window.left = state_.WindowGeometry.left;
-        s.window.height = state_.WindowGeometry.height;
-        s.window.width = state_.WindowGeometry.width;
-    }
+    // In stealth mode the window is the strip; the normal box was put aside on entering it.
+    s.window = state_.StealthActive ? state_.WindowGeometry : NormalGeometryTwips();
     s.separators = state_.SeparatorPositions;
     s.treeBuilt = state_.TreeBuilt;
     s.treePath = explorTree_->Path();
@@ -251,7 +236,7 @@ SettingsSnapshot FormMain::CollectSettings() const {
     s.playModes = {Item("IDMGeneralPlay")->isChecked(), Item("IDMContinuePlay")->isChecked(),
                    Item("IDMRandomPlay")->isChecked()};
     s.wordsChecked = Item("IDMwords")->isChecked();
-    s.foreColor = 9;
+    s.foreColor = kNoForeColorItem;
     for (int i = 0; i < 9; ++i)
         if (IDMForeColor[i]->isChecked()) {
             s.foreColor = i;

@@ -27,15 +27,19 @@ std::optional<bool> Bool(const QString& section, const QString& key, const QStri
 }
 // An empty value takes `fallback`; an unreadable one leaves `current`.
 template <class T, class Convert>
-T ReadOr(const QString& section, const QString& key, const QString& file, const QString& emptyMeans, T current,
-         Convert convert) {
+T ReadOr(const QString& section, const QString& key, const QString& file, const QString& emptyMeans,
+         T current, Convert convert) {
     QString text = ReadSetting(section, key, file);
     if (text.isEmpty()) text = emptyMeans;
     auto value = convert(text);
     return value ? static_cast<T>(*value) : current;
 }
-QString ColumnKey(int view, int n) { return QStringLiteral("col%1-%2").arg(view).arg(n); }
-void WriteInt(const QString& s, const QString& k, long long v, const QString& f) { WriteSetting(s, k, QString::number(v), f); }
+QString ColumnKey(int view, int n) {
+    return QStringLiteral("col%1-%2").arg(view).arg(n);
+}
+void WriteInt(const QString& s, const QString& k, long long v, const QString& f) {
+    WriteSetting(s, k, QString::number(v), f);
+}
 } // namespace
 
 ColumnSettings ColumnSettings::Design() {
@@ -64,10 +68,14 @@ WindowGeometryValues ReadWindowGeometry(const QString& file, ScreenTwips screen)
 int ReadForeColor(const QString& file) {
     int index = ReadOr(QStringLiteral("Color"), QStringLiteral("ForeColor"), file, QStringLiteral("0"), 0,
                        SettingToInt);
-    return index >= 0 && index <= 8 ? index : 0;
+    // Outside the menu's items no item is checked and the display is white, as the number the
+    // settings file keeps for "none checked" says.
+    return index >= 0 && index <= 8 ? index : kNoForeColorItem;
 }
 
-bool ReadShutter(const QString& file) { return Bool(kOther, QStringLiteral("Shutter"), file).value_or(false); }
+bool ReadShutter(const QString& file) {
+    return Bool(kOther, QStringLiteral("Shutter"), file).value_or(false);
+}
 
 SeparatorPositionsValues ReadSeparators(const QString& file) {
     SeparatorPositionsValues s;
@@ -85,7 +93,8 @@ void ReadColumnSettings(const QString& file, ColumnSettings& view0, ColumnSettin
     ColumnSettings* views[2] = {&view0, &view1};
     for (int n = 1; n <= kColumnCount; ++n)
         for (int v = 0; v < 2; ++v)
-            if (auto pos = Int(QStringLiteral("colpos"), ColumnKey(v, n), file); pos && *pos >= 1 && *pos <= kColumnCount)
+            if (auto pos = Int(QStringLiteral("colpos"), ColumnKey(v, n), file);
+                pos && *pos >= 1 && *pos <= kColumnCount)
                 views[v]->position[n - 1] = *pos;
     for (int n = 1; n <= kColumnCount; ++n) {
         for (int v = 0; v < 2; ++v) {
@@ -100,7 +109,9 @@ void ReadColumnSettings(const QString& file, ColumnSettings& view0, ColumnSettin
     }
 }
 
-QString ReadInitialList(const QString& file) { return ReadSetting(kOther, QStringLiteral("InitialList"), file); }
+QString ReadInitialList(const QString& file) {
+    return ReadSetting(kOther, QStringLiteral("InitialList"), file);
+}
 
 PlayModeChecks ReadPlayModes(const QString& file, PlayModeChecks current) {
     PlayModeChecks m = current;
@@ -109,8 +120,10 @@ PlayModeChecks ReadPlayModes(const QString& file, PlayModeChecks current) {
     m.random = Bool(kMenu, QStringLiteral("IDMRandomPlay"), file).value_or(m.random);
     if (!m.general && !m.continuous && !m.random) m.continuous = true;
     // A hand-edited file may check several; the first checked wins, as the menu is one radio group.
-    if (m.general) m.continuous = m.random = false;
-    else if (m.continuous) m.random = false;
+    if (m.general)
+        m.continuous = m.random = false;
+    else if (m.continuous)
+        m.random = false;
     return m;
 }
 

@@ -33,7 +33,9 @@ struct ScreenTwips {
 
 // Start-up reads.
 WindowGeometryValues ReadWindowGeometry(const QString& file, ScreenTwips screen);
-int ReadForeColor(const QString& file);                  // 0..8, empty counts as 0
+// The colour item's number when none of the nine is checked: the display is white.
+inline constexpr int kNoForeColorItem = 9;
+int ReadForeColor(const QString& file); // 0..8, empty counts as 0, any other number kNoForeColorItem
 bool ReadShutter(const QString& file);
 SeparatorPositionsValues ReadSeparators(const QString& file);
 bool ReadExplorerShown(const QString& file);
@@ -44,14 +46,14 @@ void ReadColumnSettings(const QString& file, ColumnSettings& view0, ColumnSettin
 QString ReadInitialList(const QString& file);
 PlayModeChecks ReadPlayModes(const QString& file, PlayModeChecks current);
 bool ReadWordsChecked(const QString& file);
-int ReadBarType(const QString& file);                    // 1..5, empty means 2
+int ReadBarType(const QString& file); // 1..5, empty means 2
 StealthSizeValues ReadStealthSize(const QString& file);
 WindowBox ReadWindowBox(const QString& file, const QString& prefix, ScreenTwips screen); // "Movie" / "Words"
 QString ReadConversionFolder(const QString& file);
 
 // Everything SaveSettings writes, collected from the window and the program variables.
 struct SettingsSnapshot {
-    WindowGeometryValues window;          // current normal geometry and the maximised flag
+    WindowGeometryValues window; // current normal geometry and the maximised flag
     SeparatorPositionsValues separators;
     bool treeBuilt = false;
     QString treePath;
@@ -60,7 +62,7 @@ struct SettingsSnapshot {
     ColumnSettings view1 = ColumnSettings::Design();
     PlayModeChecks playModes;
     bool wordsChecked = true;
-    int foreColor = 0;                    // first checked colour item, 9 when none
+    int foreColor = 0; // first checked colour item, 9 when none
     int barType = 2;
     bool shutterClosed = false;
     bool explorerShown = false;

@@ -19,6 +19,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -51,11 +52,29 @@ void InstallTerminationHandlers(FormMain& window) {
 }
 } // namespace
 
-bool CheckRuntimeFiles() { return true; }
+bool CheckRuntimeFiles() {
+    return true;
+}
 
-QString CommandLineOf(const QStringList& arguments) { return arguments.mid(1).join(u' '); }
+QString CommandLineOf(const QStringList& arguments) {
+    return arguments.mid(1).join(u' ');
+}
+
+QString WindowSystemToRequest(const WindowSystemEnvironment& env) {
+    if (!env.qpaPlatform.isEmpty() || env.platformArgument) return {};
+    const bool wayland = !env.waylandDisplay.isEmpty() || env.sessionType == u"wayland";
+    return wayland && !env.x11Display.isEmpty() ? QStringLiteral("xcb") : QString();
+}
 
 int RunProgram(int argc, char** argv) {
+    WindowSystemEnvironment env{qEnvironmentVariable("QT_QPA_PLATFORM"), false,
+                                qEnvironmentVariable("WAYLAND_DISPLAY"),
+                                qEnvironmentVariable("XDG_SESSION_TYPE"), qEnvironmentVariable("DISPLAY")};
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0)
+            env.platformArgument = true;
+    if (const QString platform = WindowSystemToRequest(env); !platform.isEmpty())
+        qputenv("QT_QPA_PLATFORM", platform.toLatin1());
     QApplication app(argc, argv);
     // The media back end needs C number formatting whatever the user's locale.
     std::setlocale(LC_NUMERIC, "C");
@@ -71,7 +90,8 @@ int RunProgram(int argc, char** argv) {
     const QString ini = platform::SettingsFile();
     const QString commandLine = CommandLineOf(QApplication::arguments());
 
-    const QString running = platform::ReadSetting(QStringLiteral("PrevInstance"), QStringLiteral("hWnd"), ini);
+    const QString running =
+        platform::ReadSetting(QStringLiteral("PrevInstance"), QStringLiteral("hWnd"), ini);
     if (IsCopyRunning(running)) {
         if (commandLine.isEmpty() || !platform::FileExists(commandLine)) return 0;
         // The running copy has a current folder of its own: a relative name means this one's.

@@ -15,6 +15,19 @@ bool CheckRuntimeFiles();
 // The command line as one string: the arguments joined with blanks.
 QString CommandLineOf(const QStringList& arguments);
 
+// What decides the window system Qt connects to.
+struct WindowSystemEnvironment {
+    QString qpaPlatform;           // QT_QPA_PLATFORM
+    bool platformArgument = false; // -platform on the command line
+    QString waylandDisplay;        // WAYLAND_DISPLAY
+    QString sessionType;           // XDG_SESSION_TYPE
+    QString x11Display;            // DISPLAY
+};
+// The platform to ask Qt for, empty for Qt's own choice. A Wayland session ignores window
+// positions and stay-on-top and hides the pointer from a hidden window, all of which stealth
+// mode lives on: where XWayland is there and the user chose nothing, the program runs on it.
+QString WindowSystemToRequest(const WindowSystemEnvironment& env);
+
 // Runs the whole program; returns the process exit code.
 int RunProgram(int argc, char** argv);
 

@@ -17,6 +17,7 @@ class FakeWindow : public DisplayModesHost {
     bool shown = true;
     bool topmost = false;
     TwipBox box{1500, 3000, 6000, 9000};
+    TwipBox normal = box; // kept while maximised
     TwipBox saved;
     bool savedMax = false;
     QPoint pointer;
@@ -26,13 +27,18 @@ class FakeWindow : public DisplayModesHost {
     bool shutterOpen = true;
     bool displayItems = true;
     QStringList calls;
+    int boxSets = 0;
 
     bool IsMaximized() const override { return maximized; }
     bool IsMinimized() const override { return minimized; }
     void ShowNormal() override { maximized = minimized = false; }
     void ShowMaximized() override { maximized = true; }
     TwipBox WindowBox() const override { return box; }
-    void SetWindowBox(const TwipBox& b) override { box = b; }
+    TwipBox NormalWindowBox() const override { return maximized ? normal : box; }
+    void SetWindowBox(const TwipBox& b) override {
+        box = b;
+        ++boxSets;
+    }
     void SetTopmost(bool on) override {
         topmost = on;
         shown = true;
@@ -94,7 +100,10 @@ TEST(Stealth, EnterParksAndLeaveRestoresGeometryAndMaximised) {
     for (bool maximized : {false, true}) {
         Modes m;
         m.window.maximized = maximized;
-        const TwipBox normal = m.window.box;
+        // Maximised, the window keeps the screen's box after ShowNormal until the window
+        // manager answers.
+        if (maximized) m.window.box = {-60, -60, 11000, 19000};
+        const TwipBox normal = m.window.normal;
         m.modes.ToggleStealth();
         EXPECT_TRUE(m.stealthActive);
         EXPECT_FALSE(m.window.maximized);
@@ -132,8 +141,14 @@ TEST(Stealth, TimerPopsOutAndHidesFromThePointer) {
     m.modes.StealthTick();
     EXPECT_TRUE(m.window.shown);
     EXPECT_TRUE(m.modes.Shown());
-    m.modes.StealthTick(); // still at the edge: refreshed only on the first show
+    // Still at the edge: refreshed only on the first show, and neither moved nor resized again
+    // though the parked top reads back in whole pixels.
+    m.window.box.top = -375;
+    const int boxSets = m.window.boxSets;
+    m.modes.StealthTick();
+    m.modes.StealthTick();
     EXPECT_EQ(m.window.calls, QStringList{"Refresh"});
+    EXPECT_EQ(m.window.boxSets, boxSets);
 
     m.window.pointer = {50, 100}; // inside the window: nothing changes
     m.modes.ToggleStealthHeight();
@@ -146,6 +161,23 @@ TEST(Stealth, TimerPopsOutAndHidesFromThePointer) {
     EXPECT_EQ(m.window.box.height, 1925);
     EXPECT_EQ(m.window.box.width, 4500);
     EXPECT_FALSE(m.modes.Shown());
+}
+
+TEST(Stealth, WithoutHidingTheStripStaysInSight) {
+    for (const char* name : {"xcb", "offscreen", "minimal"})
+        EXPECT_TRUE(StealthCanHide(QString::fromLatin1(name))) << name;
+    for (const char* name : {"wayland", "wayland-egl"})
+        EXPECT_FALSE(StealthCanHide(QString::fromLatin1(name))) << name;
+
+    Modes m;
+    m.modes.AllowHiding(false);
+    m.modes.ToggleStealth();
+    m.window.pointer = {600, 600};
+    m.modes.StealthTick();
+    EXPECT_TRUE(m.window.shown);
+    m.window.shown = false; // hidden by anything else: the timer brings it back
+    m.modes.StealthTick();
+    EXPECT_TRUE(m.window.shown);
 }
 
 TEST(Stealth, ListButtonSwitchesBetweenTheTwoHeights) {

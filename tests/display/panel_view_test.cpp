@@ -113,6 +113,16 @@ TEST(PanelFrames, BarsColumnUsesTheLoudestOfItsSamples) {
     EXPECT_EQ(f.StrokeCount(), 4); // silent columns draw nothing
 }
 
+TEST(PanelFrames, OneColumnPerValueDrawsEveryColumn) {
+    for (int type : {1, 3}) {
+        PanelFrames f = Frames(type);
+        f.SetBarCount(250); // s = 1: columns 1 to 250, two strokes each
+        Fill(f, {100, 100});
+        EXPECT_EQ(f.Advance(), 500) << type;
+        EXPECT_EQ(f.Strokes()[499].x2, 250) << type;
+    }
+}
+
 TEST(PanelFrames, ScopeFallsNinePerFrame) {
     for (int type : {3, 4}) {
         PanelFrames f = Frames(type);

@@ -77,6 +77,10 @@ TEST(Settings, LimitsOnLoad) {
     EXPECT_EQ(stealth.height, 5000);
     EXPECT_EQ(ReadBarType(ini.path), 2);
     EXPECT_EQ(ReadForeColor(ini.path), 0);
+    for (const char* outside : {"9", "12", "-1"}) { // no item checked: white, not random
+        WriteSetting("Color", "ForeColor", outside, ini.path);
+        EXPECT_EQ(ReadForeColor(ini.path), kNoForeColorItem) << outside;
+    }
     WindowBox movie = ReadWindowBox(ini.path, "Movie", kScreen);
     EXPECT_EQ(movie.width, 4000);
     EXPECT_EQ(movie.height, 501);
@@ -100,16 +104,17 @@ TEST(Settings, SeparatorsBothSmallAreReplaced) {
 
 TEST(Settings, ColumnWidthsAndPositions) {
     SettingsFile ini;
-    ini.Write("[colwidth]\ncol1-2=150\ncol1-3=3000.4\ncol1-8=5000\ncol0-1=x\n[colpos]\ncol1-1=3\ncol1-3=1\ncol0-2=44\n");
+    ini.Write("[colwidth]\ncol1-2=150\ncol1-3=3000.4\ncol1-8=5000\ncol0-1=x\n[colpos]\ncol1-1=3\ncol1-3="
+              "1\ncol0-2=44\n");
     ColumnSettings v0 = ColumnSettings::Design(), v1 = ColumnSettings::Design();
     ReadColumnSettings(ini.path, v0, v1);
-    EXPECT_EQ(v1.width[1], 2000);       // under 200
+    EXPECT_EQ(v1.width[1], 2000); // under 200
     EXPECT_DOUBLE_EQ(v1.width[2], 3000.4);
-    EXPECT_EQ(v1.width[7], 0);          // the eighth column is always hidden
-    EXPECT_EQ(v0.width[0], 1440);       // unreadable: the design width stays
+    EXPECT_EQ(v1.width[7], 0);    // the eighth column is always hidden
+    EXPECT_EQ(v0.width[0], 1440); // unreadable: the design width stays
     EXPECT_EQ(v1.position[0], 3);
     EXPECT_EQ(v1.position[2], 1);
-    EXPECT_EQ(v0.position[1], 2);       // out of range: unchanged
+    EXPECT_EQ(v0.position[1], 2); // out of range: unchanged
 }
 
 TEST(Settings, PlayModesFromAHandEditedFileStayExclusive) {
@@ -179,12 +184,15 @@ TEST(Settings, SaveWritesEveryKeyInOrderAndReadsBack) {
     QStringList otherKeys;
     bool inOther = false;
     for (const QString& line : text.split(u'\n')) {
-        if (line.startsWith(u'[')) inOther = line == u"[other]";
-        else if (inOther && line.contains(u'=')) otherKeys << line.section(u'=', 0, 0);
+        if (line.startsWith(u'['))
+            inOther = line == u"[other]";
+        else if (inOther && line.contains(u'='))
+            otherKeys << line.section(u'=', 0, 0);
     }
-    EXPECT_EQ(otherKeys.join(u','), "InitialDir,InitialFindDir,InitialList,BarType,Shutter,ExplorTree,StelsHeight,"
-                                    "Stelswidth,MovieHeight,MovieWidth,MovieLeft,MovieTop,MovieState,WordsHeight,"
-                                    "WordsWidth,WordsLeft,WordsTop,WordsState,Maximize");
+    EXPECT_EQ(otherKeys.join(u','),
+              "InitialDir,InitialFindDir,InitialList,BarType,Shutter,ExplorTree,StelsHeight,"
+              "Stelswidth,MovieHeight,MovieWidth,MovieLeft,MovieTop,MovieState,WordsHeight,"
+              "WordsWidth,WordsLeft,WordsTop,WordsState,Maximize");
 }
 
 TEST(Settings, AWindowWithoutAPlaceOfItsOwnLeavesTheStoredPlaceAlone) {

@@ -12,15 +12,15 @@
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <QMenu>
 #include <QProcess>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
-#include <gtest/gtest.h>
 #include <csignal>
+#include <gtest/gtest.h>
 
 using namespace kv::shell;
 using kv::platform::ReadSetting;
@@ -75,6 +75,28 @@ TEST(Startup, CommandLineIsTheArgumentsJoined) {
     EXPECT_EQ(CommandLineOf({"kavetto", "/music/my song.mp3"}), "/music/my song.mp3");
     EXPECT_EQ(CommandLineOf({"kavetto", "/music/my", "song.mp3"}), "/music/my song.mp3");
     EXPECT_TRUE(CheckRuntimeFiles());
+}
+
+TEST(Startup, WaylandSessionsRunThroughXWaylandUnlessTheUserChose) {
+    struct Row {
+        WindowSystemEnvironment env;
+        const char* request;
+    };
+    const Row rows[] = {
+        {{"", false, "wayland-0", "wayland", ":0"}, "xcb"},
+        {{"", false, "wayland-0", "", ":0"}, "xcb"},
+        {{"", false, "", "wayland", ":1"}, "xcb"},
+        {{"", false, "wayland-0", "wayland", ""}, ""}, // no XWayland: Wayland it is
+        {{"wayland", false, "wayland-0", "wayland", ":0"}, ""},
+        {{"", true, "wayland-0", "wayland", ":0"}, ""}, // -platform given
+        {{"", false, "", "x11", ":0"}, ""},
+        {{"", false, "", "", ""}, ""},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(WindowSystemToRequest(r.env), QString::fromLatin1(r.request))
+            << r.env.qpaPlatform.toStdString() << "|" << r.env.platformArgument << "|"
+            << r.env.waylandDisplay.toStdString() << "|" << r.env.sessionType.toStdString() << "|"
+            << r.env.x11Display.toStdString();
 }
 
 TEST(Startup, SecondCopyHandsItsFileToTheRunningCopyAndEnds) {
@@ -132,7 +154,7 @@ TEST(Startup, StaleHandOffNameDoesNotStopANormalStart) {
 }
 
 class MainWindowTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { kv::platform::SetProgramFolder(QString::fromStdString(dir.path())); }
     void TearDown() override { kv::platform::SetProgramFolder(QString()); }
     QString Ini() const { return QString::fromStdString(dir.file("kvp.ini")); }
@@ -212,7 +234,8 @@ TEST_F(MainWindowTest, GarbageSettingsFileStartsWithDefaults) {
     {
         QFile f(Ini());
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        for (int i = 0; i < 20000; ++i) f.putChar(char((i * 131) ^ (i >> 3)));
+        for (int i = 0; i < 20000; ++i)
+            f.putChar(char((i * 131) ^ (i >> 3)));
     }
     FormMain window;
     window.InitializeMainWindow(QString(), {});
@@ -252,8 +275,10 @@ TEST_F(MainWindowTest, TheSessionsEndSavesChangedListsWhereTheSleepTimersEndDrop
         window.Tracks().ListView(TrackViews::kPlaylistView).AppendRows({row});
         window.Lists().SaveWorkingCopy("a");
         window.Lists().SetSaveButtonImage(kSaveImage);
-        if (sessionEnd) window.CloseKeepingListChanges();
-        else window.CloseWithoutQuestion();
+        if (sessionEnd)
+            window.CloseKeepingListChanges();
+        else
+            window.CloseWithoutQuestion();
         EXPECT_FALSE(window.isVisible());
         EXPECT_EQ(ReadListFile(kvt, false).rows.size(), sessionEnd ? 2 : 1) << sessionEnd;
         EXPECT_FALSE(QFile::exists(WorkingPath(QString::fromStdString(dir.path()), "a")));
