@@ -107,14 +107,9 @@ void FormTag::Open() {
     if (!host_.LoadedFileName().isEmpty() && host_.LoadedFileName() == target_) text2_->setReadOnly(true);
 
     if (IsMpeg()) {
-        if (auto tag = ReadTag(target_)) {
-            record_ = tag->record;
-            for (int i = 0; i < 5; ++i)
-                text1_[size_t(i)]->setText(tag->texts[size_t(i)]);
-        } else {
-            record_ = TagRecord(VBMP3_TAG_INFO{}, TagTexts{});
-            record_.genre = 255; // none
-        }
+        if (auto tag = ReadTag(target_)) shown_ = *tag;
+        for (int i = 0; i < 5; ++i)
+            text1_[size_t(i)]->setText(shown_[size_t(i)]);
         return;
     }
     const bool midi = type_ == u"mid" || type_ == u"midi";
@@ -193,10 +188,14 @@ bool FormTag::Save() {
         const int row = tracks_.SelectedItem(view);
         if (model.IsValidRow(row)) {
             if (IsMpeg()) {
+                // Only what the user changed is written: a text he left alone keeps every byte.
                 TagTexts texts;
-                for (int i = 0; i < 5; ++i)
-                    texts[size_t(i)] = text1_[size_t(i)]->text();
-                if (WriteTag(path, TagRecord(record_, texts))) {
+                unsigned changed = 0;
+                for (size_t i = 0; i < 5; ++i) {
+                    texts[i] = text1_[i]->text();
+                    if (texts[i] != shown_[i]) changed |= 1u << i;
+                }
+                if (WriteTag(path, texts, changed)) {
                     model.SetText(row, playlists::ColArtist, texts[1]);
                     model.SetText(row, playlists::ColTitle, texts[0]);
                 } else {

@@ -67,7 +67,7 @@ class FormTag : public QDialog {
     QString parent_;
     bool treeFocus_ = false;
     bool edited_ = false;
-    VBMP3_TAG_INFO record_{};
+    TagTexts shown_; // the tag's texts as the boxes showed them at opening
 };
 
 } // namespace kv::tools
