@@ -84,10 +84,10 @@ void FormTag::Open() {
     if (treeFocus_) {
         target_ = host_.TreeSelectedPath();
     } else {
-        const int view = tracks_.State().ActiveView;
-        const auto& model = tracks_.ListView(view);
-        const int row = tracks_.SelectedItem(view);
-        if (model.IsValidRow(row)) target_ = model.Text(row, playlists::ColPath);
+        view_ = tracks_.State().ActiveView;
+        const auto& model = tracks_.ListView(view_);
+        row_ = tracks_.SelectedItem(view_);
+        if (model.IsValidRow(row_)) target_ = model.Text(row_, playlists::ColPath);
     }
     // The tree's folders end in '/'.
     while (target_.size() > 1 && target_.endsWith(u'/'))
@@ -147,6 +147,16 @@ void FormTag::RenameRemembered(const QString& from, const QString& to) {
     }
 }
 
+// The row the editor was opened on, found again by its path: continuous play moves the
+// selection while the window is open, and rows may have moved too.
+int FormTag::TargetRow() const {
+    const auto& model = tracks_.ListView(view_);
+    if (model.IsValidRow(row_) && model.Text(row_, playlists::ColPath) == target_) return row_;
+    for (int row = 0; row < model.Count(); ++row)
+        if (model.Text(row, playlists::ColPath) == target_) return row;
+    return -1;
+}
+
 bool FormTag::Save() {
     if (!edited_ || target_.isEmpty()) return true;
     const QString name = text2_->text();
@@ -183,10 +193,9 @@ bool FormTag::Save() {
     if (treeFocus_) {
         if (path != target_) host_.TreeFolderRenamed(name, path);
     } else {
-        const int view = tracks_.State().ActiveView;
-        auto& model = tracks_.ListView(view);
-        const int row = tracks_.SelectedItem(view);
-        if (model.IsValidRow(row)) {
+        auto& model = tracks_.ListView(view_);
+        const int row = TargetRow();
+        if (row >= 0) {
             if (IsMpeg()) {
                 // Only what the user changed is written: a text he left alone keeps every byte.
                 TagTexts texts;
@@ -204,7 +213,7 @@ bool FormTag::Save() {
                                     .arg(platform::FileNameOf(path));
                 }
             }
-            const bool playingRow = row == host_.PlayIndex() - 1 && view == tracks_.State().PlayingView;
+            const bool playingRow = row == host_.PlayIndex() - 1 && view_ == tracks_.State().PlayingView;
             if (!playingRow && path != target_) {
                 const QString kind = folder ? playlists::kKindDirectory : platform::ExtensionOf(path);
                 model.SetText(row, playlists::ColFile, platform::FileNameOf(path));
@@ -214,7 +223,8 @@ bool FormTag::Save() {
             }
         }
     }
-    if (tracks_.State().ActiveView == TrackViews::kPlaylistView) host_.SaveWorkingCopy();
+    if ((treeFocus_ ? tracks_.State().ActiveView : view_) == TrackViews::kPlaylistView)
+        host_.SaveWorkingCopy();
     if (!failures.isEmpty())
         platform::ShowMessage(failures.join(u'\n'), platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
     return true;

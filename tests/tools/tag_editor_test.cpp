@@ -336,3 +336,29 @@ TEST(TagEditorTest, OnlyTheBoxesTheUserChangedReachTheFile) {
     EXPECT_EQ(after, frames);
     EXPECT_EQ(e.messages.asked.size(), 0u);
 }
+
+TEST(TagEditorTest, SavesOntoTheRowItWasOpenedForWhereverTheSelectionWent) {
+    Editor e;
+    const QString a = e.Mp3("a.mp3");
+    const QString b = e.Mp3("b.mp3");
+    e.Select(b);
+    e.Select(a); // row 1
+    auto form = e.Open();
+    // Continuous play moves the selection to the next track while the window is open, and a
+    // row above is removed.
+    auto& model = e.tracks.ListView(TrackViews::kPlaylistView);
+    model.AppendRows({pl::MakeFileRow(e.Mp3("c.mp3"), 1)});
+    model.SetSelected(1, false);
+    model.SetCurrentRow(2);
+    model.SetSelected(2, true);
+    model.RemoveRows({0});
+    form->Text2()->setText(QStringLiteral("renamed"));
+    form->Text1(0)->setText(QStringLiteral("Title of a"));
+    EXPECT_TRUE(form->Save());
+    const QString renamed = e.folder + "/renamed.mp3";
+    EXPECT_EQ(model.Row(0)[pl::ColPath], renamed);
+    EXPECT_EQ(model.Row(0)[pl::ColTitle], QStringLiteral("Title of a"));
+    EXPECT_EQ(model.Row(1)[pl::ColPath], e.folder + "/c.mp3");
+    EXPECT_EQ(model.Row(1)[pl::ColTitle], QString());
+    EXPECT_EQ((*ReadTag(renamed))[0], QStringLiteral("Title of a"));
+}
