@@ -4,7 +4,7 @@
 // A write touches only the fields it is given: other frames (iTunes' COMM frames, ReplayGain
 // TXXX, a full recording date) and the tag's version stay as they were.
 // Writes go to a copy beside the file that replaces it by rename, so a crash or a full disk
-// never leaves a half-written track.
+// never leaves a half-written track; only a file with several hard links is rewritten in place.
 #include "engine/media_probe.h"
 #include "engine/text.h"
 
@@ -255,7 +255,13 @@ bool WriteTags(const char* path, const TagText& t, unsigned changed, bool v2, bo
 {
     if ((!v2 && !v1) || changed == 0)
         return true;
-    const int in = open(path, O_RDONLY | O_CLOEXEC);
+    // Through a symbolic link the file it points to is tagged, and the link stays a link.
+    char* resolved = realpath(path, nullptr);
+    if (!resolved)
+        return false;
+    const std::string target = resolved;
+    std::free(resolved);
+    const int in = open(target.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0)
         return false;
     struct stat st {};
@@ -265,7 +271,7 @@ bool WriteTags(const char* path, const TagText& t, unsigned changed, bool v2, bo
         close(in);
         return false;
     }
-    std::string temp = std::string(path) + ".kvtag-XXXXXX";
+    std::string temp = target + ".kvtag-XXXXXX";
     const int out = mkstemp(temp.data());
     if (out < 0) {
         close(in);
@@ -284,7 +290,25 @@ bool WriteTags(const char* path, const TagText& t, unsigned changed, bool v2, bo
         if (fd >= 0)
             close(fd);
     }
-    ok = ok && std::rename(temp.c_str(), path) == 0;
+    if (ok && st.st_nlink > 1) {
+        // A rename would split a file that has several names from the others, so its bytes are
+        // rewritten in place from the finished copy. Should that fail halfway, the copy stays
+        // beside it as the only whole version.
+        const int src = open(temp.c_str(), O_RDONLY | O_CLOEXEC);
+        const int dst = src >= 0 ? open(target.c_str(), O_WRONLY | O_CLOEXEC) : -1;
+        struct stat done {};
+        ok = dst >= 0 && CopyFile(src, dst) && fstat(src, &done) == 0 && ftruncate(dst, done.st_size) == 0
+            && fsync(dst) == 0;
+        const bool started = dst >= 0;
+        if (src >= 0)
+            close(src);
+        if (dst >= 0)
+            ok = close(dst) == 0 && ok;
+        if (ok || !started)
+            unlink(temp.c_str());
+        return ok;
+    }
+    ok = ok && std::rename(temp.c_str(), target.c_str()) == 0;
     if (!ok)
         unlink(temp.c_str());
     return ok;

@@ -208,4 +208,34 @@ TEST(Tags, AWriteChangesOnlyTheFieldsGivenAndKeepsTheVersion)
     }
 }
 
+TEST(Tags, WritingThroughALinkTagsTheFileItNames)
+{
+    kvtest::TempDir dir;
+    std::filesystem::create_directory(dir.file("real"));
+    const auto real = kvtest::MakeMp3(dir.file("real/song.mp3"), 0.5);
+    const auto symbolic = dir.file("link.mp3");
+    std::filesystem::create_symlink("real/song.mp3", symbolic);
+    const auto other = dir.file("real/other name.mp3");
+    std::filesystem::create_hard_link(real, other);
+    struct Case {
+        std::string written, title;
+    };
+    for (const Case& c : {Case{symbolic, "through the link"}, Case{other, "through the other name"}}) {
+        const char* texts[5] = {c.title.c_str(), nullptr, nullptr, nullptr, nullptr};
+        ASSERT_EQ(vbmp3_setTagText(c.written.c_str(), texts, 1, 1), 1) << c.written;
+        EXPECT_TRUE(std::filesystem::is_symlink(symbolic));
+        EXPECT_EQ(std::filesystem::hard_link_count(real), 2u) << "still one file";
+        EXPECT_TRUE(std::filesystem::equivalent(real, other));
+        for (const auto& name : {real, other, symbolic}) {
+            VBMP3_TAG_INFO tag;
+            ASSERT_EQ(vbmp3_getFileInfo(name.c_str(), &tag, nullptr), 1);
+            EXPECT_EQ(Field(tag.title, 128), c.title) << name;
+        }
+    }
+    size_t entries = 0;
+    for ([[maybe_unused]] auto& e : std::filesystem::recursive_directory_iterator(dir.path()))
+        ++entries;
+    EXPECT_EQ(entries, 4u) << "no copy left behind";
+}
+
 } // namespace
