@@ -502,20 +502,66 @@ extern "C" int vbmp3_getFileInfo(const char* fileName, VBMP3_TAG_INFO* tag, VBMP
     return ok ? 1 : 0;
 }
 
+namespace {
+std::string TagText::*const kTagFields[5]
+    = {&TagText::title, &TagText::artist, &TagText::album, &TagText::year, &TagText::comment};
+}
+
+// A field the record hands back as the file gave it is left alone, so a record passed through
+// unchanged changes nothing, even where the record's width cut the text.
 extern "C" int vbmp3_setTagInfo(const char* fileName, const VBMP3_TAG_INFO* tag, int writeV2, int writeV1)
 {
     if (!fileName || !tag)
         return 0;
-    VBMP3_FILE_INFO fi{};
-    TagText current;
-    // Only MPEG files carry these tags; a WAVE or unreadable file is left alone.
-    if (!ProbeFile(fileName, &fi, &current) || fi.format != 1)
-        return 0;
+    VBMP3_FILE_INFO fi {};
     TagText t;
-    t.title = GetFixedText(tag->title, sizeof tag->title);
-    t.artist = GetFixedText(tag->artist, sizeof tag->artist);
-    t.album = GetFixedText(tag->album, sizeof tag->album);
-    t.year = GetFixedText(tag->year, sizeof tag->year);
-    t.comment = GetFixedText(tag->comment, sizeof tag->comment);
-    return WriteTags(fileName, t, writeV2 != 0, writeV1 != 0) ? 1 : 0;
+    // Only MPEG files carry these tags; a WAVE or unreadable file is left alone.
+    if (!ProbeFile(fileName, &fi, &t) || fi.format != 1)
+        return 0;
+    VBMP3_TAG_INFO shown;
+    FillTagRecord(t, &shown);
+    const char* given[5] = {tag->title, tag->artist, tag->album, tag->year, tag->comment};
+    const char* was[5] = {shown.title, shown.artist, shown.album, shown.year, shown.comment};
+    const size_t widths[5]
+        = {sizeof tag->title, sizeof tag->artist, sizeof tag->album, sizeof tag->year, sizeof tag->comment};
+    unsigned changed = 0;
+    for (int i = 0; i < 5; ++i) {
+        std::string text = GetFixedText(given[i], widths[i]);
+        if (text == GetFixedText(was[i], widths[i]))
+            continue;
+        t.*kTagFields[i] = std::move(text);
+        changed |= 1u << i;
+    }
+    return WriteTags(fileName, t, changed, writeV2 != 0, writeV1 != 0) ? 1 : 0;
+}
+
+extern "C" int vbmp3_getTagText(const char* fileName, char* buffer, int size)
+{
+    VBMP3_FILE_INFO fi {};
+    TagText t;
+    if (!ProbeFile(fileName, &fi, &t) || fi.format != 1)
+        return 0;
+    std::string all;
+    for (auto field : kTagFields)
+        all += t.*field + '\0';
+    if (buffer && size >= int(all.size()))
+        std::memcpy(buffer, all.data(), all.size());
+    return int(all.size());
+}
+
+extern "C" int vbmp3_setTagText(const char* fileName, const char* const* texts, int writeV2, int writeV1)
+{
+    if (!fileName || !texts)
+        return 0;
+    VBMP3_FILE_INFO fi {};
+    TagText t;
+    if (!ProbeFile(fileName, &fi, &t) || fi.format != 1)
+        return 0;
+    unsigned changed = 0;
+    for (int i = 0; i < 5; ++i)
+        if (texts[i]) {
+            t.*kTagFields[i] = texts[i];
+            changed |= 1u << i;
+        }
+    return WriteTags(fileName, t, changed, writeV2 != 0, writeV1 != 0) ? 1 : 0;
 }

@@ -48,8 +48,22 @@ struct TagText {
 // Fills both records from a file; false (records zeroed) when it holds no playable audio.
 bool ProbeFile(const char* path, VBMP3_FILE_INFO* info, TagText* tags);
 
-// Tags: ID3v2 first, ID3v1 for whatever ID3v2 left empty.
+// Tags: ID3v2 first, ID3v1 for whatever ID3v2 left empty. The comment is the one without a
+// description.
 void ReadTags(const char* path, bool hasId3v2, const uint8_t* id3v1, TagText* tags);
-bool WriteTags(const char* path, const TagText& tags, bool v2, bool v1);
+
+// Bits of `changed` for WriteTags, in the order of the record's fields.
+enum TagField : unsigned {
+    kTagTitleField = 1,
+    kTagArtistField = 2,
+    kTagAlbumField = 4,
+    kTagYearField = 8,
+    kTagCommentField = 16,
+    kTagAllFields = 31,
+};
+// Writes the fields flagged in `changed`, the ID3v2 text whole and the ID3v1 text cut to its
+// field at a character boundary; every other field and frame keeps its bytes. A tag version
+// the file lacks is made whole from `tags`.
+bool WriteTags(const char* path, const TagText& tags, unsigned changed, bool v2, bool v1);
 
 } // namespace kv::engine

@@ -1,13 +1,15 @@
-// ID3 tags: TagLib reads ID3v2 (only when the file starts with one) and writes both tag
-// versions; ID3v1 is read here directly because its bytes need the CP932 heuristic.
+// ID3 tags: TagLib reads ID3v2 (only when the file starts with one) and writes it; ID3v1 is
+// read and written here directly because its bytes need the CP932 heuristic, and because a
+// field left alone must keep its bytes.
+// A write touches only the fields it is given: other frames (iTunes' COMM frames, ReplayGain
+// TXXX, a full recording date) and the tag's version stay as they were.
 // Writes go to a copy beside the file that replaces it by rename, so a crash or a full disk
-// never leaves a half-written track. TagLib's global string handler is installed once.
+// never leaves a half-written track; only a file with several hard links is rewritten in place.
 #include "engine/media_probe.h"
 #include "engine/text.h"
 
 #include <taglib/commentsframe.h>
 #include <taglib/id3v1genres.h>
-#include <taglib/id3v1tag.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
 #include <taglib/textidentificationframe.h>
@@ -19,7 +21,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 #include <string>
 
 namespace kv::engine {
@@ -28,24 +29,38 @@ namespace {
 std::string FromTagLib(const TagLib::String& s) { return s.to8Bit(true); }
 TagLib::String ToTagLib(const std::string& utf8) { return TagLib::String(utf8, TagLib::String::UTF8); }
 
+// The comment a person reads and edits is the one without a description; the others (iTunNORM,
+// CDDB ids, ...) belong to the programs that wrote them.
+TagLib::ID3v2::CommentsFrame* PlainComment(TagLib::ID3v2::Tag* tag)
+{
+    for (TagLib::ID3v2::Frame* f : tag->frameListMap()["COMM"])
+        if (auto* c = dynamic_cast<TagLib::ID3v2::CommentsFrame*>(f); c && c->description().isEmpty())
+            return c;
+    return nullptr;
+}
+
 // Latin-1 frames are often Shift-JIS in disguise; TagLib has already widened each byte to
 // one character, so the original bytes come back with to8Bit(false).
 std::string FrameText(TagLib::ID3v2::Tag* tag, const char* id)
 {
-    const auto& list = tag->frameListMap()[id];
-    if (list.isEmpty())
-        return {};
-    TagLib::ID3v2::Frame* frame = list.front();
     TagLib::String::Type encoding = TagLib::String::UTF8;
     TagLib::String text;
-    if (auto* t = dynamic_cast<TagLib::ID3v2::TextIdentificationFrame*>(frame)) {
-        encoding = t->textEncoding();
-        text = t->fieldList().isEmpty() ? TagLib::String() : t->fieldList().front();
-    } else if (auto* c = dynamic_cast<TagLib::ID3v2::CommentsFrame*>(frame)) {
+    if (std::strcmp(id, "COMM") == 0) {
+        TagLib::ID3v2::CommentsFrame* c = PlainComment(tag);
+        if (!c)
+            return {};
         encoding = c->textEncoding();
         text = c->text();
     } else {
-        text = frame->toString();
+        const auto& list = tag->frameListMap()[id];
+        if (list.isEmpty())
+            return {};
+        if (auto* t = dynamic_cast<TagLib::ID3v2::TextIdentificationFrame*>(list.front())) {
+            encoding = t->textEncoding();
+            text = t->fieldList().isEmpty() ? TagLib::String() : t->fieldList().front();
+        } else {
+            text = list.front()->toString();
+        }
     }
     if (encoding == TagLib::String::Latin1) {
         const std::string bytes = text.to8Bit(false);
@@ -54,31 +69,133 @@ std::string FrameText(TagLib::ID3v2::Tag* tag, const char* id)
     return FromTagLib(text);
 }
 
-// ID3v1 written by us: Latin-1 where it fits, otherwise CP932 as Japanese players expect.
-class LegacyStringHandler : public TagLib::ID3v1::StringHandler {
-public:
-    TagLib::String parse(const TagLib::ByteVector& data) const override
-    {
-        return ToTagLib(DecodeLegacyText(data.data(), data.size()));
-    }
-    TagLib::ByteVector render(const TagLib::String& s) const override
-    {
-        const std::string bytes = EncodeLegacyText(FromTagLib(s));
-        return TagLib::ByteVector(bytes.data(), static_cast<unsigned>(bytes.size()));
-    }
-};
-
-void InstallStringHandler()
-{
-    static std::once_flag once;
-    static LegacyStringHandler handler;
-    std::call_once(once, [] { TagLib::ID3v1::Tag::setStringHandler(&handler); });
-}
-
 void Id3v1Field(const uint8_t* p, size_t n, std::string* out)
 {
     if (out->empty())
         *out = TrimUtf8(DecodeLegacyText(reinterpret_cast<const char*>(p), n), 1024);
+}
+
+// Unicode in every frame we write, whatever the text (TagLib renders it as UTF-16 in ID3v2.3).
+void SetTextFrame(TagLib::ID3v2::Tag* tag, const char* id, const std::string& text)
+{
+    if (text.empty()) {
+        tag->removeFrames(id);
+        return;
+    }
+    const auto& list = tag->frameListMap()[id];
+    auto* frame = list.isEmpty() ? nullptr : dynamic_cast<TagLib::ID3v2::TextIdentificationFrame*>(list.front());
+    if (!frame) {
+        tag->removeFrames(id);
+        frame = new TagLib::ID3v2::TextIdentificationFrame(id, TagLib::String::UTF8);
+        tag->addFrame(frame);
+    }
+    frame->setTextEncoding(TagLib::String::UTF8);
+    frame->setText(ToTagLib(text));
+}
+
+void SetPlainComment(TagLib::ID3v2::Tag* tag, const std::string& text)
+{
+    TagLib::ID3v2::CommentsFrame* frame = PlainComment(tag);
+    if (text.empty()) {
+        if (frame)
+            tag->removeFrame(frame);
+        return;
+    }
+    if (!frame) {
+        frame = new TagLib::ID3v2::CommentsFrame(TagLib::String::UTF8);
+        tag->addFrame(frame);
+    }
+    frame->setTextEncoding(TagLib::String::UTF8);
+    frame->setText(ToTagLib(text));
+}
+
+std::string YearText(const std::string& year)
+{
+    const int n = std::atoi(year.c_str());
+    return n > 0 ? std::to_string(n) : std::string();
+}
+
+// The fields given in `changed`; a tag the file did not have is made whole.
+bool SaveId3v2(const char* path, const TagText& t, unsigned changed)
+{
+    TagLib::MPEG::File file(path, false);
+    if (!file.isValid())
+        return false;
+    const bool had = file.hasID3v2Tag();
+    // TagLib writes 2.3 and 2.4 only; anything older becomes 2.4.
+    const TagLib::ID3v2::Version version
+        = had && file.ID3v2Tag()->header()->majorVersion() == 3 ? TagLib::ID3v2::v3 : TagLib::ID3v2::v4;
+    if (!had)
+        changed = kTagAllFields;
+    TagLib::ID3v2::Tag* tag = file.ID3v2Tag(true);
+    if (changed & kTagTitleField)
+        SetTextFrame(tag, "TIT2", t.title);
+    if (changed & kTagArtistField)
+        SetTextFrame(tag, "TPE1", t.artist);
+    if (changed & kTagAlbumField)
+        SetTextFrame(tag, "TALB", t.album);
+    if (changed & kTagYearField)
+        SetTextFrame(tag, "TDRC", YearText(t.year));
+    if (changed & kTagCommentField)
+        SetPlainComment(tag, t.comment);
+    return file.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripNone, version, TagLib::File::DoNotDuplicate);
+}
+
+// ID3v1 text in its field's bytes, cut at a character boundary.
+std::string LegacyField(const std::string& utf8, size_t width)
+{
+    std::string text = utf8;
+    size_t chars = 0, n = 0; // no character is shorter than a byte
+    while (n < text.size() && chars < width) {
+        ++n;
+        while (n < text.size() && (static_cast<unsigned char>(text[n]) & 0xc0) == 0x80)
+            ++n;
+        ++chars;
+    }
+    text.resize(n);
+    std::string bytes = EncodeLegacyText(text);
+    while (bytes.size() > width) {
+        n = text.size() - 1;
+        while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xc0) == 0x80)
+            --n;
+        text.resize(n);
+        bytes = EncodeLegacyText(text);
+    }
+    return bytes;
+}
+
+// Patches the fields given in `changed` of the ID3v1 tag at the file's end, or appends a whole
+// new one.
+bool SaveId3v1(int fd, const TagText& t, unsigned changed)
+{
+    struct stat st { };
+    if (fstat(fd, &st) != 0)
+        return false;
+    uint8_t tag[128] = {};
+    const bool had
+        = st.st_size >= 128 && pread(fd, tag, 128, st.st_size - 128) == 128 && std::memcmp(tag, "TAG", 3) == 0;
+    if (!had) {
+        std::memset(tag, 0, sizeof tag);
+        std::memcpy(tag, "TAG", 3);
+        tag[127] = uint8_t(t.genre >= 0 && t.genre < 255 ? t.genre : 255);
+        changed = kTagAllFields;
+    }
+    struct Field {
+        const std::string* text;
+        size_t offset, width;
+    };
+    // ID3v1.1 keeps the track number in the comment's last byte after a NUL.
+    const bool track = tag[125] == 0 && tag[126] != 0;
+    const Field fields[5] = {{&t.title, 3, 30}, {&t.artist, 33, 30}, {&t.album, 63, 30}, {&t.year, 93, 4},
+        {&t.comment, 97, track ? 28u : 30u}};
+    for (unsigned i = 0; i < 5; ++i) {
+        if (!(changed & (1u << i)))
+            continue;
+        const std::string bytes = LegacyField(i == 3 ? YearText(*fields[i].text) : *fields[i].text, fields[i].width);
+        std::memset(tag + fields[i].offset, 0, fields[i].width);
+        std::memcpy(tag + fields[i].offset, bytes.data(), bytes.size());
+    }
+    return pwrite(fd, tag, 128, had ? st.st_size - 128 : st.st_size) == 128;
 }
 
 bool CopyFile(int in, int out)
@@ -104,7 +221,6 @@ bool CopyFile(int in, int out)
 void ReadTags(const char* path, bool hasId3v2, const uint8_t* id3v1, TagText* t)
 {
     if (hasId3v2) {
-        InstallStringHandler();
         TagLib::MPEG::File file(path, false);
         if (file.isValid() && file.hasID3v2Tag()) {
             TagLib::ID3v2::Tag* tag = file.ID3v2Tag();
@@ -135,12 +251,17 @@ void ReadTags(const char* path, bool hasId3v2, const uint8_t* id3v1, TagText* t)
     }
 }
 
-bool WriteTags(const char* path, const TagText& t, bool v2, bool v1)
+bool WriteTags(const char* path, const TagText& t, unsigned changed, bool v2, bool v1)
 {
-    if (!v2 && !v1)
+    if ((!v2 && !v1) || changed == 0)
         return true;
-    InstallStringHandler();
-    const int in = open(path, O_RDONLY | O_CLOEXEC);
+    // Through a symbolic link the file it points to is tagged, and the link stays a link.
+    char* resolved = realpath(path, nullptr);
+    if (!resolved)
+        return false;
+    const std::string target = resolved;
+    std::free(resolved);
+    const int in = open(target.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0)
         return false;
     struct stat st {};
@@ -150,7 +271,7 @@ bool WriteTags(const char* path, const TagText& t, bool v2, bool v1)
         close(in);
         return false;
     }
-    std::string temp = std::string(path) + ".kvtag-XXXXXX";
+    std::string temp = target + ".kvtag-XXXXXX";
     const int out = mkstemp(temp.data());
     if (out < 0) {
         close(in);
@@ -162,43 +283,32 @@ bool WriteTags(const char* path, const TagText& t, bool v2, bool v1)
     }
     close(in);
     ok = close(out) == 0 && ok;
+    ok = ok && (!v2 || SaveId3v2(temp.c_str(), t, changed));
     if (ok) {
-        TagLib::MPEG::File file(temp.c_str(), false);
-        ok = file.isValid();
-        if (ok && v2) {
-            TagLib::ID3v2::Tag* tag = file.ID3v2Tag(true);
-            tag->setTitle(ToTagLib(t.title));
-            tag->setArtist(ToTagLib(t.artist));
-            tag->setAlbum(ToTagLib(t.album));
-            tag->setComment(ToTagLib(t.comment));
-            tag->setYear(unsigned(std::atoi(t.year.c_str())));
-            // Unicode in every text frame we own, whatever the text.
-            for (const char* id : {"TIT2", "TPE1", "TALB", "TDRC", "COMM"})
-                for (TagLib::ID3v2::Frame* f : tag->frameListMap()[id]) {
-                    if (auto* tf = dynamic_cast<TagLib::ID3v2::TextIdentificationFrame*>(f))
-                        tf->setTextEncoding(TagLib::String::UTF8);
-                    else if (auto* cf = dynamic_cast<TagLib::ID3v2::CommentsFrame*>(f))
-                        cf->setTextEncoding(TagLib::String::UTF8);
-                }
-        }
-        if (ok && v1) {
-            TagLib::ID3v1::Tag* tag = file.ID3v1Tag(true);
-            tag->setTitle(ToTagLib(t.title));
-            tag->setArtist(ToTagLib(t.artist));
-            tag->setAlbum(ToTagLib(t.album));
-            tag->setComment(ToTagLib(t.comment));
-            tag->setYear(unsigned(std::atoi(t.year.c_str())));
-        }
-        const int which = (v2 ? TagLib::MPEG::File::ID3v2 : 0) | (v1 ? TagLib::MPEG::File::ID3v1 : 0);
-        ok = ok && file.save(which, TagLib::File::StripNone, TagLib::ID3v2::v4, TagLib::File::DoNotDuplicate);
-    }
-    if (ok) {
-        const int fd = open(temp.c_str(), O_RDONLY | O_CLOEXEC);
-        ok = fd >= 0 && fsync(fd) == 0;
+        const int fd = open(temp.c_str(), O_RDWR | O_CLOEXEC);
+        ok = fd >= 0 && (!v1 || SaveId3v1(fd, t, changed)) && fsync(fd) == 0;
         if (fd >= 0)
             close(fd);
     }
-    ok = ok && std::rename(temp.c_str(), path) == 0;
+    if (ok && st.st_nlink > 1) {
+        // A rename would split a file that has several names from the others, so its bytes are
+        // rewritten in place from the finished copy. Should that fail halfway, the copy stays
+        // beside it as the only whole version.
+        const int src = open(temp.c_str(), O_RDONLY | O_CLOEXEC);
+        const int dst = src >= 0 ? open(target.c_str(), O_WRONLY | O_CLOEXEC) : -1;
+        struct stat done {};
+        ok = dst >= 0 && CopyFile(src, dst) && fstat(src, &done) == 0 && ftruncate(dst, done.st_size) == 0
+            && fsync(dst) == 0;
+        const bool started = dst >= 0;
+        if (src >= 0)
+            close(src);
+        if (dst >= 0)
+            ok = close(dst) == 0 && ok;
+        if (ok || !started)
+            unlink(temp.c_str());
+        return ok;
+    }
+    ok = ok && std::rename(temp.c_str(), target.c_str()) == 0;
     if (!ok)
         unlink(temp.c_str());
     return ok;

@@ -90,7 +90,16 @@ int vbmp3_getVolume(int* left, int* right); // 0..100 each
 int vbmp3_setVolume(int left, int right);
 
 int vbmp3_getFileInfo(const char* fileName, VBMP3_TAG_INFO* tag, VBMP3_FILE_INFO* info); // non-zero when readable
+// Writes the record's five text fields that differ from what vbmp3_getFileInfo gives for the
+// file; every other field and frame of the tag stays as it is.
 int vbmp3_setTagInfo(const char* fileName, const VBMP3_TAG_INFO* tag, int writeV2, int writeV1);
+// The five texts whole, for editing: title, artist, album, year and the comment that has no
+// description, each UTF-8 and NUL-terminated, one after another in `buffer`. Returns the bytes
+// they need (copied only when `size` holds them all); 0 when the file is no readable MPEG file.
+int vbmp3_getTagText(const char* fileName, char* buffer, int size);
+// Writes the texts of `texts` (five, in the order above) that are not null: whole in ID3v2,
+// cut to the field at a character boundary in ID3v1. A null text leaves that field as it is.
+int vbmp3_setTagText(const char* fileName, const char* const* texts, int writeV2, int writeV1);
 
 int vbmp3_getWave(int32_t* waveL, int32_t* waveR); // 256 values each, -100..100, of the sound heard now
 

@@ -84,10 +84,10 @@ void FormTag::Open() {
     if (treeFocus_) {
         target_ = host_.TreeSelectedPath();
     } else {
-        const int view = tracks_.State().ActiveView;
-        const auto& model = tracks_.ListView(view);
-        const int row = tracks_.SelectedItem(view);
-        if (model.IsValidRow(row)) target_ = model.Text(row, playlists::ColPath);
+        view_ = tracks_.State().ActiveView;
+        const auto& model = tracks_.ListView(view_);
+        row_ = tracks_.SelectedItem(view_);
+        if (model.IsValidRow(row_)) target_ = model.Text(row_, playlists::ColPath);
     }
     // The tree's folders end in '/'.
     while (target_.size() > 1 && target_.endsWith(u'/'))
@@ -107,14 +107,9 @@ void FormTag::Open() {
     if (!host_.LoadedFileName().isEmpty() && host_.LoadedFileName() == target_) text2_->setReadOnly(true);
 
     if (IsMpeg()) {
-        if (auto tag = ReadTag(target_)) {
-            record_ = tag->record;
-            for (int i = 0; i < 5; ++i)
-                text1_[size_t(i)]->setText(tag->texts[size_t(i)]);
-        } else {
-            record_ = TagRecord(VBMP3_TAG_INFO{}, TagTexts{});
-            record_.genre = 255; // none
-        }
+        if (auto tag = ReadTag(target_)) shown_ = *tag;
+        for (int i = 0; i < 5; ++i)
+            text1_[size_t(i)]->setText(shown_[size_t(i)]);
         return;
     }
     const bool midi = type_ == u"mid" || type_ == u"midi";
@@ -150,6 +145,16 @@ void FormTag::RenameRemembered(const QString& from, const QString& to) {
             memory.SetSubItem(i, s, QString());
         }
     }
+}
+
+// The row the editor was opened on, found again by its path: continuous play moves the
+// selection while the window is open, and rows may have moved too.
+int FormTag::TargetRow() const {
+    const auto& model = tracks_.ListView(view_);
+    if (model.IsValidRow(row_) && model.Text(row_, playlists::ColPath) == target_) return row_;
+    for (int row = 0; row < model.Count(); ++row)
+        if (model.Text(row, playlists::ColPath) == target_) return row;
+    return -1;
 }
 
 bool FormTag::Save() {
@@ -188,15 +193,18 @@ bool FormTag::Save() {
     if (treeFocus_) {
         if (path != target_) host_.TreeFolderRenamed(name, path);
     } else {
-        const int view = tracks_.State().ActiveView;
-        auto& model = tracks_.ListView(view);
-        const int row = tracks_.SelectedItem(view);
-        if (model.IsValidRow(row)) {
+        auto& model = tracks_.ListView(view_);
+        const int row = TargetRow();
+        if (row >= 0) {
             if (IsMpeg()) {
+                // Only what the user changed is written: a text he left alone keeps every byte.
                 TagTexts texts;
-                for (int i = 0; i < 5; ++i)
-                    texts[size_t(i)] = text1_[size_t(i)]->text();
-                if (WriteTag(path, TagRecord(record_, texts))) {
+                unsigned changed = 0;
+                for (size_t i = 0; i < 5; ++i) {
+                    texts[i] = text1_[i]->text();
+                    if (texts[i] != shown_[i]) changed |= 1u << i;
+                }
+                if (WriteTag(path, texts, changed)) {
                     model.SetText(row, playlists::ColArtist, texts[1]);
                     model.SetText(row, playlists::ColTitle, texts[0]);
                 } else {
@@ -205,7 +213,7 @@ bool FormTag::Save() {
                                     .arg(platform::FileNameOf(path));
                 }
             }
-            const bool playingRow = row == host_.PlayIndex() - 1 && view == tracks_.State().PlayingView;
+            const bool playingRow = row == host_.PlayIndex() - 1 && view_ == tracks_.State().PlayingView;
             if (!playingRow && path != target_) {
                 const QString kind = folder ? playlists::kKindDirectory : platform::ExtensionOf(path);
                 model.SetText(row, playlists::ColFile, platform::FileNameOf(path));
@@ -215,7 +223,8 @@ bool FormTag::Save() {
             }
         }
     }
-    if (tracks_.State().ActiveView == TrackViews::kPlaylistView) host_.SaveWorkingCopy();
+    if ((treeFocus_ ? tracks_.State().ActiveView : view_) == TrackViews::kPlaylistView)
+        host_.SaveWorkingCopy();
     if (!failures.isEmpty())
         platform::ShowMessage(failures.join(u'\n'), platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
     return true;

@@ -53,6 +53,7 @@ class FormTag : public QDialog {
     void Open();
     void RenameRemembered(const QString& from, const QString& to);
     bool IsMpeg() const;
+    int TargetRow() const;
 
     playlists::TrackList& tracks_;
     TagEditorHost& host_;
@@ -66,8 +67,10 @@ class FormTag : public QDialog {
     QString baseName_;
     QString parent_;
     bool treeFocus_ = false;
+    int view_ = 0; // the track view and row the editor was opened on
+    int row_ = -1;
     bool edited_ = false;
-    VBMP3_TAG_INFO record_{};
+    TagTexts shown_; // the tag's texts as the boxes showed them at opening
 };
 
 } // namespace kv::tools

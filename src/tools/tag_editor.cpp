@@ -23,22 +23,6 @@ RenameOutcome PlainRename(const QByteArray& from, const QByteArray& to) {
     return {RenameResult::Failed, errno};
 }
 
-void PutField(char* field, int width, const QString& text) {
-    QByteArray bytes = text.left(width).toUtf8();
-    if (bytes.size() > width) {
-        qsizetype cut = width;
-        while (cut > 0 && (quint8(bytes[cut]) & 0xC0) == 0x80)
-            --cut; // not inside a character
-        bytes.truncate(cut);
-    }
-    std::memset(field, ' ', size_t(width));
-    std::memcpy(field, bytes.constData(), size_t(bytes.size()));
-}
-
-QString GetField(const char* field, int width) {
-    return QString::fromUtf8(field, qsizetype(strnlen(field, size_t(width)))).trimmed();
-}
-
 } // namespace
 
 RenameOutcome RenameNoReplace(const QString& from, const QString& to) {
@@ -74,27 +58,36 @@ bool IsReadOnlyFile(const QString& path) {
     return ::access(p.constData(), W_OK) != 0;
 }
 
-std::optional<TagRead> ReadTag(const QString& path) {
-    TagRead read;
-    if (!vbmp3_getFileInfo(QFile::encodeName(path).constData(), &read.record, nullptr)) return std::nullopt;
-    const VBMP3_TAG_INFO& r = read.record;
-    read.texts = {GetField(r.title, kTagWidths[0]), GetField(r.artist, kTagWidths[1]),
-                  GetField(r.album, kTagWidths[2]), GetField(r.year, kTagWidths[3]),
-                  GetField(r.comment, kTagWidths[4])};
-    return read;
+std::optional<TagTexts> ReadTag(const QString& path) {
+    const QByteArray name = QFile::encodeName(path);
+    QByteArray all(256, '\0');
+    for (;;) {
+        const int size = vbmp3_getTagText(name.constData(), all.data(), int(all.size()));
+        if (size <= 0) return std::nullopt;
+        const bool whole = size <= all.size();
+        all.resize(size);
+        if (whole) break;
+    }
+    const QList<QByteArray> parts = all.split('\0');
+    TagTexts texts;
+    for (size_t i = 0; i < texts.size(); ++i)
+        texts[i] = QString::fromUtf8(parts.value(qsizetype(i))).trimmed();
+    return texts;
 }
 
-VBMP3_TAG_INFO TagRecord(const VBMP3_TAG_INFO& base, const TagTexts& texts) {
-    VBMP3_TAG_INFO record = base;
-    char* fields[5] = {record.title, record.artist, record.album, record.year, record.comment};
-    for (size_t i = 0; i < 5; ++i)
-        PutField(fields[i], kTagWidths[i], texts[i]);
-    return record;
-}
-
-bool WriteTag(const QString& path, const VBMP3_TAG_INFO& record) {
+bool WriteTag(const QString& path, const TagTexts& texts, unsigned changed) {
+    if (changed == 0) return true;
     if (IsReadOnlyFile(path)) return false;
-    return vbmp3_setTagInfo(QFile::encodeName(path).constData(), &record, 1, 1) != 0;
+    std::array<QByteArray, 5> bytes;
+    std::array<const char*, 5> given{};
+    for (size_t i = 0; i < texts.size(); ++i)
+        if (changed & (1u << i)) {
+            QString text = texts[i].left(kTagWidths[i]);
+            if (!text.isEmpty() && text.back().isHighSurrogate()) text.chop(1);
+            bytes[i] = text.toUtf8();
+            given[i] = bytes[i].constData();
+        }
+    return vbmp3_setTagText(QFile::encodeName(path).constData(), given.data(), 1, 1) != 0;
 }
 
 } // namespace kv::tools

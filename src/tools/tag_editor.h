@@ -1,5 +1,5 @@
-// What the tag editor does to files: a rename that never replaces another file, the tag record
-// of the engine filled from the five boxes, and the check that a file may be written at all.
+// What the tag editor does to files: a rename that never replaces another file, the tag's five
+// texts read and written, and the check that a file may be written at all.
 #pragma once
 #include "engine/vbmp3.h"
 
@@ -26,22 +26,15 @@ bool IsReadOnlyFile(const QString& path);
 
 // Title, artist, album, year, comment.
 using TagTexts = std::array<QString, 5>;
+// What a box may hand to the tag, in characters.
 inline constexpr std::array<int, 5> kTagWidths = {128, 128, 128, 5, 128};
 
-// The five fields of an MPEG file's tag, blanks around them removed, and the whole record (its
-// two fields the editor does not show go back to the engine as they came). Nothing for a file
-// the engine cannot read.
-struct TagRead {
-    TagTexts texts;
-    VBMP3_TAG_INFO record{};
-};
-std::optional<TagRead> ReadTag(const QString& path);
+// The five texts of an MPEG file's tag, whole, blanks around them removed; the comment is the
+// one without a description. Nothing for a file the engine cannot read.
+std::optional<TagTexts> ReadTag(const QString& path);
 
-// The record with the five fields set from `texts`: each cut to its width in characters, then
-// to its width in bytes at a character boundary, and padded with blanks.
-VBMP3_TAG_INFO TagRecord(const VBMP3_TAG_INFO& base, const TagTexts& texts);
-
-// Writes the tag (ID3v2 in Unicode and ID3v1); false when the file was left as it was.
-bool WriteTag(const QString& path, const VBMP3_TAG_INFO& record);
+// Writes the texts flagged in `changed` (bit i for texts[i]), each cut to its width; every
+// other field and frame of the tag stays as it is. False when the file was left as it was.
+bool WriteTag(const QString& path, const TagTexts& texts, unsigned changed = 0x1f);
 
 } // namespace kv::tools

@@ -144,4 +144,98 @@ TEST(Tags, WritingKeepsAudioFramesPermissionsAndReadsBack)
     EXPECT_EQ(entries, 1);
 }
 
+TEST(Tags, AWriteChangesOnlyTheFieldsGivenAndKeepsTheVersion)
+{
+    for (const int version : {3, 4}) {
+        SCOPED_TRACE(version);
+        kvtest::TempDir dir;
+        const auto p = kvtest::MakeForeignTaggedMp3(dir.file("foreign.mp3"), int(version));
+        const auto before = kvtest::TagFrames(p);
+        const auto v1Before = kvtest::ReadBytes(p);
+
+        // The texts whole, and the comment without a description.
+        std::vector<char> buffer(size_t(vbmp3_getTagText(p.c_str(), nullptr, 0)));
+        ASSERT_FALSE(buffer.empty());
+        ASSERT_EQ(vbmp3_getTagText(p.c_str(), buffer.data(), int(buffer.size())), int(buffer.size()));
+        std::vector<std::string> texts;
+        for (const char* at = buffer.data(); at < buffer.data() + buffer.size(); at += texts.back().size() + 1)
+            texts.emplace_back(at);
+        ASSERT_EQ(texts.size(), 5u);
+        EXPECT_EQ(texts[0].size(), 180u) << "sixty kana";
+        EXPECT_EQ(texts[3], "2001");
+        EXPECT_EQ(texts[4], "Waterbug Records, 2001");
+
+        // The record read and handed back as it is changes nothing, though it cut the title.
+        VBMP3_TAG_INFO record;
+        ASSERT_EQ(vbmp3_getFileInfo(p.c_str(), &record, nullptr), 1);
+        ASSERT_EQ(vbmp3_setTagInfo(p.c_str(), &record, 1, 1), 1);
+        EXPECT_EQ(kvtest::ReadBytes(p), v1Before);
+
+        // Only the artist.
+        const char* artistOnly[5] = {nullptr, "新しい歌手", nullptr, nullptr, nullptr};
+        ASSERT_EQ(vbmp3_setTagText(p.c_str(), artistOnly, 1, 1), 1);
+        int now = 0;
+        auto after = kvtest::TagFrames(p, &now);
+        EXPECT_EQ(now, version);
+        EXPECT_EQ(after["TPE1"].substr(0, after["TPE1"].find('|')), "新しい歌手");
+        after.erase("TPE1");
+        auto expected = before;
+        expected.erase("TPE1");
+        EXPECT_EQ(after, expected);
+        const auto bytes = kvtest::ReadBytes(p);
+        const std::string v1(bytes.end() - 128, bytes.end());
+        EXPECT_EQ(v1.substr(3, 30), std::string("v1 title").append(22, '\0'));
+        EXPECT_EQ(v1.substr(33, 10), "\x90\x56\x82\xb5\x82\xa2\x89\xcc\x8e\xe8");
+        EXPECT_EQ(v1.substr(97, 10), "v1 comment");
+
+        // A new comment replaces only the plain one; a long title is cut in ID3v1 only, between
+        // two characters.
+        std::string title = "a";
+        for (int i = 0; i < 40; ++i)
+            title += "い";
+        const char* titleAndComment[5] = {title.c_str(), nullptr, nullptr, nullptr, "新しいコメント"};
+        ASSERT_EQ(vbmp3_setTagText(p.c_str(), titleAndComment, 1, 1), 1);
+        after = kvtest::TagFrames(p);
+        EXPECT_EQ(after["TIT2"].substr(0, after["TIT2"].find('|')), title);
+        EXPECT_EQ(after["COMM/"].substr(0, after["COMM/"].find('|')), "新しいコメント");
+        for (const char* kept :
+            {"COMM/iTunes_CDDB_TrackNumber", "COMM/iTunNORM", "COMM/iTunSMPB", "TXXX/REPLAYGAIN_TRACK_GAIN", "TDRC"})
+            EXPECT_EQ(after[kept], before.at(kept)) << kept;
+        const auto cut = kvtest::ReadBytes(p);
+        // 1 + 14 * 2 bytes: the fifteenth kana would end past the 30th byte.
+        EXPECT_EQ(std::string(cut.end() - 125, cut.end() - 95),
+            "a" + kv::engine::EncodeLegacyText(title.substr(1, 14 * 3)) + '\0');
+    }
+}
+
+TEST(Tags, WritingThroughALinkTagsTheFileItNames)
+{
+    kvtest::TempDir dir;
+    std::filesystem::create_directory(dir.file("real"));
+    const auto real = kvtest::MakeMp3(dir.file("real/song.mp3"), 0.5);
+    const auto symbolic = dir.file("link.mp3");
+    std::filesystem::create_symlink("real/song.mp3", symbolic);
+    const auto other = dir.file("real/other name.mp3");
+    std::filesystem::create_hard_link(real, other);
+    struct Case {
+        std::string written, title;
+    };
+    for (const Case& c : {Case{symbolic, "through the link"}, Case{other, "through the other name"}}) {
+        const char* texts[5] = {c.title.c_str(), nullptr, nullptr, nullptr, nullptr};
+        ASSERT_EQ(vbmp3_setTagText(c.written.c_str(), texts, 1, 1), 1) << c.written;
+        EXPECT_TRUE(std::filesystem::is_symlink(symbolic));
+        EXPECT_EQ(std::filesystem::hard_link_count(real), 2u) << "still one file";
+        EXPECT_TRUE(std::filesystem::equivalent(real, other));
+        for (const auto& name : {real, other, symbolic}) {
+            VBMP3_TAG_INFO tag;
+            ASSERT_EQ(vbmp3_getFileInfo(name.c_str(), &tag, nullptr), 1);
+            EXPECT_EQ(Field(tag.title, 128), c.title) << name;
+        }
+    }
+    size_t entries = 0;
+    for ([[maybe_unused]] auto& e : std::filesystem::recursive_directory_iterator(dir.path()))
+        ++entries;
+    EXPECT_EQ(entries, 4u) << "no copy left behind";
+}
+
 } // namespace

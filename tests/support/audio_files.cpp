@@ -3,6 +3,11 @@
 #include <lame/lame.h>
 #include <mpg123.h>
 #include <sndfile.h>
+#include <taglib/commentsframe.h>
+#include <taglib/id3v1tag.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
+#include <taglib/textidentificationframe.h>
 
 #include <cmath>
 #include <cstdio>
@@ -250,6 +255,68 @@ TempDir::~TempDir()
 {
     std::error_code ec;
     std::filesystem::remove_all(path_, ec);
+}
+
+// What another tagger leaves: several comments (the one a person reads is not the first),
+// ReplayGain in TXXX frames, a full date, a long Japanese title and an ID3v1 copy.
+std::string MakeForeignTaggedMp3(const std::string& path, int version)
+{
+    kvtest::MakeMp3(path, 1.0);
+    TagLib::MPEG::File file(path.c_str(), false);
+    TagLib::ID3v2::Tag* tag = file.ID3v2Tag(true);
+    auto text = [&](const char* id, const char* value) {
+        auto* f = new TagLib::ID3v2::TextIdentificationFrame(id, TagLib::String::UTF16);
+        f->setText(TagLib::String(value, TagLib::String::UTF8));
+        tag->addFrame(f);
+    };
+    auto comment = [&](const char* description, const char* value) {
+        auto* f = new TagLib::ID3v2::CommentsFrame(TagLib::String::UTF16);
+        f->setLanguage("eng");
+        f->setDescription(description);
+        f->setText(TagLib::String(value, TagLib::String::UTF8));
+        tag->addFrame(f);
+    };
+    std::string title;
+    for (int i = 0; i < 60; ++i)
+        title += "あ";
+    text("TIT2", title.c_str());
+    text("TPE1", "Artist");
+    text("TDRC", "2001-05-12");
+    comment("iTunes_CDDB_TrackNumber", "3");
+    comment("iTunNORM", " 00000A1B 00000C2D");
+    comment("", "Waterbug Records, 2001");
+    comment("iTunSMPB", " 00000000 00000210");
+    auto* gain = new TagLib::ID3v2::UserTextIdentificationFrame(TagLib::String::Latin1);
+    gain->setDescription("REPLAYGAIN_TRACK_GAIN");
+    gain->setText("-6.50 dB");
+    tag->addFrame(gain);
+    file.ID3v1Tag(true)->setTitle("v1 title");
+    file.ID3v1Tag(true)->setComment("v1 comment");
+    if (!file.save(TagLib::MPEG::File::ID3v2 | TagLib::MPEG::File::ID3v1, TagLib::File::StripNone,
+            version == 3 ? TagLib::ID3v2::v3 : TagLib::ID3v2::v4))
+        throw std::runtime_error("cannot tag " + path);
+    return path;
+}
+
+// Every frame as TagLib renders it, by id and description, with the tag's version.
+std::map<std::string, std::string> TagFrames(const std::string& path, int* version)
+{
+    TagLib::MPEG::File file(path.c_str(), false);
+    std::map<std::string, std::string> frames;
+    if (!file.hasID3v2Tag())
+        return frames;
+    if (version)
+        *version = int(file.ID3v2Tag()->header()->majorVersion());
+    for (TagLib::ID3v2::Frame* f : file.ID3v2Tag()->frameList()) {
+        std::string key(f->frameID().data(), f->frameID().size());
+        if (auto* c = dynamic_cast<TagLib::ID3v2::CommentsFrame*>(f))
+            key += "/" + c->description().to8Bit(true);
+        else if (auto* u = dynamic_cast<TagLib::ID3v2::UserTextIdentificationFrame*>(f))
+            key += "/" + u->description().to8Bit(true);
+        const TagLib::ByteVector bytes = f->render();
+        frames[key] = f->toString().to8Bit(true) + "|" + std::string(bytes.data(), bytes.size());
+    }
+    return frames;
 }
 
 } // namespace kvtest

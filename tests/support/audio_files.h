@@ -2,6 +2,7 @@
 // plus a few MPEG variants the encoders on this machine cannot produce directly.
 #pragma once
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -49,5 +50,14 @@ public:
 private:
     std::string path_;
 };
+
+// An MP3 tagged as other taggers leave it (ID3v2 `version` 3 or 4): comments with descriptions
+// before and after the plain one, a ReplayGain TXXX frame, a full date, a title of sixty kana,
+// and an ID3v1 copy.
+std::string MakeForeignTaggedMp3(const std::string& path, int version);
+
+// Every ID3v2 frame as text and rendered bytes, keyed by id and description; the tag's major
+// version in `version`.
+std::map<std::string, std::string> TagFrames(const std::string& path, int* version = nullptr);
 
 } // namespace kvtest
