@@ -232,6 +232,38 @@ TEST_F(TimerEncode, TheTimeUpDuringALinkSearchEndsTheProcessThereAndThen) {
     EXPECT_EXIT(runOut(), ::testing::ExitedWithCode(0), "power-off after kvp.ini volume.cfg");
 }
 
+TEST_F(TimerEncode, AConversionCutShortByTheProgramsEndLeavesNoPartialFile) {
+    const QString wav = Q(kvtest::MakeWave(media.file("long.wav"), 60, 22050, 1));
+    const std::pair<const char*, std::function<void()>> ends[] = {
+        {"the sleep timer",
+         [this] {
+             StartTimer("1");
+             clock.now += 61'000;
+             TimerWindow()->Tick();
+         }},
+        {"the session's end", [this] { window->CloseKeepingListChanges(); }},
+    };
+    for (const auto& [name, end] : ends) {
+        SCOPED_TRACE(name);
+        if (window->ShutdownDone()) OpenWindow();
+        kvtest::TempDir out;
+        window->SetEncodeMenuVisible(true);
+        window->Item("IDMEncode")->trigger();
+        kv::tools::FormEncode* form = glue->EncodeWindow();
+        ASSERT_NE(form, nullptr);
+        form->TextSave()->setText(Q(out.path()));
+        form->AddDroppedFiles({wav});
+        form->Run().CommandEncode();
+        form->Run().Tick();
+        ASSERT_EQ(form->Run().CurrentState(), kv::tools::EncodeRun::kConverting);
+        const QDir destination(Q(out.path()));
+        ASSERT_EQ(destination.entryList({".*.part"}, QDir::Files | QDir::Hidden).size(), 1);
+        end();
+        EXPECT_TRUE(window->ShutdownDone());
+        EXPECT_TRUE(destination.entryList(QDir::Files | QDir::Hidden).isEmpty());
+    }
+}
+
 TEST_F(TimerEncode, AFileDroppedOnTheIndicatorIsOpened) {
     const QString song = Q(kvtest::MakeWave(media.file("dropped.wav"), 1, 22050, 1));
     QMimeData mime;
