@@ -15,7 +15,6 @@
 #include <lame/lame.h>
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -37,7 +36,6 @@ struct Pending {
     SNDFILE* sf = nullptr;
     SF_INFO info{};
     VBMP3_ENCODE_OPTIONS options{};
-    int64_t targetSeconds = 0; // the source's length as a file-size reader computes it
 };
 
 std::mutex g_lock;
@@ -118,11 +116,6 @@ public:
         const SndfileLibrary& lib = *Sndfile();
         return shorts_ ? lib.sf_readf_short(sf_, pcm16_.data(), kChunk) : lib.sf_readf_float(sf_, pcm_.data(), kChunk);
     }
-    void Silence()
-    {
-        std::fill(pcm16_.begin(), pcm16_.end(), int16_t(0));
-        std::fill(pcm_.begin(), pcm_.end(), 0.0f);
-    }
     int Encode(int n, unsigned char* out, int size)
     {
         if (shorts_ && ch_ == 2)
@@ -145,7 +138,9 @@ private:
     std::vector<float> pcm_, left_, right_;
 };
 
-void EncodeThread(SNDFILE* sf, SF_INFO info, lame_global_flags* gf, int fd, int64_t padToFrames)
+// The MP3 holds the sound of the data chunk and nothing more: chunks after it (a LIST of
+// tags) make the file longer than its sound, and are no silence to encode.
+void EncodeThread(SNDFILE* sf, SF_INFO info, lame_global_flags* gf, int fd)
 {
     constexpr int kChunk = EncoderFeed::kChunk;
     EncoderFeed feed(sf, info, gf);
@@ -153,19 +148,11 @@ void EncodeThread(SNDFILE* sf, SF_INFO info, lame_global_flags* gf, int fd, int6
     int64_t done = 0;
     bool ok = true, complete = false;
     while (ok && !g_abort) {
-        sf_count_t n = feed.Read();
+        const sf_count_t n = feed.Read();
         if (n <= 0) {
-            if (Sndfile()->sf_error(sf) != SF_ERR_NO_ERROR) {
-                ok = false;
-                break;
-            }
-            // Silence up to the length the source file claims, so progress always reaches 100%.
-            n = sf_count_t(std::min<int64_t>(kChunk, padToFrames - done));
-            if (n <= 0) {
-                complete = true;
-                break;
-            }
-            feed.Silence();
+            ok = Sndfile()->sf_error(sf) == SF_ERR_NO_ERROR;
+            complete = ok;
+            break;
         }
         const int got = feed.Encode(int(n), mp3.data(), int(mp3.size()));
         ok = got >= 0 && WriteAll(fd, mp3.data(), size_t(got));
@@ -218,6 +205,11 @@ void DecodeThread(std::unique_ptr<Decoder> dec, int fd, int64_t padToFrames)
     while (ok && !g_abort) {
         long n = dec->ReadShort(pcm.data(), kChunk);
         if (n <= 0) {
+            // A read that failed is no end of the sound to pad with silence.
+            if (dec->Failed()) {
+                ok = false;
+                break;
+            }
             n = long(std::min<int64_t>(kChunk, padToFrames - done));
             if (n <= 0) {
                 complete = true;
@@ -272,18 +264,6 @@ bool EncodeOpen(const char* wavName, const VBMP3_ENCODE_OPTIONS* options)
     g_pending.info = info;
     if (options)
         g_pending.options = *options;
-    // The conversion window measures a WAVE source as file size / header byte rate.
-    const int fd = open(wavName, O_RDONLY | O_CLOEXEC);
-    if (fd >= 0) {
-        uint8_t rate[4];
-        struct stat st {};
-        if (pread(fd, rate, 4, 28) == 4 && fstat(fd, &st) == 0) {
-            const uint32_t byteRate = rate[0] | rate[1] << 8 | rate[2] << 16 | uint32_t(rate[3]) << 24;
-            if (byteRate > 0)
-                g_pending.targetSeconds = std::min<int64_t>(st.st_size / byteRate, info.frames / info.samplerate + 1);
-        }
-        close(fd);
-    }
     return true;
 }
 
@@ -324,10 +304,9 @@ bool EncodeStart(const char* mp3Name)
     g_trackBound = false;
     g_state = ConversionState::Running;
     g_running = true;
-    const int64_t pad = g_pending.targetSeconds * info.samplerate;
     SNDFILE* sf = g_pending.sf;
     g_pending.sf = nullptr;
-    g_thread = std::thread(EncodeThread, sf, info, gf, fd, pad);
+    g_thread = std::thread(EncodeThread, sf, info, gf, fd);
     return true;
 }
 

@@ -4,6 +4,11 @@
 
 #include <mpg123.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
 #include <vector>
 
 namespace kv::engine {
@@ -17,6 +22,8 @@ public:
             mpg123_close(mh_);
             mpg123_delete(mh_);
         }
+        if (fd_ >= 0)
+            close(fd_);
     }
     bool Open(const std::string& path, bool pcm16)
     {
@@ -32,7 +39,11 @@ public:
         mpg123_rates(&rates, &count);
         for (size_t i = 0; i < count; ++i)
             mpg123_format(mh_, rates[i], MPG123_MONO | MPG123_STEREO, enc);
-        if (mpg123_open(mh_, path.c_str()) != MPG123_OK)
+        // The file is read through our own calls: the library reports a failed read as the
+        // end of the stream, which would make a damaged file look whole.
+        fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd_ < 0 || mpg123_replace_reader_handle(mh_, &ReadFile, &SeekFile, nullptr) != MPG123_OK
+            || mpg123_open_handle(mh_, this) != MPG123_OK)
             return false;
         long rate = 0;
         int channels = 0, encoding = 0;
@@ -67,7 +78,23 @@ private:
         }
         return long(total / frameBytes);
     }
+    static ssize_t ReadFile(void* handle, void* buffer, size_t bytes)
+    {
+        auto* self = static_cast<MpegDecoder*>(handle);
+        ssize_t got;
+        do
+            got = read(self->fd_, buffer, bytes);
+        while (got < 0 && errno == EINTR);
+        if (got < 0)
+            self->failed_ = true;
+        return got;
+    }
+    static off_t SeekFile(void* handle, off_t offset, int whence)
+    {
+        return lseek(static_cast<MpegDecoder*>(handle)->fd_, offset, whence);
+    }
     mpg123_handle* mh_ = nullptr;
+    int fd_ = -1;
 };
 
 class WaveDecoder : public Decoder {
@@ -92,11 +119,23 @@ public:
         channels_ = info.channels;
         return true;
     }
-    long ReadFloat(float* out, long frames) override { return long(Sndfile()->sf_readf_float(sf_, out, frames)); }
-    long ReadShort(int16_t* out, long frames) override { return long(Sndfile()->sf_readf_short(sf_, out, frames)); }
+    long ReadFloat(float* out, long frames) override
+    {
+        return Checked(frames, Sndfile()->sf_readf_float(sf_, out, frames));
+    }
+    long ReadShort(int16_t* out, long frames) override
+    {
+        return Checked(frames, Sndfile()->sf_readf_short(sf_, out, frames));
+    }
     bool Seek(int64_t frame) override { return Sndfile()->sf_seek(sf_, frame, SEEK_SET) >= 0; }
 
 private:
+    long Checked(long wanted, sf_count_t got)
+    {
+        if (got < wanted && Sndfile()->sf_error(sf_) != SF_ERR_NO_ERROR)
+            failed_ = true;
+        return long(got);
+    }
     SNDFILE* sf_ = nullptr;
 };
 

@@ -17,10 +17,14 @@ public:
     // Interleaved 16-bit frames (what WAVE conversion writes).
     virtual long ReadShort(int16_t* out, long frames) = 0;
     virtual bool Seek(int64_t frame) = 0;
+    // True once a read ended in an error (the disk, the network share) rather than at the end
+    // of the sound: the two look alike in what the reads return.
+    bool Failed() const { return failed_; }
 
 protected:
     int rate_ = 0;
     int channels_ = 0;
+    bool failed_ = false;
 };
 
 // Chooses by content (MPEG format from the file-information probe), not by extension.

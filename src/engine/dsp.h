@@ -13,7 +13,9 @@ float VolumeToGain(int volume);
 
 // Peaking filters on the octave bands 31.25 Hz .. 16 kHz, gains in tenths of a dB (-120..120).
 // New gains glide in over about 20 ms so a change never clicks. With every gain at 0 the
-// processing is skipped entirely once the glide has ended.
+// processing is skipped entirely once the glide has ended. Like a preamp, the signal is first
+// lowered by the largest boost, so a boosted band of a loud track stays clear of the limiter;
+// samples that are not finite numbers enter as silence.
 class Equalizer {
 public:
     static constexpr int kBands = 10;
@@ -38,6 +40,7 @@ private:
     int rate_;
     std::array<int16_t, kBands> gains_{};
     std::array<Coeffs, kBands> current_{}, target_{};
+    double preamp_ = 1, targetPreamp_ = 1; // linear gain before the bands
     Pair z1_[kBands] = {}, z2_[kBands] = {};
     bool gliding_ = false;
     bool bypass_ = true;

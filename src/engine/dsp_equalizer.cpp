@@ -11,7 +11,12 @@ float VolumeToGain(int volume)
     return v * v;
 }
 
-Equalizer::Equalizer(int sampleRate) : rate_(sampleRate) { Retarget(); current_ = target_; }
+Equalizer::Equalizer(int sampleRate) : rate_(sampleRate)
+{
+    Retarget();
+    current_ = target_;
+    preamp_ = targetPreamp_;
+}
 
 void Equalizer::SetSampleRate(int rate)
 {
@@ -20,6 +25,7 @@ void Equalizer::SetSampleRate(int rate)
     rate_ = rate;
     Retarget();
     current_ = target_;
+    preamp_ = targetPreamp_;
     Reset();
 }
 
@@ -58,15 +64,19 @@ Equalizer::Coeffs Equalizer::Peaking(double rate, double freq, double gainDb)
 void Equalizer::Retarget()
 {
     bool flat = true;
+    int boost = 0;
     for (int i = 0; i < kBands; ++i) {
         target_[i] = Peaking(rate_, kCentres[i], gains_[i] / 10.0);
         flat = flat && gains_[i] == 0;
+        boost = std::max<int>(boost, gains_[i]);
     }
+    targetPreamp_ = std::pow(10.0, -boost / 200.0);
     gliding_ = true;
     if (bypass_ && !flat) {
         // Coming out of bypass: start from a flat response with clean state.
         for (auto& c : current_)
             c = Coeffs{};
+        preamp_ = 1;
         Reset();
     }
     bypass_ = false;
@@ -87,18 +97,19 @@ void Equalizer::Process(float* stereo, int frames)
         if (gliding_) {
             // A convex mix of two stable biquads is stable, so gliding the coefficients is safe.
             bool done = true;
+            auto step = [&](double& x, double y) {
+                x += (y - x) * 0.08;
+                if (std::abs(y - x) > 1e-7)
+                    done = false;
+                else
+                    x = y;
+            };
             for (int b = 0; b < kBands; ++b) {
                 Coeffs& c = current_[b];
                 const Coeffs& t = target_[b];
-                auto step = [&](double& x, double y) {
-                    x += (y - x) * 0.08;
-                    if (std::abs(y - x) > 1e-7)
-                        done = false;
-                    else
-                        x = y;
-                };
                 step(c.b0, t.b0); step(c.b1, t.b1); step(c.b2, t.b2); step(c.a1, t.a1); step(c.a2, t.a2);
             }
+            step(preamp_, targetPreamp_);
             if (done) {
                 gliding_ = false;
                 bool flat = std::all_of(gains_.begin(), gains_.end(), [](int16_t g) { return g == 0; });
@@ -263,6 +274,14 @@ void Equalizer::Filter(float* p, int frames)
         const Coeffs& c = current_[b];
         if (!(c.b1 == 0 && c.a1 == 0 && c.b0 == 1))
             active[count++] = b;
+    }
+    // One pass before the bands, the same for every path below: the headroom, and no sample
+    // that is not a finite number (a damaged float WAVE) into the filters' state, where it
+    // would stay for every track after it.
+    const float preamp = static_cast<float>(preamp_);
+    for (int i = 0; i < frames * 2; ++i) {
+        const float x = p[i] * preamp;
+        p[i] = std::isfinite(x) ? x : 0.0f;
     }
     if (count > 0 && frames > 0) {
         Chain ch;

@@ -155,9 +155,8 @@ int FolderIndex::Build(const QString& root, const QSet<QString>& names, const Wa
     const bool done = Walk(
         CleanRoot(root), control,
         [&](const std::string& folder, int index, const std::vector<std::string>& files) {
-            folders_.push_back(folder);
+            folderIndex_.emplace(folders_.emplace_back(folder), index);
             subtreeEnd_.push_back(index + 1);
-            folderIndex_.emplace(folder, index);
             for (const std::string& file : files)
                 if (wanted.count(file)) holders_[file].push_back(index);
         },

@@ -10,8 +10,10 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <deque>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -47,9 +49,11 @@ class FolderIndex {
     QStringList FoldersUnder(const QString& folder, const QString& name) const;
 
   private:
-    std::vector<std::string> folders_;                          // walk order, no trailing '/'
+    // Each path is kept once, here: a walk from "/" or over a large share sees millions of
+    // folders. A deque never moves what it holds, so the index can look into it.
+    std::deque<std::string> folders_;                           // walk order, no trailing '/'
     std::vector<int> subtreeEnd_;                               // one past each folder's subtree
-    std::unordered_map<std::string, int> folderIndex_;          // folder -> its place in the walk
+    std::unordered_map<std::string_view, int> folderIndex_;     // folder -> its place in the walk
     std::unordered_map<std::string, std::vector<int>> holders_; // name -> folders, ascending
     bool stopped_ = false;
 };

@@ -270,6 +270,10 @@ bool FormMain::ShutdownMainWindow(bool askQuestion) {
     hide();
     // 4
     if (play_) play_->StopPlayback();
+    // However the program ends (the desktop session, a signal, the sleep timer), a conversion
+    // cut short leaves no hidden partial file in the user's folder.
+    if (const auto* glue = findChild<TimerEncodeGlue*>(QString(), Qt::FindDirectChildrenOnly))
+        if (tools::FormEncode* encode = glue->EncodeWindow()) encode->Run().CutShort();
     // 5
     if (tray_) tray_->RemoveTrayIcon();
     if (device_) device_->SetVolume(state_.StartVolume);

@@ -5,6 +5,7 @@
 #include "platform/text_colour.h"
 #include "shell/form_main.h"
 #include "shell/shell_services.h"
+#include "shell/startup.h"
 #include "tools/form_encode.h"
 
 #include <QAction>
@@ -151,8 +152,9 @@ void TimerEncodeGlue::EndProcess() {
         endProcess_();
         return;
     }
-    window_.close();
-    QCoreApplication::exit(0);
+    // The time may run out while a link search walks or the repair waits for the player, in
+    // an event loop of their own: nothing of theirs may run after the shutdown.
+    EndProcessNow(0);
 }
 
 void TimerEncodeGlue::PlaceIndicator() {

@@ -27,7 +27,8 @@ class TimerEncodeGlue : public QObject, public tools::SleepTimerHost {
     tools::FormEncode* EncodeWindow() const { return encodeWindow_; }
     bool TimerRunning() const;
 
-    // Tests count on a clock of their own and end no process.
+    // Tests count on a clock of their own and may end no process (an empty function: the
+    // process ends at once, as the program's own end).
     void SetClock(const tools::MonotonicClock& clock) { clock_ = &clock; }
     void SetEndProcess(std::function<void()> endProcess) { endProcess_ = std::move(endProcess); }
 

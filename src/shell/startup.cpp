@@ -42,6 +42,8 @@ void InstallTerminationHandlers(FormMain& window) {
         [[maybe_unused]] auto got = ::read(g_signalPipe[0], &byte, 1);
         notifier->setEnabled(false);
         window.CloseKeepingListChanges();
+        // The signal may have come while a walk or a wait ran events: it must not go on.
+        if (window.ShutdownDone()) EndProcessNow(0);
     });
     struct sigaction action = {};
     action.sa_handler = OnTerminationSignal;
@@ -54,6 +56,11 @@ void InstallTerminationHandlers(FormMain& window) {
 
 bool CheckRuntimeFiles() {
     return true;
+}
+
+void EndProcessNow(int status) {
+    std::fflush(nullptr);
+    std::_Exit(status);
 }
 
 QString CommandLineOf(const QStringList& arguments) {
@@ -113,13 +120,8 @@ int RunProgram(int argc, char** argv) {
     });
     delete splash;
     const int status = QApplication::exec();
-    if (window.ShutdownDone()) {
-        // Settings, lists and volumes are saved, the working copies are gone and the engine is
-        // down. Taking every widget and library apart one by one would only make the end later
-        // (it was most of the time from the close to the process's end): the system frees it all.
-        std::fflush(nullptr);
-        std::_Exit(status);
-    }
+    // Settings, lists and volumes are saved, the working copies are gone and the engine is down.
+    if (window.ShutdownDone()) EndProcessNow(status);
     return status;
 }
 

@@ -31,4 +31,10 @@ QString WindowSystemToRequest(const WindowSystemEnvironment& env);
 // Runs the whole program; returns the process exit code.
 int RunProgram(int argc, char** argv);
 
+// Ends the process once ShutdownMainWindow has saved everything and let the engine go. Code
+// that was waiting in a nested event loop (a folder walk, a wait for the player) must never
+// run on over what the shutdown freed or deleted, and taking every widget and library apart
+// one by one would only make the end later: the system frees it all.
+[[noreturn]] void EndProcessNow(int status);
+
 } // namespace kv::shell

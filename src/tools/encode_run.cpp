@@ -75,10 +75,17 @@ EncodeRun::EncodeRun(EncodeRunHost& host, std::unique_ptr<ConversionEngine> engi
     : host_(host), engine_(std::move(engine)) {}
 
 EncodeRun::~EncodeRun() {
+    CutShort();
+}
+
+void EncodeRun::CutShort() {
     if (converting_) {
         engine_->Stop();
-        DiscardPartial();
+        converting_ = false;
     }
+    DiscardPartial();
+    // A tick waiting under a question ends the run when it returns.
+    if (state_ != kIdle) state_ = kFinish;
 }
 
 QString EncodeRun::DestinationFolder(const QString& text) {

@@ -59,6 +59,8 @@ class EncodeRun {
     void Abort();
     // A look at the engine between ticks: the end of the current file is taken up at once.
     void WatchEnd();
+    // The program ends, however: the engine stops and no partial file is left behind.
+    void CutShort();
 
     State CurrentState() const { return state_; }
     int Percent() const { return percent_; }

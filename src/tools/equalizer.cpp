@@ -45,8 +45,10 @@ int DefaultCustomGain(int band) {
 
 Gains ReadCustomGains(const QString& settingsFile, Gains current) {
     for (int i = 0; i < kBands; ++i) {
+        // A hand-edited value is held to the sliders' range: negated as it stands, the lowest
+        // int would have no positive counterpart.
         if (auto v = platform::SettingToInt(platform::ReadSetting(kSection, CustomKey(i), settingsFile)))
-            current[size_t(i)] = *v;
+            current[size_t(i)] = std::clamp(*v, -kGainLimit, kGainLimit);
         // A stored 0 is never shown: it stands for "not set" and takes the default.
         if (current[size_t(i)] == 0) current[size_t(i)] = DefaultCustomGain(i);
     }

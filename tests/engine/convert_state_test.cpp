@@ -3,8 +3,34 @@
 #include "engine_fixture.h"
 #include "support/audio_files.h"
 
+#include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace {
+std::atomic<ino_t> g_unreadableFile{0};
+std::atomic<off_t> g_unreadableFrom{0}, g_unreadableTo{0};
+} // namespace
+
+// Every read of this program passes here. Reads of the file a test names fail in the stretch
+// of it the test names, as on a damaged disk; all others go to the system.
+extern "C" ssize_t read(int fd, void* buffer, size_t count)
+{
+    const ino_t file = g_unreadableFile;
+    struct stat st;
+    if (file != 0 && fstat(fd, &st) == 0 && st.st_ino == file) {
+        const off_t at = lseek(fd, 0, SEEK_CUR);
+        if (at >= g_unreadableFrom && at < g_unreadableTo) {
+            errno = EIO;
+            return -1;
+        }
+    }
+    return syscall(SYS_read, fd, buffer, count);
+}
 
 namespace {
 
@@ -39,6 +65,20 @@ bool StartWaveToMp3(const std::string& wav, const std::string& mp3)
     return vbmp3_encodeOpen(wav.c_str(), &defaults) == 1 && vbmp3_encodeStart(mp3.c_str()) == 1;
 }
 
+// A WAVE file with a LIST chunk of `extraBytes` after its data, as tag editors write one.
+std::string WithChunkAfterData(const std::string& wav, size_t extraBytes)
+{
+    std::vector<uint8_t> bytes = kvtest::ReadBytes(wav);
+    const uint8_t head[8] = {'L', 'I', 'S', 'T', uint8_t(extraBytes), uint8_t(extraBytes >> 8),
+                             uint8_t(extraBytes >> 16), uint8_t(extraBytes >> 24)};
+    bytes.insert(bytes.end(), head, head + 8);
+    bytes.resize(bytes.size() + extraBytes, 'x');
+    const uint32_t riff = uint32_t(bytes.size() - 8);
+    for (int i = 0; i < 4; ++i)
+        bytes[4 + i] = uint8_t(riff >> (8 * i));
+    return kvtest::WriteBytes(wav, bytes);
+}
+
 // Output files may grow only to `bytes`; a write beyond fails as on a full disk.
 class FileSizeLimit {
 public:
@@ -66,11 +106,14 @@ TEST_F(ConvertStateTest, BothDirectionsFinishWithTheirWholeLength)
     kvtest::TempDir dir;
     const auto wav = kvtest::MakeWave(dir.file("in.wav"), 6.0, 44100, 2, 1000, 0.5);
     const auto mp3 = kvtest::MakeMp3(dir.file("in.mp3"), 6.0);
+    // Two seconds' worth of bytes after the sound: none of it is sound to encode.
+    const auto tagged = WithChunkAfterData(kvtest::MakeWave(dir.file("tagged.wav"), 6.0, 44100, 2), 2 * 176400);
     struct Case {
         const char* name;
         std::function<bool(const std::string&)> start;
     } cases[] = {
         {"wave to mp3", [&](const std::string& out) { return StartWaveToMp3(wav, out); }},
+        {"wave with a chunk after its data to mp3", [&](const std::string& out) { return StartWaveToMp3(tagged, out); }},
         {"mp3 to wave", [&](const std::string& out) { return vbmp3_decodeFile(mp3.c_str(), out.c_str()) == 1; }},
         {"wave to wave", [&](const std::string& out) { return vbmp3_decodeFile(wav.c_str(), out.c_str()) == 1; }},
     };
@@ -102,6 +145,23 @@ TEST_F(ConvertStateTest, AWriteThatFailsHalfWayIsReportedAsFailed)
     EXPECT_EQ(WaitForEnd(), VBMP3_CONVERT_FAILED);
     ASSERT_EQ(vbmp3_decodeFile(mp3.c_str(), dir.file("full.wav").c_str()), 1);
     EXPECT_EQ(WaitForEnd(), VBMP3_CONVERT_FAILED);
+}
+
+TEST_F(ConvertStateTest, AReadThatFailsHalfWayIsReportedAsFailed)
+{
+    kvtest::TempDir dir;
+    const auto mp3 = kvtest::MakeMp3(dir.file("in.mp3"), 20.0);
+    struct stat st;
+    ASSERT_EQ(stat(mp3.c_str(), &st), 0);
+    g_unreadableFile = st.st_ino;
+    // The middle: the start and the end, where the length and the tags are read, stay readable.
+    g_unreadableFrom = st.st_size / 2;
+    g_unreadableTo = st.st_size * 3 / 4;
+    const bool started = vbmp3_decodeFile(mp3.c_str(), dir.file("out.wav").c_str()) == 1;
+    const int state = started ? WaitForEnd() : 0;
+    g_unreadableFile = 0;
+    ASSERT_TRUE(started);
+    EXPECT_EQ(state, VBMP3_CONVERT_FAILED) << "not the end of the sound, padded with silence";
 }
 
 TEST_F(ConvertStateTest, StopFarFromTheEndIsReportedAsStopped)

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <random>
@@ -12,10 +13,13 @@ namespace {
 
 using kv::engine::Equalizer;
 
-// Straightforward cascade: each frame through band 0, then band 1, ... in double.
+// Straightforward cascade: each frame lowered by the largest boost, then through band 0,
+// band 1, ... in double.
 class ReferenceEq {
   public:
     ReferenceEq(double rate, const std::array<int16_t, 10>& gains) {
+        const int boost = std::max(0, int(*std::max_element(gains.begin(), gains.end())));
+        preamp_ = float(std::pow(10.0, -boost / 200.0));
         for (int b = 0; b < 10; ++b) {
             const double a = std::pow(10.0, gains[b] / 10.0 / 40.0);
             const double w = 2 * M_PI * Equalizer::kCentres[b] / rate;
@@ -26,7 +30,7 @@ class ReferenceEq {
     }
     void Process(std::vector<float>& stereo) {
         for (size_t i = 0; i < stereo.size(); ++i) {
-            double x = stereo[i];
+            double x = stereo[i] * preamp_;
             for (int b = 0; b < 10; ++b) {
                 auto& z = z_[b][i % 2];
                 const auto& c = c_[b];
@@ -40,6 +44,7 @@ class ReferenceEq {
     }
 
   private:
+    float preamp_ = 1;
     std::array<std::array<double, 5>, 10> c_{};
     double z_[10][2][2] = {};
 };
@@ -64,7 +69,8 @@ void ProcessChunked(Equalizer& eq, std::vector<float>& signal, const std::vector
 }
 
 TEST(Equalizer, MatchesAPlainCascadeForEveryBandCountAndBufferSize) {
-    // Quiet noise so the limiter never engages.
+    // Quiet noise so the limiter never engages. A few samples are not finite numbers: they go
+    // in as silence and leave no trace in what follows.
     // Curves with 1, 3, 8, 9 and 10 active bands: odd and even counts for the paired path.
     const std::array<std::array<int16_t, 10>, 5> curves = {{
         {0, 0, 0, 0, 0, 120, 0, 0, 0, 0},
@@ -88,6 +94,10 @@ TEST(Equalizer, MatchesAPlainCascadeForEveryBandCountAndBufferSize) {
                 eq.Process(silence.data(), 44100);
                 ASSERT_FALSE(eq.Bypassed());
                 auto fast = Noise(20000, unsigned(c), 0.05f), plain = fast;
+                for (size_t at : {101, 5000, 5001, 17777}) {
+                    fast[at] = at % 2 ? -INFINITY : at > 10000 ? INFINITY : NAN;
+                    plain[at] = 0;
+                }
                 ProcessChunked(eq, fast, sizes);
                 ReferenceEq(44100, curves[c]).Process(plain);
                 double worst = 0;
@@ -97,6 +107,33 @@ TEST(Equalizer, MatchesAPlainCascadeForEveryBandCountAndBufferSize) {
             }
         }
     kv::engine::EqualizerAllowAvx2(true);
+}
+
+// A loud tone in a boosted band comes out as loud as it went in, clear of the limiter's knee;
+// a cut lowers nothing else.
+TEST(Equalizer, BoostsAreTakenBackBeforeTheBands) {
+    struct Case {
+        std::array<int16_t, 10> gains;
+        double hz, expected;
+    } cases[] = {
+        {{0, 0, 0, 0, 0, 120, 0, 0, 0, 0}, 1000, 0.7},           // +12 dB at 1 kHz
+        {{80, 65, 50, 35, 20, 5, 0, 0, 0, 0}, 31.25, 0.7 * 1.18}, // "Bass Boost": its neighbours add a little
+        {{0, 0, 0, 0, 0, -120, 0, 0, 0, 0}, 8000, 0.7},          // a cut only
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.hz);
+        Equalizer eq(44100);
+        eq.SetGains(c.gains);
+        std::vector<float> tone(44100 * 2);
+        for (size_t i = 0; i < tone.size() / 2; ++i)
+            tone[i * 2] = tone[i * 2 + 1] = float(0.7 * std::sin(2 * M_PI * c.hz * double(i) / 44100));
+        eq.Process(tone.data(), 44100);
+        float peak = 0;
+        for (size_t i = tone.size() / 2; i < tone.size(); ++i)
+            peak = std::max(peak, std::fabs(tone[i]));
+        EXPECT_NEAR(peak, c.expected, 0.03);
+        EXPECT_LT(peak, 0.9f) << "the limiter's knee";
+    }
 }
 
 TEST(Equalizer, FlatCurveGlidesOutToBypassAndLimiterBendsPeaks) {

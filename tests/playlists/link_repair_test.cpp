@@ -14,6 +14,7 @@
 #include <QListWidget>
 #include <QRandomGenerator>
 #include <gtest/gtest.h>
+#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -200,6 +201,24 @@ TEST_F(Repair, EventsRunThroughoutALongWalk) {
     FolderIndex index;
     index.Build(root, {"f.dat"}, WalkControl{nullptr, [&] { ++events; }, 0});
     EXPECT_EQ(events, 30); // with no time allowed between them: once per folder after the root
+}
+
+TEST_F(Repair, TheIndexKeepsEachFolderPathOnce) {
+    // A walk from "/" or over a large share sees millions of folders: their paths are most of
+    // what the index holds, and must not be held twice.
+    const QString longName(240, u'n');
+    qint64 pathBytes = 0;
+    for (int i = 0; i < 600; ++i) {
+        const QString folder = root + "/" + QString::number(i) + longName;
+        mkdir(QFile::encodeName(folder).constData(), 0755);
+        pathBytes += QFile::encodeName(folder).size();
+    }
+    const size_t before = mallinfo2().uordblks;
+    FolderIndex index;
+    ASSERT_EQ(index.Build(root, {"x.dat"}), 601);
+    const qint64 held = qint64(mallinfo2().uordblks - before);
+    // Once is about 1.5 times the paths' bytes with the index's own overhead, twice about 2.7.
+    EXPECT_LT(held, pathBytes * 2) << pathBytes;
 }
 
 TEST_F(Repair, UnusableStartFolderIsAParameterErrorForEveryRow) {

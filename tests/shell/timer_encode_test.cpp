@@ -5,6 +5,7 @@
 #include "platform/message_box.h"
 #include "platform/program_folder.h"
 #include "playback/sound_play.h"
+#include "playlists/form_care.h"
 #include "playlists/list_files.h"
 #include "playlists/track_list.h"
 #include "playlists/track_view.h"
@@ -18,11 +19,15 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <QUrl>
+#include <cstdio>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace kv::shell;
@@ -46,6 +51,7 @@ class RecordingPowerOff : public kv::tools::PowerOff {
         for (const char* name : {"kvp.ini", "volume.cfg"})
             if (kv::platform::FileExists(folder_ + "/" + name)) saved << name;
         log_ << "power-off after " + saved.join(u' ');
+        std::fprintf(stderr, "%s\n", qPrintable(log_.back())); // seen from outside an ended process
         return false; // refused: the program must end all the same
     }
 
@@ -68,6 +74,9 @@ class TimerEncode : public ::testing::Test {
         row[kv::playlists::ColPath] = Q(kvtest::MakeWave(media.file("a.wav"), 2, 22050, 1));
         ASSERT_TRUE(kv::playlists::WriteListFile(Q(folder.file("mylist.kvt")), {row}, false));
         committed = kvtest::Bytes(Q(folder.file("mylist.kvt")));
+        OpenWindow();
+    }
+    void OpenWindow() {
         window = std::make_unique<FormMain>();
         window->InitializeMainWindow(QString(), {});
         glue = window->findChild<TimerEncodeGlue*>();
@@ -166,6 +175,93 @@ TEST_F(TimerEncode, TheTimeUpSavesEverythingWithoutAQuestionThenPowersOffAndEnds
     EXPECT_EQ(kvtest::Bytes(Q(folder.file("mylist.kvt"))), committed);
     EXPECT_TRUE(QDir(Q(folder.path())).entryList({"*.backup"}).isEmpty());
     EXPECT_EQ(kv::platform::ReadSetting("other", "InitialList", kv::platform::SettingsFile()), "mylist");
+}
+
+// The time runs out while a link search walks its folders in an event loop of its own. The
+// program saves and ends there and then: the walk must not go on over the engine the shutdown
+// freed, nor write again the working copy it deleted.
+TEST_F(TimerEncode, TheTimeUpDuringALinkSearchEndsTheProcessThereAndThen) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe"); // a fresh process: the window has threads
+    auto runOut = [this] {
+        kv::platform::SetMessageHandler([](const kv::platform::MessageRequest&) {
+            return kv::platform::MsgAnswer::Yes; // search for the broken link
+        });
+        kv::tools::SetSystemPowerOff(std::make_unique<RecordingPowerOff>(log, Q(folder.path())));
+        // A tree whose walk lasts long enough to let events run on the way (every 40 ms).
+        const QString tree = Q(media.path()) + "/library";
+        for (int i = 0; i < 150; ++i)
+            for (int j = 0; j < 100; ++j)
+                QDir().mkpath(QStringLiteral("%1/%2/%3").arg(tree).arg(i).arg(j));
+        kvtest::MakeWave(media.file("library/99/99/moved.wav"), 1, 22050, 1);
+        TrackEntry moved;
+        moved[kv::playlists::ColFile] = "moved.wav";
+        moved[kv::playlists::ColKind] = "wav";
+        moved[kv::playlists::ColPath] = Q(media.file("moved.wav"));
+        window->Tracks().ListView(1).AppendRows({moved});
+        window->Tracks().State().ActiveView = 1;
+        kv::platform::WriteSetting("other", "InitialFindDir", tree, kv::platform::SettingsFile());
+        StartTimer("1", true);
+        glue->SetEndProcess({});
+
+        auto* poll = new QTimer(window.get());
+        QObject::connect(poll, &QTimer::timeout, poll, [this, poll] {
+            for (QWidget* top : QApplication::topLevelWidgets()) {
+                auto* search = qobject_cast<kv::playlists::FormCare2*>(top);
+                if (!search || !search->isVisible()) continue;
+                poll->stop();
+                // The first events let run come from inside the walk: the time is up then.
+                QTimer::singleShot(0, search, [this, search] {
+                    const bool walking =
+                        search->Command2()->text() == "中止" &&
+                        search->ListHS().ListBox()->findItems("【", Qt::MatchContains).isEmpty();
+                    if (!walking) { // the process then never ends, and the test fails
+                        std::fprintf(stderr, "the time ran out outside the walk\n");
+                        return;
+                    }
+                    clock.now += 61'000;
+                    TimerWindow()->Tick();
+                });
+                search->Command2()->click();
+                search->Command3()->click();
+                return;
+            }
+        });
+        poll->start(20);
+        window->Item("IDMWriteEmptyCell")->trigger();
+    };
+    EXPECT_EXIT(runOut(), ::testing::ExitedWithCode(0), "power-off after kvp.ini volume.cfg");
+}
+
+TEST_F(TimerEncode, AConversionCutShortByTheProgramsEndLeavesNoPartialFile) {
+    const QString wav = Q(kvtest::MakeWave(media.file("long.wav"), 60, 22050, 1));
+    const std::pair<const char*, std::function<void()>> ends[] = {
+        {"the sleep timer",
+         [this] {
+             StartTimer("1");
+             clock.now += 61'000;
+             TimerWindow()->Tick();
+         }},
+        {"the session's end", [this] { window->CloseKeepingListChanges(); }},
+    };
+    for (const auto& [name, end] : ends) {
+        SCOPED_TRACE(name);
+        if (window->ShutdownDone()) OpenWindow();
+        kvtest::TempDir out;
+        window->SetEncodeMenuVisible(true);
+        window->Item("IDMEncode")->trigger();
+        kv::tools::FormEncode* form = glue->EncodeWindow();
+        ASSERT_NE(form, nullptr);
+        form->TextSave()->setText(Q(out.path()));
+        form->AddDroppedFiles({wav});
+        form->Run().CommandEncode();
+        form->Run().Tick();
+        ASSERT_EQ(form->Run().CurrentState(), kv::tools::EncodeRun::kConverting);
+        const QDir destination(Q(out.path()));
+        ASSERT_EQ(destination.entryList({".*.part"}, QDir::Files | QDir::Hidden).size(), 1);
+        end();
+        EXPECT_TRUE(window->ShutdownDone());
+        EXPECT_TRUE(destination.entryList(QDir::Files | QDir::Hidden).isEmpty());
+    }
 }
 
 TEST_F(TimerEncode, AFileDroppedOnTheIndicatorIsOpened) {

@@ -134,9 +134,14 @@ TEST(EqualizerTest, CustomCurveRoundTripsThroughTheSettingsAndZeroMeansDefault) 
     EXPECT_EQ(kv::platform::ReadSetting(QStringLiteral("Equalizer"), QStringLiteral("Custom19"), eq.ini),
               QStringLiteral("-98"));
 
-    // Another window (another run) reads what was stored; a non-number keeps the band's value.
+    // Another window (another run) reads what was stored; a non-number keeps the band's value,
+    // and values out of range, hand-edited, are held to it.
     kv::platform::WriteSetting(QStringLiteral("Equalizer"), QStringLiteral("Custom15"), QStringLiteral("x"),
                                eq.ini);
+    kv::platform::WriteSetting(QStringLiteral("Equalizer"), QStringLiteral("Custom16"),
+                               QStringLiteral("-2147483648"), eq.ini);
+    kv::platform::WriteSetting(QStringLiteral("Equalizer"), QStringLiteral("Custom17"),
+                               QStringLiteral("2147483647"), eq.ini);
     FormEqualizer again(
         nullptr, [] { return QStringLiteral("mp3"); }, EqualizerEngine{});
     again.Cmb()->setCurrentIndex(PresetCustom);
@@ -144,7 +149,7 @@ TEST(EqualizerTest, CustomCurveRoundTripsThroughTheSettingsAndZeroMeansDefault) 
     Gains shown = again.Sliders();
     for (int& v : shown)
         v = -v;
-    EXPECT_EQ(shown, (Gains{100, 78, 56, 45, 12, -10, -32, -54, -76, -98}));
+    EXPECT_EQ(shown, (Gains{100, 78, 56, 45, 12, -10, -120, 120, -76, -98}));
 }
 
 TEST(EqualizerTest, CancelAndFrameCloseOnlyHideAndKeepTheSliders) {
