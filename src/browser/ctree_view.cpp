@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <QTreeView>
 #include <QUrl>
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <sys/stat.h>
@@ -91,6 +92,14 @@ QString OpenFailureText(int error) {
 CTreeView::CTreeView(TreeHost& host, QObject* parent) : QObject(parent), host_(host) {
     std::error_code ec;
     path_ = GetLongPathName(QByteArray::fromStdString(std::filesystem::current_path(ec).native()));
+    // Rows that come, go or change their names may change the widest row in view.
+    connect(&model_, &QAbstractItemModel::rowsInserted, this, [this] { ScheduleResolve(); });
+    connect(&model_, &QAbstractItemModel::rowsRemoved, this, [this] { ScheduleResolve(); });
+    connect(&model_, &QAbstractItemModel::dataChanged, this, [this] { ScheduleResolve(); });
+    connect(&model_, &QAbstractItemModel::modelReset, this, [this] {
+        widest_ = 0;
+        ScheduleResolve();
+    });
 }
 
 CTreeView::~CTreeView() {
@@ -142,10 +151,13 @@ void CTreeView::Bind() {
     view_->viewport()->installEventFilter(this);
     filteredView_ = view_;
     filteredViewport_ = view_->viewport();
-    // Whole names with a horizontal scroll bar, as a tree control shows them, never elided.
+    // Whole names with a horizontal scroll bar, as a tree control shows them, never elided. The
+    // column is sized from the rows in view (ResolveVisibleNodes), not by the header measuring
+    // every row of a folder of thousands on every layout.
     view_->setTextElideMode(Qt::ElideNone);
     view_->header()->setStretchLastSection(false);
-    view_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    view_->header()->setSectionResizeMode(QHeaderView::Interactive);
+    widest_ = 0;
     view_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     connect(view_, &QTreeView::expanded, this, &CTreeView::NodeExpanded);
     connect(view_, &QTreeView::collapsed, this, &CTreeView::NodeCollapsed);
@@ -312,6 +324,7 @@ void CTreeView::NodeExpanded(const QModelIndex& index) {
 
 void CTreeView::NodeCollapsed(const QModelIndex& index) {
     if (failedOpening_) return;
+    widest_ = 0; // the rows that made the column wide may be gone
     model_.CloseFolder(index);
 }
 
@@ -404,8 +417,19 @@ void CTreeView::ResolveVisibleNodes() {
     for (int guard = 0; node.isValid() && guard < 1000; ++guard) {
         if (view_->visualRect(node).top() > bottom) break;
         model_.ResolveSubfolders(node);
+        widest_ = std::max(widest_, RowWidth(node));
         node = view_->indexBelow(node);
     }
+    // The column only widens while rows scroll by, so the scroll bar does not jump under the
+    // user; closing a folder lets it narrow again.
+    if (widest_ > 0 && view_->header()->sectionSize(0) != widest_) view_->header()->resizeSection(0, widest_);
+}
+
+int CTreeView::RowWidth(const QModelIndex& index) const {
+    int level = view_->rootIsDecorated() ? 1 : 0;
+    for (QModelIndex p = index.parent(); p.isValid(); p = p.parent())
+        ++level;
+    return level * view_->indentation() + view_->sizeHintForIndex(index).width();
 }
 
 bool CTreeView::eventFilter(QObject* watched, QEvent* event) {

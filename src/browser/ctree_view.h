@@ -81,7 +81,8 @@ class CTreeView : public QObject {
     void FocusLeft();
     // Drop data: local file paths, or (fromRows) rows dragged from a track view.
     void Dropped(const QStringList& paths, bool fromRows);
-    // Settles the expand buttons of the rows in view (see FolderTreeModel).
+    // Settles the expand buttons of the rows in view (see FolderTreeModel) and widens the
+    // column to the widest of them.
     void ResolveVisibleNodes();
 
   protected:
@@ -92,6 +93,7 @@ class CTreeView : public QObject {
     void Bind();
     void ScheduleResolve();
     void TakeNodeAsPath(const QModelIndex& index);
+    int RowWidth(const QModelIndex& index) const; // indentation, icon and whole name
 
     TreeHost& host_;
     FolderTreeModel model_;
@@ -106,6 +108,7 @@ class CTreeView : public QObject {
     bool forwarding_ = false;    // an event is being handed to the view from the filter
     bool failedOpening_ = false; // a failed opening is collapsing its node again
     bool resolveScheduled_ = false;
+    int widest_ = 0; // the widest row in view since the last folder was closed
 };
 
 } // namespace kv::browser

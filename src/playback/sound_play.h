@@ -28,6 +28,9 @@ public:
 
     void SetFileName(const QString& fileName); // `FileName` (write)
     QString FileName() const { return fileName_; }
+    // The loaded file was moved (its folder renamed): what is open stays open and playing, and
+    // the file is known by its new path from now on.
+    void FileMoved(const QString& fileName) { fileName_ = fileName; }
 
     void PlayStart();
     void PlayAgain();

@@ -138,6 +138,9 @@ class FormMain : public QMainWindow,
     // Tool windows (form_main_tools.cpp).
     void ShowEqualizer();
     void ShowTagEditor();
+    // A folder was renamed: the player device and the playing row follow a track under it, so
+    // the next play finds the file. Other rows are left as they are.
+    void FollowRenamedFolder(const QString& from, const QString& to);
     void LoadLyrics(const QString& path = QString()) override;
     tools::FormEqualizer* Equalizer() const { return formEqualizer_; }
     tools::FormWords* Words() const { return formWords_; }

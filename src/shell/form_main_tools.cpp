@@ -1,5 +1,6 @@
 // The main window's side of the tool windows: the equalizer, the tag editor and the lyrics window.
 #include "browser/ctree_view.h"
+#include "playback/play_control.h"
 #include "playback/sound_play.h"
 #include "playlists/list_of_lists.h"
 #include "shell/form_main.h"
@@ -45,6 +46,9 @@ class TagHostAdapter : public tools::TagEditorHost {
         main_.ExplorTree().SetPath(newPath);
         main_.Tracks().FillFolderView();
     }
+    void FolderRenamed(const QString& from, const QString& to) override {
+        main_.FollowRenamedFolder(from, to);
+    }
     QString LoadedFileName() const override { return main_.PlayingFileName(); }
     int PlayIndex() const override { return main_.Play() ? main_.Play()->PlayIndex : 0; }
     void SaveWorkingCopy() override {
@@ -72,6 +76,25 @@ void FormMain::ShowTagEditor() {
     TagHostAdapter host(*this);
     tools::FormTag form(tracks_, host, this);
     if (form.HasTarget()) form.exec();
+}
+
+void FormMain::FollowRenamedFolder(const QString& from, const QString& to) {
+    if (!device_ || !play_) return;
+    const QString playing = device_->FileName();
+    if (!playing.startsWith(from + u'/')) return;
+    const QString moved = to + playing.mid(from.size());
+    // The device keeps the file it has open; only its name changes.
+    device_->FileMoved(moved);
+    const int view = tracks_.State().PlayingView;
+    if (!playlists::TrackViews::IsView(view)) return;
+    auto& model = tracks_.ListView(view);
+    const int row = play_->PlayIndex - 1;
+    if (!model.IsValidRow(row) || model.Text(row, playlists::ColPath) != playing) return;
+    model.SetText(row, playlists::ColPath, moved);
+    if (view == playlists::TrackViews::kPlaylistView) {
+        SaveWorkingCopy(ListOfListText());
+        SetSaveButtonImage(playlists::kSaveImage);
+    }
 }
 
 void FormMain::LoadLyrics(const QString&) {

@@ -3,12 +3,14 @@
 #include "display/volume_memory.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
+#include "platform/program_folder.h"
 #include "playlists/list_of_lists.h"
 #include "playlists/track_icons.h"
 #include "playlists/track_info.h"
 #include "playlists/track_list.h"
 #include "tools/window_placement.h"
 
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -170,6 +172,21 @@ bool FormTag::Save() {
     const bool folder = type_ == playlists::kKindDirectory;
     QString newPath = platform::JoinPath(parent_, name);
     if (!folder && !type_.isEmpty()) newPath += u'.' + type_;
+    if (folder && name != baseName_) {
+        // The settings and the lists are saved into the program's folder at the end: neither it
+        // nor a folder above it may move away under them.
+        const QString program = QFileInfo(platform::ProgramFolder()).canonicalFilePath();
+        const QString self = QFileInfo(target_).canonicalFilePath();
+        if (!self.isEmpty() && (program == self || program.startsWith(self + u'/'))) {
+            platform::ShowMessage(
+                (program == self
+                     ? QStringLiteral("「%1」はこのプログラムのフォルダなので、名前を変更できません。")
+                     : QStringLiteral("「%1」にはこのプログラムのフォルダがあるので、名前を変更できません。"))
+                    .arg(platform::FileNameOf(target_)),
+                platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
+            return false;
+        }
+    }
     QString path = target_; // where the file is once the rename is over
     QStringList failures;
     if (name != baseName_) {
@@ -183,6 +200,7 @@ bool FormTag::Save() {
         if (renamed.result == RenameResult::Done) {
             path = newPath;
             RenameRemembered(target_, newPath);
+            if (folder) host_.FolderRenamed(target_, newPath);
         } else {
             failures << QStringLiteral("「%1」の名前を変更できませんでした（%2）。")
                             .arg(platform::FileNameOf(target_),

@@ -28,6 +28,8 @@ class TagEditorHost {
     virtual QString TreeSelectedPath() const = 0; // the tree's selected folder
     // The selected folder was renamed: its node, the tree's path and the folder view follow.
     virtual void TreeFolderRenamed(const QString& name, const QString& newPath) = 0;
+    // A folder was renamed, from the tree or from a row: the player's file under it follows.
+    virtual void FolderRenamed(const QString& from, const QString& to) = 0;
     virtual QString LoadedFileName() const = 0; // the player device's file
     virtual int PlayIndex() const = 0;          // 1-based row of the playing track in its view
     virtual void SaveWorkingCopy() = 0;         // the current list's, and the save button to "save"

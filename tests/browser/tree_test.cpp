@@ -169,7 +169,8 @@ TEST_F(FolderTreeTest, PathOpensTheTreeDownToTheFolderInItsLongForm) {
 }
 
 TEST_F(FolderTreeTest, DeepLongNamesShowWholeWithAHorizontalScrollBar) {
-    const std::string deep = "第一の長いフォルダの名前/second level folder with a long name/third level folder named at length";
+    const std::string deep =
+        "第一の長いフォルダの名前/second level folder with a long name/third level folder named at length";
     Mkdir(deep);
     view.resize(2000 / 15, 300); // the default pane
     view.show();
@@ -182,6 +183,22 @@ TEST_F(FolderTreeTest, DeepLongNamesShowWholeWithAHorizontalScrollBar) {
     const int textWidth = view.fontMetrics().horizontalAdvance(Model().Text(node));
     EXPECT_GE(view.visualRect(node).width(), textWidth); // room for the whole name
     EXPECT_GT(view.horizontalScrollBar()->maximum(), 0);
+
+    // In a folder of many, only the rows in view are measured: a long name further down widens
+    // the column when it scrolls into view, not before.
+    for (int i = 0; i < 300; ++i)
+        Mkdir("many/f" + std::to_string(1000 + i));
+    Mkdir("many/zz a folder whose name is far longer than any other name in this folder");
+    tree.Refresh();
+    tree.SetNativePath(At("many"));
+    QTest::qWait(20);
+    const QModelIndex last = Model().index(Model().rowCount(tree.SelectedNode()) - 1, 0, tree.SelectedNode());
+    ASSERT_TRUE(Model().Text(last).startsWith(QStringLiteral("zz")));
+    const int lastWidth = view.fontMetrics().horizontalAdvance(Model().Text(last));
+    EXPECT_LT(view.visualRect(last).width(), lastWidth);
+    view.scrollToBottom();
+    QTest::qWait(20);
+    EXPECT_GE(view.visualRect(last).width(), lastWidth);
 }
 
 TEST_F(FolderTreeTest, AViewDestroyedWhileBoundAndFocusedLeavesTheTreeUsable) {

@@ -2,18 +2,22 @@
 #include "browser/ctree_view.h"
 #include "platform/message_box.h"
 #include "platform/program_folder.h"
+#include "playback/play_control.h"
 #include "playback/sound_play.h"
 #include "playlists/track_list.h"
 #include "playlists/track_view.h"
 #include "shell/form_main.h"
 #include "shell/shell_services.h"
 #include "support/audio_files.h"
+#include "tools/form_tag.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
@@ -276,6 +280,58 @@ TEST_F(Commands, PropertiesShowTheTreesFolderWhileTheTreeHasTheFocus) {
     QTest::qWait(10);
     properties();
     EXPECT_EQ(shown, (QStringList{QFileInfo(folder).fileName() + "のプロパティ", "a.wavのプロパティ"}));
+}
+
+// The tag editor renames the tree's folder: the playing track's folder takes the player and the
+// playing row with it, and the program's own folder is refused.
+TEST_F(Commands, RenamingAFolderFromTheTreeTakesThePlayingTrackAlong) {
+    const QString album = QString::fromStdString(media.file("Album"));
+    ASSERT_TRUE(QDir().mkdir(album));
+    Trigger("toolbar 8");
+    TrackEntry row;
+    row[kv::playlists::ColFile] = "d.wav";
+    row[kv::playlists::ColKind] = "wav";
+    row[kv::playlists::ColPath] =
+        QString::fromStdString(kvtest::MakeWave(media.file("Album/d.wav"), 3, 22050, 1));
+    window->Tracks().ListView(1).AppendRows({row});
+    Select(4);
+    Trigger("toolbar 1");
+    ASSERT_EQ(window->Device()->FileName(), album + "/d.wav");
+    auto rename = [&](const QString& folder, const QString& name) {
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        window->SetFolderTreePath(folder);
+        window->ExplorTree().TreeView()->setFocus();
+        QTest::qWait(10);
+        ASSERT_TRUE(window->ExplorTree().ExpTreeForcus());
+        QTimer::singleShot(0, [&] {
+            auto* form = qobject_cast<kv::tools::FormTag*>(QApplication::activeModalWidget());
+            ASSERT_NE(form, nullptr);
+            form->Text2()->setText(name);
+            form->Command1()->click();
+            if (form->isVisible()) form->reject();
+        });
+        Trigger("IDMEditFile");
+    };
+
+    rename(album, "Album 2");
+    const QString moved = QString::fromStdString(media.file("Album 2")) + "/d.wav";
+    ASSERT_TRUE(QFileInfo::exists(moved));
+    EXPECT_EQ(window->Device()->FileName(), moved);
+    EXPECT_EQ(window->Tracks().ListView(1).Text(3, kv::playlists::ColPath), moved);
+    EXPECT_EQ(State(), "Playing");
+    Trigger("toolbar 3");
+    window->Play()->PlaySelected(); // opens the row's file anew
+    EXPECT_EQ(State(), "Playing");
+    EXPECT_EQ(window->Device()->FileName(), moved);
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(u'|').toStdString();
+
+    const QString program = QString::fromStdString(folder.path());
+    rename(program, "elsewhere");
+    EXPECT_TRUE(QFileInfo(program).isDir());
+    EXPECT_EQ(messages,
+              QStringList{QStringLiteral("「%1」はこのプログラムのフォルダなので、名前を変更できません。")
+                              .arg(QFileInfo(program).fileName())});
 }
 
 TEST_F(Commands, TrayClicksAndTheRestoreItemFollowTheWindowsState) {

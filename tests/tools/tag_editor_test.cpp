@@ -1,6 +1,7 @@
 // The tag editor on the kinds of target it meets, and what a save does to the file, the row,
 // the list's working copy, the folder tree and the volume memory.
 #include "display/volume_memory.h"
+#include "platform/program_folder.h"
 #include "playlists/fake_host.h"
 #include "playlists/track_info.h"
 #include "support/audio_files.h"
@@ -29,10 +30,12 @@ struct Host : TagEditorHost {
     int playIndex = 0;
     int savedCopies = 0;
     QStringList treeRenames;
+    QStringList folderMoves;
     kv::display::VolumeMemory volumes;
     bool TreeHasFocus() const override { return treeFocus; }
     QString TreeSelectedPath() const override { return treePath; }
     void TreeFolderRenamed(const QString& name, const QString& path) override { treeRenames << name << path; }
+    void FolderRenamed(const QString& from, const QString& to) override { folderMoves << from << to; }
     QString LoadedFileName() const override { return loaded; }
     int PlayIndex() const override { return playIndex; }
     void SaveWorkingCopy() override { ++savedCopies; }
@@ -302,6 +305,7 @@ TEST(TagEditorTest, FolderFromTheTreeIsRenamedWithItsNodeAndPath) {
     const QString moved = e.folder + "/Album 2";
     EXPECT_TRUE(QFileInfo(moved).isDir());
     EXPECT_EQ(e.host.treeRenames, (QStringList{"Album 2", moved}));
+    EXPECT_EQ(e.host.folderMoves, (QStringList{folder, moved})) << "the player's file follows";
     EXPECT_EQ(e.host.volumes.SubItem(e.host.volumes.Find(moved + "/t.mp3"), 1), QStringLiteral("55"));
     EXPECT_EQ(e.host.savedCopies, 1) << "the playlist view is the active one";
 }
@@ -361,4 +365,29 @@ TEST(TagEditorTest, SavesOntoTheRowItWasOpenedForWhereverTheSelectionWent) {
     EXPECT_EQ(model.Row(1)[pl::ColPath], e.folder + "/c.mp3");
     EXPECT_EQ(model.Row(1)[pl::ColTitle], QString());
     EXPECT_EQ((*ReadTag(renamed))[0], QStringLiteral("Title of a"));
+}
+
+TEST(TagEditorTest, TheProgramsFolderAndTheFoldersAboveItKeepTheirNames) {
+    Editor e;
+    ASSERT_TRUE(QDir().mkpath(e.folder + "/Outer/Prog"));
+    kv::platform::SetProgramFolder(e.folder + "/Outer/Prog");
+    const struct {
+        const char* folder;
+        const char* message;
+    } cases[] = {
+        {"/Outer/Prog", "「Prog」はこのプログラムのフォルダなので、名前を変更できません。"},
+        {"/Outer", "「Outer」にはこのプログラムのフォルダがあるので、名前を変更できません。"},
+    };
+    for (const auto& c : cases) {
+        e.messages.asked.clear();
+        e.host.treeFocus = true;
+        e.host.treePath = e.folder + c.folder + "/";
+        auto form = e.Open();
+        form->Text2()->setText(QStringLiteral("Renamed"));
+        EXPECT_FALSE(form->Save()) << c.folder;
+        EXPECT_EQ(e.Messages(), QStringList{QString::fromUtf8(c.message)});
+        EXPECT_TRUE(QFileInfo(e.folder + c.folder).isDir());
+        EXPECT_TRUE(e.host.treeRenames.isEmpty());
+    }
+    kv::platform::SetProgramFolder(QString());
 }
