@@ -10,6 +10,7 @@
 #include <taglib/id3v1tag.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
+#include <taglib/tbytevectorstream.h>
 #include <taglib/textidentificationframe.h>
 
 #include <fcntl.h>
@@ -99,6 +100,69 @@ bool CopyFile(int in, int out)
     }
 }
 
+void ReadId3v2(TagLib::MPEG::File& file, TagText* t)
+{
+    if (file.isValid() && file.hasID3v2Tag()) {
+        TagLib::ID3v2::Tag* tag = file.ID3v2Tag();
+        t->title = TrimUtf8(FrameText(tag, "TIT2"), 1024);
+        t->artist = TrimUtf8(FrameText(tag, "TPE1"), 1024);
+        t->album = TrimUtf8(FrameText(tag, "TALB"), 1024);
+        t->comment = TrimUtf8(FrameText(tag, "COMM"), 1024);
+        if (tag->year() > 0 && tag->year() < 10000)
+            t->year = std::to_string(tag->year());
+        t->genreName = TrimUtf8(FromTagLib(tag->genre()), 1024);
+        const int g = TagLib::ID3v1::genreIndex(tag->genre());
+        if (g >= 0 && g < 255)
+            t->genre = g;
+    }
+}
+
+void ReadId3v1(const uint8_t* id3v1, TagText* t)
+{
+    Id3v1Field(id3v1 + 3, 30, &t->title);
+    Id3v1Field(id3v1 + 33, 30, &t->artist);
+    Id3v1Field(id3v1 + 63, 30, &t->album);
+    Id3v1Field(id3v1 + 93, 4, &t->year);
+    // ID3v1.1 keeps the track number in the comment's last byte after a NUL.
+    Id3v1Field(id3v1 + 97, (id3v1[125] == 0 && id3v1[126] != 0) ? 28 : 30, &t->comment);
+    if (t->genre == 255 && id3v1[127] != 255) {
+        t->genre = id3v1[127];
+        if (t->genreName.empty())
+            t->genreName = FromTagLib(TagLib::ID3v1::genre(id3v1[127]));
+    }
+}
+
+bool ApplyTags(TagLib::MPEG::File& file, const TagText& t, bool v2, bool v1)
+{
+    bool ok = file.isValid();
+    if (ok && v2) {
+        TagLib::ID3v2::Tag* tag = file.ID3v2Tag(true);
+        tag->setTitle(ToTagLib(t.title));
+        tag->setArtist(ToTagLib(t.artist));
+        tag->setAlbum(ToTagLib(t.album));
+        tag->setComment(ToTagLib(t.comment));
+        tag->setYear(unsigned(std::atoi(t.year.c_str())));
+        // Unicode in every text frame we own, whatever the text.
+        for (const char* id : {"TIT2", "TPE1", "TALB", "TDRC", "COMM"})
+            for (TagLib::ID3v2::Frame* f : tag->frameListMap()[id]) {
+                if (auto* tf = dynamic_cast<TagLib::ID3v2::TextIdentificationFrame*>(f))
+                    tf->setTextEncoding(TagLib::String::UTF8);
+                else if (auto* cf = dynamic_cast<TagLib::ID3v2::CommentsFrame*>(f))
+                    cf->setTextEncoding(TagLib::String::UTF8);
+            }
+    }
+    if (ok && v1) {
+        TagLib::ID3v1::Tag* tag = file.ID3v1Tag(true);
+        tag->setTitle(ToTagLib(t.title));
+        tag->setArtist(ToTagLib(t.artist));
+        tag->setAlbum(ToTagLib(t.album));
+        tag->setComment(ToTagLib(t.comment));
+        tag->setYear(unsigned(std::atoi(t.year.c_str())));
+    }
+    const int which = (v2 ? TagLib::MPEG::File::ID3v2 : 0) | (v1 ? TagLib::MPEG::File::ID3v1 : 0);
+    return ok && file.save(which, TagLib::File::StripNone, TagLib::ID3v2::v4, TagLib::File::DoNotDuplicate);
+}
+
 } // namespace
 
 void ReadTags(const char* path, bool hasId3v2, const uint8_t* id3v1, TagText* t)
@@ -106,33 +170,22 @@ void ReadTags(const char* path, bool hasId3v2, const uint8_t* id3v1, TagText* t)
     if (hasId3v2) {
         InstallStringHandler();
         TagLib::MPEG::File file(path, false);
-        if (file.isValid() && file.hasID3v2Tag()) {
-            TagLib::ID3v2::Tag* tag = file.ID3v2Tag();
-            t->title = TrimUtf8(FrameText(tag, "TIT2"), 1024);
-            t->artist = TrimUtf8(FrameText(tag, "TPE1"), 1024);
-            t->album = TrimUtf8(FrameText(tag, "TALB"), 1024);
-            t->comment = TrimUtf8(FrameText(tag, "COMM"), 1024);
-            if (tag->year() > 0 && tag->year() < 10000)
-                t->year = std::to_string(tag->year());
-            t->genreName = TrimUtf8(FromTagLib(tag->genre()), 1024);
-            const int g = TagLib::ID3v1::genreIndex(tag->genre());
-            if (g >= 0 && g < 255)
-                t->genre = g;
-        }
+        ReadId3v2(file, t);
     }
-    if (id3v1) {
-        Id3v1Field(id3v1 + 3, 30, &t->title);
-        Id3v1Field(id3v1 + 33, 30, &t->artist);
-        Id3v1Field(id3v1 + 63, 30, &t->album);
-        Id3v1Field(id3v1 + 93, 4, &t->year);
-        // ID3v1.1 keeps the track number in the comment's last byte after a NUL.
-        Id3v1Field(id3v1 + 97, (id3v1[125] == 0 && id3v1[126] != 0) ? 28 : 30, &t->comment);
-        if (t->genre == 255 && id3v1[127] != 255) {
-            t->genre = id3v1[127];
-            if (t->genreName.empty())
-                t->genreName = FromTagLib(TagLib::ID3v1::genre(id3v1[127]));
-        }
+    if (id3v1)
+        ReadId3v1(id3v1, t);
+}
+
+void ReadTagsFromBytes(const uint8_t* data, size_t size, bool hasId3v2, const uint8_t* id3v1, TagText* t)
+{
+    if (hasId3v2) {
+        InstallStringHandler();
+        TagLib::ByteVectorStream stream(TagLib::ByteVector(reinterpret_cast<const char*>(data), unsigned(size)));
+        TagLib::MPEG::File file(&stream, TagLib::ID3v2::FrameFactory::instance(), false);
+        ReadId3v2(file, t);
     }
+    if (id3v1)
+        ReadId3v1(id3v1, t);
 }
 
 bool WriteTags(const char* path, const TagText& t, bool v2, bool v1)
@@ -164,33 +217,7 @@ bool WriteTags(const char* path, const TagText& t, bool v2, bool v1)
     ok = close(out) == 0 && ok;
     if (ok) {
         TagLib::MPEG::File file(temp.c_str(), false);
-        ok = file.isValid();
-        if (ok && v2) {
-            TagLib::ID3v2::Tag* tag = file.ID3v2Tag(true);
-            tag->setTitle(ToTagLib(t.title));
-            tag->setArtist(ToTagLib(t.artist));
-            tag->setAlbum(ToTagLib(t.album));
-            tag->setComment(ToTagLib(t.comment));
-            tag->setYear(unsigned(std::atoi(t.year.c_str())));
-            // Unicode in every text frame we own, whatever the text.
-            for (const char* id : {"TIT2", "TPE1", "TALB", "TDRC", "COMM"})
-                for (TagLib::ID3v2::Frame* f : tag->frameListMap()[id]) {
-                    if (auto* tf = dynamic_cast<TagLib::ID3v2::TextIdentificationFrame*>(f))
-                        tf->setTextEncoding(TagLib::String::UTF8);
-                    else if (auto* cf = dynamic_cast<TagLib::ID3v2::CommentsFrame*>(f))
-                        cf->setTextEncoding(TagLib::String::UTF8);
-                }
-        }
-        if (ok && v1) {
-            TagLib::ID3v1::Tag* tag = file.ID3v1Tag(true);
-            tag->setTitle(ToTagLib(t.title));
-            tag->setArtist(ToTagLib(t.artist));
-            tag->setAlbum(ToTagLib(t.album));
-            tag->setComment(ToTagLib(t.comment));
-            tag->setYear(unsigned(std::atoi(t.year.c_str())));
-        }
-        const int which = (v2 ? TagLib::MPEG::File::ID3v2 : 0) | (v1 ? TagLib::MPEG::File::ID3v1 : 0);
-        ok = ok && file.save(which, TagLib::File::StripNone, TagLib::ID3v2::v4, TagLib::File::DoNotDuplicate);
+        ok = ApplyTags(file, t, v2, v1);
     }
     if (ok) {
         const int fd = open(temp.c_str(), O_RDONLY | O_CLOEXEC);
@@ -202,6 +229,25 @@ bool WriteTags(const char* path, const TagText& t, bool v2, bool v1)
     if (!ok)
         unlink(temp.c_str());
     return ok;
+}
+
+bool WriteTagsToBytes(std::vector<uint8_t>& bytes, const TagText& t, bool v2, bool v1)
+{
+    if (!v2 && !v1)
+        return true;
+    // ID3 in front of a RIFF container would break it.
+    if (bytes.size() < 4 || std::memcmp(bytes.data(), "RIFF", 4) == 0)
+        return false;
+    InstallStringHandler();
+    TagLib::ByteVectorStream stream(TagLib::ByteVector(reinterpret_cast<const char*>(bytes.data()), unsigned(bytes.size())));
+    {
+        TagLib::MPEG::File file(&stream, TagLib::ID3v2::FrameFactory::instance(), false);
+        if (!ApplyTags(file, t, v2, v1))
+            return false;
+    }
+    const TagLib::ByteVector& out = *stream.data();
+    bytes.assign(out.begin(), out.end());
+    return true;
 }
 
 } // namespace kv::engine
