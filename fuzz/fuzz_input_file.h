@@ -1,4 +1,5 @@
-// Readers that take a path get the fuzz input as a file in a private folder, removed at exit.
+// Readers that take a path get the fuzz input as a file in a private folder, removed at exit;
+// readers of memory get it as a QByteArray.
 #pragma once
 #include <unistd.h>
 
@@ -7,6 +8,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#ifdef QT_CORE_LIB
+#include <QByteArray>
+#endif
 
 namespace kvfuzz {
 
@@ -38,6 +42,16 @@ inline std::string WriteInput(const char* name, const uint8_t* data, size_t size
     if (std::fclose(f) != 0 || !ok) return {};
     return path;
 }
+
+#ifdef QT_CORE_LIB
+// The input as a QByteArray without a copy; valid while the input is.
+inline QByteArray Bytes(const uint8_t* data, size_t size) {
+    return QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
+}
+inline QByteArray Bytes(const std::string& s) {
+    return QByteArray::fromRawData(s.data(), qsizetype(s.size()));
+}
+#endif
 
 // A broken invariant is a finding: abort so the fuzzer keeps the input.
 inline void Require(bool condition, const char* what) {

@@ -1,10 +1,12 @@
 // The "kvp.ini" reader on arbitrary bytes: every start-up read, then one write, which must read
-// back and leave every other value as it was.
+// back and leave every other value as it was. Built twice: on the contents in memory (a settings
+// batch that never touches the file), and (KVFUZZ_ON_DISK) through the file.
 #include "fuzz_input_file.h"
 #include "platform/ini.h"
 #include "shell/settings.h"
 
 #include <array>
+#include <optional>
 #include <utility>
 
 using namespace kv;
@@ -23,9 +25,14 @@ const std::array<std::pair<const char*, const char*>, 10> kProbes = {{{"Initialf
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+#if KVFUZZ_ON_DISK
     const std::string path = kvfuzz::WriteInput("kvp.ini", data, size);
     if (path.empty()) return 0;
     const QString file = QString::fromStdString(path);
+#else
+    const QString file = QStringLiteral("/settings/kvp.ini");
+    std::optional<platform::SettingsBatch> batch(std::in_place, file, kvfuzz::Bytes(data, size));
+#endif
     const shell::ScreenTwips screen{1280 * 15, 1024 * 15};
     shell::ReadWindowGeometry(file, screen);
     shell::ReadForeColor(file);
@@ -48,6 +55,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QString list = QStringLiteral("リスト=1 [a]");
     platform::WriteSetting(QStringLiteral("other"), QStringLiteral("InitialList"), list, file);
     if (size > size_t(platform::kMaxSettingsFileBytes)) return 0;
+#if !KVFUZZ_ON_DISK
+    // What was written is read back from its text, as the next start would read the file.
+    const std::optional<QByteArray> written = batch->Contents();
+    kvfuzz::Require(written.has_value(), "nothing written");
+    batch.reset();
+    batch.emplace(file, *written);
+#endif
     kvfuzz::Require(shell::ReadInitialList(file) == list, "written value does not read back");
     for (size_t i = 0; i < kProbes.size(); ++i)
         kvfuzz::Require(platform::ReadSetting(kProbes[i].first, kProbes[i].second, file) == before[i],

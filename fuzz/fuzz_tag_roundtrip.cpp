@@ -1,9 +1,12 @@
-// The tag writer and reader together: fuzzed texts written into a small MP3 with
-// vbmp3_setTagInfo, then read back with vbmp3_getFileInfo. The file must stay a readable MP3
-// of the same length, and plain texts written as ID3v2 must read back as written.
+// The tag writer and reader together: fuzzed texts written into a small MP3, then read back.
+// The file must stay a readable MP3 of the same length, and plain texts written as ID3v2 must
+// read back as written. Built twice: on the MP3 held in memory, and (KVFUZZ_ON_DISK) through a
+// file with vbmp3_setTagInfo's copy and rename and vbmp3_getFileInfo's reads.
+#include "engine/media_probe.h"
 #include "engine/vbmp3.h"
 #include "fuzz_input_file.h"
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -11,6 +14,7 @@
 #include <vector>
 
 namespace {
+using namespace kvfuzz;
 
 const std::vector<char>& BaseFile() {
     static const std::vector<char> bytes = [] {
@@ -45,6 +49,25 @@ std::string_view Trimmed(const char* field) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1 || BaseFile().empty()) return 0;
+#if KVFUZZ_ON_DISK
+    const std::string path =
+        WriteInput("in.mp3", reinterpret_cast<const uint8_t*>(BaseFile().data()), BaseFile().size());
+    if (path.empty()) return 0;
+    auto getInfo = [&](VBMP3_TAG_INFO* tag, VBMP3_FILE_INFO* info) {
+        return vbmp3_getFileInfo(path.c_str(), tag, info);
+    };
+    auto setTags = [&](const VBMP3_TAG_INFO* tag, int v2, int v1) {
+        return vbmp3_setTagInfo(path.c_str(), tag, v2, v1);
+    };
+#else
+    std::vector<uint8_t> bytes(BaseFile().begin(), BaseFile().end());
+    auto getInfo = [&](VBMP3_TAG_INFO* tag, VBMP3_FILE_INFO* info) {
+        return kv::engine::GetFileInfoFromBytes(bytes.data(), bytes.size(), tag, info);
+    };
+    auto setTags = [&](const VBMP3_TAG_INFO* tag, int v2, int v1) {
+        return kv::engine::SetTagInfoInBytes(bytes, tag, v2, v1);
+    };
+#endif
     const int writeV2 = data[0] & 1, writeV1 = (data[0] >> 1) & 1;
     // The texts are the rest of the input, split at NUL bytes: title, artist, album, year, comment.
     std::string_view rest(reinterpret_cast<const char*>(data + 1), size - 1);
@@ -62,25 +85,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     PutField(in.comment, sizeof in.comment, fields[4]);
     in.genre = 255;
 
-    const std::string path =
-        kvfuzz::WriteInput("in.mp3", reinterpret_cast<const uint8_t*>(BaseFile().data()), BaseFile().size());
-    if (path.empty()) return 0;
     VBMP3_TAG_INFO before{}, after{};
     VBMP3_FILE_INFO infoBefore{}, infoAfter{};
-    kvfuzz::Require(vbmp3_getFileInfo(path.c_str(), &before, &infoBefore) != 0, "base file unreadable");
-    kvfuzz::Require(vbmp3_setTagInfo(path.c_str(), &in, writeV2, writeV1) != 0, "tag not written");
-    kvfuzz::Require(vbmp3_getFileInfo(path.c_str(), &after, &infoAfter) != 0, "tagged file unreadable");
-    kvfuzz::Require(infoAfter.playTime == infoBefore.playTime && infoAfter.samples == infoBefore.samples,
-                    "tagging changed the audio");
+    Require(getInfo(&before, &infoBefore) != 0, "base file unreadable");
+    Require(setTags(&in, writeV2, writeV1) != 0, "tag not written");
+    Require(getInfo(&after, &infoAfter) != 0, "tagged file unreadable");
+    Require(infoAfter.playTime == infoBefore.playTime && infoAfter.samples == infoBefore.samples,
+            "tagging changed the audio");
     for (const char* field : {after.title, after.artist, after.album, after.comment, after.genreName})
-        kvfuzz::Require(std::memchr(field, '\0', 128) != nullptr, "text field not terminated");
-    kvfuzz::Require(std::memchr(after.year, '\0', sizeof after.year) != nullptr, "year not terminated");
+        Require(std::memchr(field, '\0', 128) != nullptr, "text field not terminated");
+    Require(std::memchr(after.year, '\0', sizeof after.year) != nullptr, "year not terminated");
     if (writeV2) {
         const std::string_view title(fields[0].substr(0, sizeof in.title - 1));
         const std::string_view artist(fields[1].substr(0, sizeof in.artist - 1));
-        if (Plain(title)) kvfuzz::Require(Trimmed(after.title) == title, "title not read back as written");
-        if (Plain(artist))
-            kvfuzz::Require(Trimmed(after.artist) == artist, "artist not read back as written");
+        if (Plain(title)) Require(Trimmed(after.title) == title, "title not read back as written");
+        if (Plain(artist)) Require(Trimmed(after.artist) == artist, "artist not read back as written");
     }
     return 0;
 }

@@ -3,7 +3,9 @@
 divided by wall seconds over a fixed window:
   - playing an MP3 with the visualizer animating (bar type 2);
   - playing the same MP3 with the display collapsed (the panel idle): the same run's reference;
-  - stopped with no track loaded, the panel at rest.
+  - stopped with no track loaded, the panel at rest;
+  - on a virtual X display (Xvfb), playing with the visualizer: what a real display adds (the
+    X server's own CPU is shown beside it, not counted).
 Usage: cpu.py KAVETTO_BINARY [SECONDS]"""
 import os, shutil, subprocess, sys, tempfile, time
 
@@ -18,24 +20,43 @@ def cpu_seconds(pid):
     return (int(fields[11]) + int(fields[12])) / TICKS  # utime, stime (fields 14, 15)
 
 
-def measure(folder, args, ini):
+def measure(folder, args, ini, display=None, server=None):
+    """Per cent of one core for kavetto (and, given its pid, for the X server) over the window."""
     with open(os.path.join(folder, "kvp.ini"), "w") as f:
         f.write(ini)
     env = dict(os.environ, QT_QPA_PLATFORM="offscreen", SDL_AUDIODRIVER="dummy")
+    if display:
+        env.update(QT_QPA_PLATFORM="xcb", DISPLAY=display)
     p = subprocess.Popen([os.path.join(folder, "kavetto")] + args, env=env,
                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     try:
         time.sleep(5)  # start-up and the first frames are not the steady state
-        c0, t0 = cpu_seconds(p.pid), time.monotonic()
+        c0, s0, t0 = cpu_seconds(p.pid), server and cpu_seconds(server), time.monotonic()
         time.sleep(seconds)
-        c1, t1 = cpu_seconds(p.pid), time.monotonic()
+        c1, s1, t1 = cpu_seconds(p.pid), server and cpu_seconds(server), time.monotonic()
     finally:
         p.terminate()
         try:
             p.wait(10)
         except subprocess.TimeoutExpired:
             p.kill()
-    return 100.0 * (c1 - c0) / (t1 - t0)
+    own = 100.0 * (c1 - c0) / (t1 - t0)
+    return (own, 100.0 * (s1 - s0) / (t1 - t0)) if server else own
+
+
+def measure_on_xvfb(folder, args, ini):
+    """The same on a fresh Xvfb display; None when Xvfb is not installed."""
+    if not shutil.which("Xvfb"):
+        return None
+    number = next(n for n in range(90, 200) if not os.path.exists(f"/tmp/.X11-unix/X{n}"))
+    xvfb = subprocess.Popen(["Xvfb", f":{number}", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        time.sleep(2)
+        return measure(folder, args, ini, display=f":{number}", server=xvfb.pid)
+    finally:
+        xvfb.terminate()
+        xvfb.wait(10)
 
 
 with tempfile.TemporaryDirectory() as folder:
@@ -49,6 +70,10 @@ with tempfile.TemporaryDirectory() as folder:
     playing = measure(folder, [mp3], "[other]\nBarType=2\n")
     collapsed = measure(folder, [mp3], "[other]\nBarType=2\nShutter=True\n")
     stopped = measure(folder, [], "[other]\nBarType=2\n")
+    on_x = measure_on_xvfb(folder, [mp3], "[other]\nBarType=2\n")
     print(f"playing with the visualizer (bar type 2): {playing:.2f} % of one core (goal: at most 1 %)")
     print(f"playing, display collapsed (panel idle):  {collapsed:.2f} % (the panel costs {playing - collapsed:.2f} %)")
     print(f"stopped, nothing loaded, panel at rest:   {stopped:.2f} % of one core (goal: at most 0.1 %)")
+    if on_x:
+        print(f"on Xvfb, playing with the visualizer:     {on_x[0]:.2f} % of one core (goal: at most 0.5 %;"
+              f" the X server {on_x[1]:.2f} %)")

@@ -4,6 +4,7 @@
 
 #include <QEvent>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QRandomGenerator>
 #include <QResizeEvent>
 #include <QTimer>
@@ -343,9 +344,26 @@ void CPanelView::DrawPanel() {
     frames_.Advance();
     // A frame that draws what is already shown (silence, a panel at rest) costs no repaint.
     if (!dirty_ && frames_.SameStrokesAsBefore()) return;
+    const bool whole = dirty_;
     dirty_ = false;
     Paint();
-    if (panel_) panel_->update();
+    // Only where this frame or the last one drew changes on screen: on X every repainted pixel
+    // goes to the server, and the panel's neighbours are not touched.
+    const QRect drawn = StrokeBounds();
+    if (panel_) panel_->update(whole ? image_.rect() : drawn.united(lastDrawn_));
+    lastDrawn_ = drawn;
+}
+
+QRect CPanelView::StrokeBounds() const {
+    const int pen = std::max(1, frames_.PenWidth());
+    const auto& strokes = frames_.Strokes();
+    QRect bounds;
+    for (int k = 0; k < frames_.StrokeCount(); ++k) {
+        const PanelStroke& s = strokes[size_t(k)];
+        bounds |= QRect(QPoint(std::min(s.x1, s.x2) - pen, std::min(s.y1, s.y2) - pen),
+                        QPoint(std::max(s.x1, s.x2) + pen, std::max(s.y1, s.y2) + pen));
+    }
+    return bounds & image_.rect();
 }
 
 void CPanelView::StartPanelView() {
@@ -391,7 +409,8 @@ bool CPanelView::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
     case QEvent::Paint: {
         QPainter p(panel_);
-        p.drawImage(0, 0, image_);
+        const QRect area = static_cast<QPaintEvent*>(event)->rect();
+        p.drawImage(area.topLeft(), image_, area);
         return true;
     }
     case QEvent::Resize:

@@ -141,6 +141,7 @@ class CPanelView : public QObject {
     void Paint();
     void FillRows(int left, int top, int width, int height, QRgb colour);
     void BuildPens();
+    QRect StrokeBounds() const; // where the current strokes lie, pen width included
 
     PanelViewHooks hooks_;
     PanelFrames frames_;
@@ -151,6 +152,7 @@ class CPanelView : public QObject {
     std::array<QPen, 256> pens_; // one per shade, rebuilt when the colour or width changes
     int pensWidth_ = -1;
     bool dirty_ = true; // the image no longer shows the last strokes
+    QRect lastDrawn_;   // the strokes shown now: the next frame must clear them
     QRgb backColor_ = qRgb(40, 40, 40);
     QRgb foreColor_ = qRgb(250, 250, 250);
 };

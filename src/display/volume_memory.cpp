@@ -14,9 +14,13 @@ using playlists::AppendUtf8;
 using playlists::AtomicFileWriter;
 using playlists::LineReader;
 
-QString VolumeFile() { return platform::JoinPath(platform::ProgramFolder(), QStringLiteral("volume.cfg")); }
+QString VolumeFile() {
+    return platform::JoinPath(platform::ProgramFolder(), QStringLiteral("volume.cfg"));
+}
 
-int VolumeMemory::Find(const QString& path) const { return index_.value(Key(path), -1); }
+int VolumeMemory::Find(const QString& path) const {
+    return index_.value(Key(path), -1);
+}
 
 int VolumeMemory::Add(const QString& path) {
     // Such a name cannot be written to the line-based file; the track is simply not remembered.
@@ -58,6 +62,15 @@ void VolumeMemory::Clear() {
 
 void VolumeMemory::Load(const QString& file) {
     LineReader reader(file);
+    LoadLines(reader, file);
+}
+
+void VolumeMemory::LoadBytes(const QByteArray& bytes) {
+    LineReader reader(bytes);
+    LoadLines(reader, QString());
+}
+
+void VolumeMemory::LoadLines(LineReader& reader, const QString& file) {
     if (!reader.IsOpen()) return;
     int current = 1; // 1-based entry the numbered lines go to
     QByteArray bytes;
@@ -68,11 +81,14 @@ void VolumeMemory::Load(const QString& file) {
         lineStart = reader.Offset();
         if (bytes.isEmpty() || bytes[0] == '@' || cut) continue; // an over-long line is damage, not a path
         const char c = bytes[0];
-        const QString text = bytes.size() > 2 ? reader.Decode(bytes.constData() + 2, bytes.size() - 2) : QString();
+        const QString text =
+            bytes.size() > 2 ? reader.Decode(bytes.constData() + 2, bytes.size() - 2) : QString();
         if (c == '0') {
             if (Count() >= kMaxVolumeEntries) {
                 tailFile_ = file;
                 tailOffset_ = start;
+                // Without a file the rest cannot be carried over on save: nothing may be saved.
+                if (file.isEmpty()) readFailed_ = true;
                 break;
             }
             Add(text);
@@ -84,16 +100,13 @@ void VolumeMemory::Load(const QString& file) {
     if (reader.ReadFailed()) readFailed_ = true;
 }
 
-bool VolumeMemory::Save(const QString& file) const {
-    // What a failed read did not deliver cannot be written back; the old file stays.
-    if (readFailed_) return false;
-    AtomicFileWriter out(file);
-    if (!out.IsOpen()) return false;
+bool VolumeMemory::EncodeEntries(const std::function<bool(const std::string&)>& write,
+                                 qint64* written) const {
     const bool prune = Count() > kKeepEveryEntryUpTo;
     std::string block;
     block.reserve(1 << 16);
     static const char* const kPrefixes[kVolumeSubItems] = {"1:", "2:", "3:"};
-    qint64 written = 0;
+    *written = 0;
     for (const VolumeEntry& e : entries_) {
         if (e.path.isEmpty()) continue;
         if (prune && !platform::FileExists(e.path)) continue;
@@ -107,13 +120,36 @@ bool VolumeMemory::Save(const QString& file) const {
         }
         block.append("@\r\n", 3);
         if (block.size() >= (1 << 16)) {
-            if (!out.Write(block)) return false;
-            written += qint64(block.size());
+            if (!write(block)) return false;
+            *written += qint64(block.size());
             block.clear();
         }
     }
-    if (!out.Write(block)) return false;
-    written += qint64(block.size());
+    if (!write(block)) return false;
+    *written += qint64(block.size());
+    return true;
+}
+
+std::optional<QByteArray> VolumeMemory::SaveBytes() const {
+    if (readFailed_ || tailOffset_ >= 0) return std::nullopt;
+    QByteArray out;
+    qint64 written = 0;
+    EncodeEntries(
+        [&out](const std::string& block) {
+            out.append(block.data(), qsizetype(block.size()));
+            return true;
+        },
+        &written);
+    return out;
+}
+
+bool VolumeMemory::Save(const QString& file) const {
+    // What a failed read did not deliver cannot be written back; the old file stays.
+    if (readFailed_) return false;
+    AtomicFileWriter out(file);
+    if (!out.IsOpen()) return false;
+    qint64 written = 0;
+    if (!EncodeEntries([&out](const std::string& block) { return out.Write(block); }, &written)) return false;
     if (tailOffset_ >= 0) {
         // The part of a huge file that was never loaded goes over unchanged.
         const int fd = ::open(tailFile_.toUtf8().constData(), O_RDONLY | O_CLOEXEC);

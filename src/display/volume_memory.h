@@ -9,6 +9,13 @@
 #include <QString>
 #include <QVector>
 #include <array>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace kv::playlists {
+class LineReader;
+}
 
 namespace kv::display {
 
@@ -42,8 +49,15 @@ class VolumeMemory {
     // was written: the file could not be written, or it could not be read whole at load and
     // would lose what was not read.
     bool Save(const QString& file) const;
+    // The same with the file's contents in memory. SaveBytes gives nothing where Save would
+    // write nothing, and also for a load cut short (the rest lies only in a file).
+    void LoadBytes(const QByteArray& bytes);
+    std::optional<QByteArray> SaveBytes() const;
 
   private:
+    void LoadLines(playlists::LineReader& reader, const QString& file);
+    // Hands the encoded entries to write block by block; false when a write failed.
+    bool EncodeEntries(const std::function<bool(const std::string&)>& write, qint64* written) const;
     static QString Key(const QString& path) { return path.toCaseFolded(); }
     QVector<VolumeEntry> entries_;
     QHash<QString, int> index_; // case-folded path -> first entry

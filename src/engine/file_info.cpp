@@ -74,17 +74,18 @@ constexpr size_t kHeadBytes = 64 * 1024;
 // Buffered reads of a byte range; frame walks only need the four header bytes of each frame.
 class BlockReader {
 public:
-    BlockReader(int fd, int64_t end) : fd_(fd), end_(end) {}
+    BlockReader(const ReadAt& read, int64_t end) : read_(read), end_(end) {}
     const uint8_t* At(int64_t pos, size_t need)
     {
         if (pos < 0 || pos + int64_t(need) > end_)
             return nullptr;
         if (pos < start_ || pos + int64_t(need) > start_ + int64_t(len_)) {
-            buf_.resize(256 * 1024);
-            const size_t want = size_t(std::min<int64_t>(int64_t(buf_.size()), end_ - pos));
-            const ssize_t got = pread(fd_, buf_.data(), want, pos);
+            // Sized to what is read: a small file or buffer does not pay for a whole block.
+            const size_t want = size_t(std::min<int64_t>(256 * 1024, end_ - pos));
+            if (buf_.size() < want)
+                buf_.resize(want);
             start_ = pos;
-            len_ = got > 0 ? size_t(got) : 0;
+            len_ = read_(pos, buf_.data(), want);
             if (len_ < need)
                 return nullptr;
         }
@@ -92,7 +93,7 @@ public:
     }
 
 private:
-    int fd_;
+    const ReadAt& read_;
     int64_t end_;
     int64_t start_ = 0;
     size_t len_ = 0;
@@ -187,9 +188,9 @@ LengthHeader ReadLengthHeader(const uint8_t* f, const MpegFrameHeader& h)
     return x;
 }
 
-bool ProbeMpeg(int fd, int64_t start, int64_t end, VBMP3_FILE_INFO* info)
+bool ProbeMpeg(const ReadAt& read, int64_t start, int64_t end, VBMP3_FILE_INFO* info)
 {
-    BlockReader r(fd, end);
+    BlockReader r(read, end);
     MpegFrameHeader h;
     const int64_t first = FindFrame(r, start, start + int64_t(kHeadBytes), end, nullptr, &h);
     if (first < 0)
@@ -340,18 +341,22 @@ int64_t AudioEndBeforeTrailingTags(const ReadAt& read, int64_t start, int64_t en
     return end;
 }
 
+ReadAt MemoryReader(const uint8_t* data, size_t size)
+{
+    return [data, size](int64_t pos, uint8_t* dst, size_t n) -> size_t {
+        if (pos < 0 || uint64_t(pos) >= size)
+            return 0;
+        n = std::min(n, size - size_t(pos));
+        std::memcpy(dst, data + pos, n);
+        return n;
+    };
+}
+
 } // namespace
 
 bool ParseWaveHeader(const uint8_t* head, size_t size, int64_t fileSize, WaveHeader* out)
 {
-    const ReadAt read = [&](int64_t pos, uint8_t* dst, size_t n) -> size_t {
-        if (pos < 0 || uint64_t(pos) >= size)
-            return 0;
-        n = std::min(n, size - size_t(pos));
-        std::memcpy(dst, head + pos, n);
-        return n;
-    };
-    return ParseWave(read, std::min<int64_t>(fileSize, int64_t(size)), out);
+    return ParseWave(MemoryReader(head, size), std::min<int64_t>(fileSize, int64_t(size)), out);
 }
 
 bool ParseMpegFrameHeader(const uint8_t* p, MpegFrameHeader* h)
@@ -396,6 +401,68 @@ bool ParseMpegFrameHeader(const uint8_t* p, MpegFrameHeader* h)
     return h->frameBytes >= 24;
 }
 
+namespace {
+
+// The tags are read by whoever holds the bytes: a path or a buffer.
+using TagReader = std::function<void(bool hasId3v2, const uint8_t* id3v1, TagText* tags)>;
+
+bool Probe(const ReadAt& read, int64_t size, VBMP3_FILE_INFO* info, TagText* tags, const TagReader& readTags)
+{
+    *info = VBMP3_FILE_INFO{};
+    *tags = TagText{};
+    info->fileSize = size;
+    bool ok = false;
+    uint8_t head[10] = {};
+    const size_t headLen = read(0, head, sizeof head);
+    WaveHeader w;
+    if (headLen >= 4 && std::memcmp(head, "RIFF", 4) == 0) {
+        if (ParseWave(read, size, &w)) {
+            if (w.IsMpeg()) {
+                ok = ProbeMpeg(read, w.dataOffset, w.dataOffset + w.dataBytes, info);
+            } else if (w.blockAlign > 0 && w.dataBytes >= w.blockAlign) {
+                info->format = 2;
+                info->sampleRate = w.sampleRate;
+                info->channels = w.channels;
+                info->bitRate = int(int64_t(w.byteRate) * 8 / 1000);
+                info->samples = w.dataBytes / w.blockAlign;
+                info->playTime = int32_t(std::min<int64_t>(w.dataBytes / w.byteRate, INT32_MAX));
+                info->audioOffset = w.dataOffset;
+                info->audioBytes = w.dataBytes;
+                ok = true;
+            }
+        }
+    } else {
+        int64_t start = 0;
+        bool hasId3v2 = false;
+        uint8_t h[10];
+        // Several ID3v2 tags may follow one another; one that claims more than the file
+        // holds leaves no audio at all.
+        while (read(start, h, 10) == 10 && std::memcmp(h, "ID3", 3) == 0 && h[3] < 5) {
+            hasId3v2 = true;
+            start += 10 + SynchSafe(h + 6) + ((h[5] & 0x10) ? 10 : 0);
+        }
+        int64_t end = size;
+        uint8_t v1[128];
+        bool hasV1 = false;
+        if (size >= 128 + start && read(size - 128, v1, 128) == 128 && std::memcmp(v1, "TAG", 3) == 0) {
+            hasV1 = true;
+            end -= 128;
+        }
+        end = AudioEndBeforeTrailingTags(read, start, end);
+        if (start < end && ProbeMpeg(read, start, end, info)) {
+            ok = true;
+            readTags(hasId3v2, hasV1 ? v1 : nullptr, tags);
+        }
+    }
+    if (!ok) {
+        *info = VBMP3_FILE_INFO{};
+        *tags = TagText{};
+    }
+    return ok;
+}
+
+} // namespace
+
 bool ProbeFile(const char* path, VBMP3_FILE_INFO* info, TagText* tags)
 {
     *info = VBMP3_FILE_INFO{};
@@ -408,61 +475,26 @@ bool ProbeFile(const char* path, VBMP3_FILE_INFO* info, TagText* tags)
     struct stat st {};
     bool ok = false;
     if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-        const int64_t size = st.st_size;
-        info->fileSize = size;
         const ReadAt read = [fd](int64_t pos, uint8_t* dst, size_t n) -> size_t {
             const ssize_t got = pread(fd, dst, n, pos);
             return got > 0 ? size_t(got) : 0;
         };
-        uint8_t head[10] = {};
-        const size_t headLen = read(0, head, sizeof head);
-        WaveHeader w;
-        if (headLen >= 4 && std::memcmp(head, "RIFF", 4) == 0) {
-            if (ParseWave(read, size, &w)) {
-                if (w.IsMpeg()) {
-                    ok = ProbeMpeg(fd, w.dataOffset, w.dataOffset + w.dataBytes, info);
-                } else if (w.blockAlign > 0 && w.dataBytes >= w.blockAlign) {
-                    info->format = 2;
-                    info->sampleRate = w.sampleRate;
-                    info->channels = w.channels;
-                    info->bitRate = int(int64_t(w.byteRate) * 8 / 1000);
-                    info->samples = w.dataBytes / w.blockAlign;
-                    info->playTime = int32_t(std::min<int64_t>(w.dataBytes / w.byteRate, INT32_MAX));
-                    info->audioOffset = w.dataOffset;
-                    info->audioBytes = w.dataBytes;
-                    ok = true;
-                }
-            }
-        } else {
-            int64_t start = 0;
-            bool hasId3v2 = false;
-            uint8_t h[10];
-            // Several ID3v2 tags may follow one another; one that claims more than the file
-            // holds leaves no audio at all.
-            while (read(start, h, 10) == 10 && std::memcmp(h, "ID3", 3) == 0 && h[3] < 5) {
-                hasId3v2 = true;
-                start += 10 + SynchSafe(h + 6) + ((h[5] & 0x10) ? 10 : 0);
-            }
-            int64_t end = size;
-            uint8_t v1[128];
-            bool hasV1 = false;
-            if (size >= 128 + start && read(size - 128, v1, 128) == 128 && std::memcmp(v1, "TAG", 3) == 0) {
-                hasV1 = true;
-                end -= 128;
-            }
-            end = AudioEndBeforeTrailingTags(read, start, end);
-            if (start < end && ProbeMpeg(fd, start, end, info)) {
-                ok = true;
-                ReadTags(path, hasId3v2, hasV1 ? v1 : nullptr, tags);
-            }
-        }
+        ok = Probe(read, st.st_size, info, tags, [path](bool hasId3v2, const uint8_t* v1, TagText* t) {
+            ReadTags(path, hasId3v2, v1, t);
+        });
     }
     close(fd);
-    if (!ok) {
-        *info = VBMP3_FILE_INFO{};
-        *tags = TagText{};
-    }
     return ok;
+}
+
+bool ProbeBytes(const uint8_t* data, size_t size, VBMP3_FILE_INFO* info, TagText* tags)
+{
+    *info = VBMP3_FILE_INFO{};
+    *tags = TagText{};
+    if (size == 0)
+        return false;
+    return Probe(MemoryReader(data, size), int64_t(size), info, tags,
+        [data, size](bool hasId3v2, const uint8_t* v1, TagText* t) { ReadTagsFromBytes(data, size, hasId3v2, v1, t); });
 }
 
 } // namespace kv::engine
@@ -488,13 +520,11 @@ void FillTagRecord(const TagText& t, VBMP3_TAG_INFO* tag)
     PutFixedText(tag->genreName, sizeof tag->genreName, t.genreName);
     tag->genre = t.genre;
 }
-} // namespace kv::engine
 
-extern "C" int vbmp3_getFileInfo(const char* fileName, VBMP3_TAG_INFO* tag, VBMP3_FILE_INFO* info)
+namespace {
+
+int FillRecords(bool ok, const VBMP3_FILE_INFO& fi, const TagText& t, VBMP3_TAG_INFO* tag, VBMP3_FILE_INFO* info)
 {
-    VBMP3_FILE_INFO fi{};
-    TagText t;
-    const bool ok = ProbeFile(fileName, &fi, &t);
     if (info)
         *info = fi;
     if (tag)
@@ -502,24 +532,16 @@ extern "C" int vbmp3_getFileInfo(const char* fileName, VBMP3_TAG_INFO* tag, VBMP
     return ok ? 1 : 0;
 }
 
-namespace {
 std::string TagText::*const kTagFields[5]
     = {&TagText::title, &TagText::artist, &TagText::album, &TagText::year, &TagText::comment};
-}
 
-// A field the record hands back as the file gave it is left alone, so a record passed through
-// unchanged changes nothing, even where the record's width cut the text.
-extern "C" int vbmp3_setTagInfo(const char* fileName, const VBMP3_TAG_INFO* tag, int writeV2, int writeV1)
+// Puts into `t` the record's fields that differ from what the file gave (`t` on entry) and
+// returns them as TagField bits. A field the record hands back as the file gave it is left
+// alone, so a record passed through unchanged changes nothing, even where its width cut the text.
+unsigned TakeChangedFields(const VBMP3_TAG_INFO* tag, TagText* t)
 {
-    if (!fileName || !tag)
-        return 0;
-    VBMP3_FILE_INFO fi {};
-    TagText t;
-    // Only MPEG files carry these tags; a WAVE or unreadable file is left alone.
-    if (!ProbeFile(fileName, &fi, &t) || fi.format != 1)
-        return 0;
     VBMP3_TAG_INFO shown;
-    FillTagRecord(t, &shown);
+    FillTagRecord(*t, &shown);
     const char* given[5] = {tag->title, tag->artist, tag->album, tag->year, tag->comment};
     const char* was[5] = {shown.title, shown.artist, shown.album, shown.year, shown.comment};
     const size_t widths[5]
@@ -529,9 +551,54 @@ extern "C" int vbmp3_setTagInfo(const char* fileName, const VBMP3_TAG_INFO* tag,
         std::string text = GetFixedText(given[i], widths[i]);
         if (text == GetFixedText(was[i], widths[i]))
             continue;
-        t.*kTagFields[i] = std::move(text);
+        (*t).*kTagFields[i] = std::move(text);
         changed |= 1u << i;
     }
+    return changed;
+}
+
+} // namespace
+
+int GetFileInfoFromBytes(const uint8_t* data, size_t size, VBMP3_TAG_INFO* tag, VBMP3_FILE_INFO* info)
+{
+    VBMP3_FILE_INFO fi{};
+    TagText t;
+    const bool ok = ProbeBytes(data, size, &fi, &t);
+    return FillRecords(ok, fi, t, tag, info);
+}
+
+int SetTagInfoInBytes(std::vector<uint8_t>& bytes, const VBMP3_TAG_INFO* tag, int writeV2, int writeV1)
+{
+    if (!tag)
+        return 0;
+    VBMP3_FILE_INFO fi{};
+    TagText current;
+    if (!ProbeBytes(bytes.data(), bytes.size(), &fi, &current) || fi.format != 1)
+        return 0;
+    const unsigned changed = TakeChangedFields(tag, &current);
+    return WriteTagsToBytes(bytes, current, changed, writeV2 != 0, writeV1 != 0) ? 1 : 0;
+}
+
+} // namespace kv::engine
+
+extern "C" int vbmp3_getFileInfo(const char* fileName, VBMP3_TAG_INFO* tag, VBMP3_FILE_INFO* info)
+{
+    VBMP3_FILE_INFO fi{};
+    TagText t;
+    const bool ok = ProbeFile(fileName, &fi, &t);
+    return FillRecords(ok, fi, t, tag, info);
+}
+
+extern "C" int vbmp3_setTagInfo(const char* fileName, const VBMP3_TAG_INFO* tag, int writeV2, int writeV1)
+{
+    if (!fileName || !tag)
+        return 0;
+    VBMP3_FILE_INFO fi {};
+    TagText t;
+    // Only MPEG files carry these tags; a WAVE or unreadable file is left alone.
+    if (!ProbeFile(fileName, &fi, &t) || fi.format != 1)
+        return 0;
+    const unsigned changed = TakeChangedFields(tag, &t);
     return WriteTags(fileName, t, changed, writeV2 != 0, writeV1 != 0) ? 1 : 0;
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace kv::engine {
 
@@ -47,6 +48,12 @@ struct TagText {
 
 // Fills both records from a file; false (records zeroed) when it holds no playable audio.
 bool ProbeFile(const char* path, VBMP3_FILE_INFO* info, TagText* tags);
+// The same for a whole file held in memory.
+bool ProbeBytes(const uint8_t* data, size_t size, VBMP3_FILE_INFO* info, TagText* tags);
+// vbmp3_getFileInfo and vbmp3_setTagInfo for a whole file held in memory; the file functions
+// share every step with these but the reading and writing of the bytes.
+int GetFileInfoFromBytes(const uint8_t* data, size_t size, VBMP3_TAG_INFO* tag, VBMP3_FILE_INFO* info);
+int SetTagInfoInBytes(std::vector<uint8_t>& bytes, const VBMP3_TAG_INFO* tag, int writeV2, int writeV1);
 
 // Tags: ID3v2 first, ID3v1 for whatever ID3v2 left empty. The comment is the one without a
 // description.
@@ -65,5 +72,8 @@ enum TagField : unsigned {
 // field at a character boundary; every other field and frame keeps its bytes. A tag version
 // the file lacks is made whole from `tags`.
 bool WriteTags(const char* path, const TagText& tags, unsigned changed, bool v2, bool v1);
+void ReadTagsFromBytes(const uint8_t* data, size_t size, bool hasId3v2, const uint8_t* id3v1, TagText* tags);
+// WriteTags for an MP3 held in memory; false leaves the bytes as they were.
+bool WriteTagsToBytes(std::vector<uint8_t>& bytes, const TagText& tags, unsigned changed, bool v2, bool v1);
 
 } // namespace kv::engine

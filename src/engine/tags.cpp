@@ -12,6 +12,7 @@
 #include <taglib/id3v1genres.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
+#include <taglib/tbytevectorstream.h>
 #include <taglib/textidentificationframe.h>
 
 #include <fcntl.h>
@@ -116,9 +117,8 @@ std::string YearText(const std::string& year)
 }
 
 // The fields given in `changed`; a tag the file did not have is made whole.
-bool SaveId3v2(const char* path, const TagText& t, unsigned changed)
+bool SaveId3v2(TagLib::MPEG::File& file, const TagText& t, unsigned changed)
 {
-    TagLib::MPEG::File file(path, false);
     if (!file.isValid())
         return false;
     const bool had = file.hasID3v2Tag();
@@ -139,6 +139,12 @@ bool SaveId3v2(const char* path, const TagText& t, unsigned changed)
     if (changed & kTagCommentField)
         SetPlainComment(tag, t.comment);
     return file.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripNone, version, TagLib::File::DoNotDuplicate);
+}
+
+bool SaveId3v2(const char* path, const TagText& t, unsigned changed)
+{
+    TagLib::MPEG::File file(path, false);
+    return SaveId3v2(file, t, changed);
 }
 
 // ID3v1 text in its field's bytes, cut at a character boundary.
@@ -164,18 +170,11 @@ std::string LegacyField(const std::string& utf8, size_t width)
     return bytes;
 }
 
-// Patches the fields given in `changed` of the ID3v1 tag at the file's end, or appends a whole
-// new one.
-bool SaveId3v1(int fd, const TagText& t, unsigned changed)
+// Patches the fields given in `changed` of an ID3v1 tag, or fills a new one (`had` false).
+void PatchId3v1(uint8_t* tag, bool had, const TagText& t, unsigned changed)
 {
-    struct stat st { };
-    if (fstat(fd, &st) != 0)
-        return false;
-    uint8_t tag[128] = {};
-    const bool had
-        = st.st_size >= 128 && pread(fd, tag, 128, st.st_size - 128) == 128 && std::memcmp(tag, "TAG", 3) == 0;
     if (!had) {
-        std::memset(tag, 0, sizeof tag);
+        std::memset(tag, 0, 128);
         std::memcpy(tag, "TAG", 3);
         tag[127] = uint8_t(t.genre >= 0 && t.genre < 255 ? t.genre : 255);
         changed = kTagAllFields;
@@ -195,7 +194,28 @@ bool SaveId3v1(int fd, const TagText& t, unsigned changed)
         std::memset(tag + fields[i].offset, 0, fields[i].width);
         std::memcpy(tag + fields[i].offset, bytes.data(), bytes.size());
     }
+}
+
+// The ID3v1 tag at the file's end, patched or appended.
+bool SaveId3v1(int fd, const TagText& t, unsigned changed)
+{
+    struct stat st { };
+    if (fstat(fd, &st) != 0)
+        return false;
+    uint8_t tag[128] = {};
+    const bool had
+        = st.st_size >= 128 && pread(fd, tag, 128, st.st_size - 128) == 128 && std::memcmp(tag, "TAG", 3) == 0;
+    PatchId3v1(tag, had, t, changed);
     return pwrite(fd, tag, 128, had ? st.st_size - 128 : st.st_size) == 128;
+}
+
+void SaveId3v1(std::vector<uint8_t>& bytes, const TagText& t, unsigned changed)
+{
+    const size_t n = bytes.size();
+    const bool had = n >= 128 && std::memcmp(bytes.data() + n - 128, "TAG", 3) == 0;
+    if (!had)
+        bytes.resize(n + 128);
+    PatchId3v1(bytes.data() + bytes.size() - 128, had, t, changed);
 }
 
 bool CopyFile(int in, int out)
@@ -216,39 +236,59 @@ bool CopyFile(int in, int out)
     }
 }
 
+void ReadId3v2(TagLib::MPEG::File& file, TagText* t)
+{
+    if (file.isValid() && file.hasID3v2Tag()) {
+        TagLib::ID3v2::Tag* tag = file.ID3v2Tag();
+        t->title = TrimUtf8(FrameText(tag, "TIT2"), 1024);
+        t->artist = TrimUtf8(FrameText(tag, "TPE1"), 1024);
+        t->album = TrimUtf8(FrameText(tag, "TALB"), 1024);
+        t->comment = TrimUtf8(FrameText(tag, "COMM"), 1024);
+        if (tag->year() > 0 && tag->year() < 10000)
+            t->year = std::to_string(tag->year());
+        t->genreName = TrimUtf8(FromTagLib(tag->genre()), 1024);
+        const int g = TagLib::ID3v1::genreIndex(tag->genre());
+        if (g >= 0 && g < 255)
+            t->genre = g;
+    }
+}
+
+void ReadId3v1(const uint8_t* id3v1, TagText* t)
+{
+    Id3v1Field(id3v1 + 3, 30, &t->title);
+    Id3v1Field(id3v1 + 33, 30, &t->artist);
+    Id3v1Field(id3v1 + 63, 30, &t->album);
+    Id3v1Field(id3v1 + 93, 4, &t->year);
+    // ID3v1.1 keeps the track number in the comment's last byte after a NUL.
+    Id3v1Field(id3v1 + 97, (id3v1[125] == 0 && id3v1[126] != 0) ? 28 : 30, &t->comment);
+    if (t->genre == 255 && id3v1[127] != 255) {
+        t->genre = id3v1[127];
+        if (t->genreName.empty())
+            t->genreName = FromTagLib(TagLib::ID3v1::genre(id3v1[127]));
+    }
+}
+
 } // namespace
 
 void ReadTags(const char* path, bool hasId3v2, const uint8_t* id3v1, TagText* t)
 {
     if (hasId3v2) {
         TagLib::MPEG::File file(path, false);
-        if (file.isValid() && file.hasID3v2Tag()) {
-            TagLib::ID3v2::Tag* tag = file.ID3v2Tag();
-            t->title = TrimUtf8(FrameText(tag, "TIT2"), 1024);
-            t->artist = TrimUtf8(FrameText(tag, "TPE1"), 1024);
-            t->album = TrimUtf8(FrameText(tag, "TALB"), 1024);
-            t->comment = TrimUtf8(FrameText(tag, "COMM"), 1024);
-            if (tag->year() > 0 && tag->year() < 10000)
-                t->year = std::to_string(tag->year());
-            t->genreName = TrimUtf8(FromTagLib(tag->genre()), 1024);
-            const int g = TagLib::ID3v1::genreIndex(tag->genre());
-            if (g >= 0 && g < 255)
-                t->genre = g;
-        }
+        ReadId3v2(file, t);
     }
-    if (id3v1) {
-        Id3v1Field(id3v1 + 3, 30, &t->title);
-        Id3v1Field(id3v1 + 33, 30, &t->artist);
-        Id3v1Field(id3v1 + 63, 30, &t->album);
-        Id3v1Field(id3v1 + 93, 4, &t->year);
-        // ID3v1.1 keeps the track number in the comment's last byte after a NUL.
-        Id3v1Field(id3v1 + 97, (id3v1[125] == 0 && id3v1[126] != 0) ? 28 : 30, &t->comment);
-        if (t->genre == 255 && id3v1[127] != 255) {
-            t->genre = id3v1[127];
-            if (t->genreName.empty())
-                t->genreName = FromTagLib(TagLib::ID3v1::genre(id3v1[127]));
-        }
+    if (id3v1)
+        ReadId3v1(id3v1, t);
+}
+
+void ReadTagsFromBytes(const uint8_t* data, size_t size, bool hasId3v2, const uint8_t* id3v1, TagText* t)
+{
+    if (hasId3v2) {
+        TagLib::ByteVectorStream stream(TagLib::ByteVector(reinterpret_cast<const char*>(data), unsigned(size)));
+        TagLib::MPEG::File file(&stream, TagLib::ID3v2::FrameFactory::instance(), false);
+        ReadId3v2(file, t);
     }
+    if (id3v1)
+        ReadId3v1(id3v1, t);
 }
 
 bool WriteTags(const char* path, const TagText& t, unsigned changed, bool v2, bool v1)
@@ -312,6 +352,29 @@ bool WriteTags(const char* path, const TagText& t, unsigned changed, bool v2, bo
     if (!ok)
         unlink(temp.c_str());
     return ok;
+}
+
+bool WriteTagsToBytes(std::vector<uint8_t>& bytes, const TagText& t, unsigned changed, bool v2, bool v1)
+{
+    if ((!v2 && !v1) || changed == 0)
+        return true;
+    // ID3 in front of a RIFF container would break it.
+    if (bytes.size() < 4 || std::memcmp(bytes.data(), "RIFF", 4) == 0)
+        return false;
+    if (v2) {
+        TagLib::ByteVectorStream stream(
+            TagLib::ByteVector(reinterpret_cast<const char*>(bytes.data()), unsigned(bytes.size())));
+        {
+            TagLib::MPEG::File file(&stream, TagLib::ID3v2::FrameFactory::instance(), false);
+            if (!SaveId3v2(file, t, changed))
+                return false;
+        }
+        const TagLib::ByteVector& out = *stream.data();
+        bytes.assign(out.begin(), out.end());
+    }
+    if (v1)
+        SaveId3v1(bytes, t, changed);
+    return true;
 }
 
 } // namespace kv::engine

@@ -16,7 +16,8 @@ QString CutToBytes(const QString& text, int maxBytes) {
     QByteArray utf8 = text.toUtf8();
     if (utf8.size() <= maxBytes) return text;
     int cut = maxBytes;
-    while (cut > 0 && (static_cast<unsigned char>(utf8[cut]) & 0xC0) == 0x80) --cut;
+    while (cut > 0 && (static_cast<unsigned char>(utf8[cut]) & 0xC0) == 0x80)
+        --cut;
     return Utf8ToString(std::string_view(utf8.constData(), size_t(cut)));
 }
 
@@ -24,6 +25,16 @@ struct IniLines {
     QStringList lines;
     bool crlf = false;
 };
+
+IniLines ParseLines(QByteArray bytes) {
+    IniLines ini;
+    ini.crlf = bytes.contains("\r\n");
+    // Everything after a NUL is not text any more; Windows stops there too.
+    qsizetype nul = bytes.indexOf('\0');
+    if (nul >= 0) bytes.truncate(nul);
+    ini.lines = SplitLines(DecodeText(bytes));
+    return ini;
+}
 
 std::optional<IniLines> LoadLines(const QString& file, bool* tooLarge = nullptr) {
     auto size = FileSize(file);
@@ -39,13 +50,7 @@ std::optional<IniLines> LoadLines(const QString& file, bool* tooLarge = nullptr)
     }
     auto bytes = ReadWholeFile(file, kMaxSettingsFileBytes);
     if (!bytes) return std::nullopt;
-    IniLines ini;
-    ini.crlf = bytes->contains("\r\n");
-    // Everything after a NUL is not text any more; Windows stops there too.
-    qsizetype nul = bytes->indexOf('\0');
-    if (nul >= 0) bytes->truncate(nul);
-    ini.lines = SplitLines(DecodeText(*bytes));
-    return ini;
+    return ParseLines(std::move(*bytes));
 }
 
 // A "[name]" line gives the section name; anything else gives nothing.
@@ -63,18 +68,23 @@ std::optional<QString> KeyOf(const QString& line) {
     return line.left(eq).trimmed();
 }
 
-bool SameName(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+bool SameName(const QString& a, const QString& b) {
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
 
 struct OpenBatch {
     QString file;
-    std::optional<IniLines> lines;   // nothing: the file is absent or not ours
+    std::optional<IniLines> lines; // nothing: the file is absent or not ours
     bool tooLarge = false;
     bool dirty = false;
+    bool inMemory = false; // never read from nor written to the file
     int depth = 0;
 };
 std::optional<OpenBatch> g_batch;
 
-OpenBatch* BatchFor(const QString& file) { return g_batch && g_batch->file == file ? &*g_batch : nullptr; }
+OpenBatch* BatchFor(const QString& file) {
+    return g_batch && g_batch->file == file ? &*g_batch : nullptr;
+}
 
 QByteArray Serialize(const IniLines& ini) {
     const char* eol = ini.crlf ? "\r\n" : "\n";
@@ -184,9 +194,28 @@ SettingsBatch::SettingsBatch(const QString& file) {
     g_batch->depth = 1;
 }
 
+SettingsBatch::SettingsBatch(const QString& file, const QByteArray& contents) {
+    if (g_batch) {
+        ++g_batch->depth;
+        return;
+    }
+    g_batch.emplace();
+    g_batch->file = file;
+    g_batch->inMemory = true;
+    g_batch->tooLarge = contents.size() > kMaxSettingsFileBytes;
+    if (!g_batch->tooLarge) g_batch->lines = ParseLines(contents);
+    g_batch->depth = 1;
+}
+
+std::optional<QByteArray> SettingsBatch::Contents() const {
+    if (!g_batch || !g_batch->lines) return std::nullopt;
+    return Serialize(*g_batch->lines);
+}
+
 SettingsBatch::~SettingsBatch() {
     if (!g_batch || --g_batch->depth > 0) return;
-    if (g_batch->dirty && g_batch->lines) WriteFileAtomic(g_batch->file, Serialize(*g_batch->lines));
+    if (g_batch->dirty && g_batch->lines && !g_batch->inMemory)
+        WriteFileAtomic(g_batch->file, Serialize(*g_batch->lines));
     g_batch.reset();
 }
 
@@ -214,11 +243,14 @@ std::optional<int> SettingToInt(const QString& text) {
     return static_cast<int>(rounded);
 }
 
-QString BoolToSetting(bool value) { return value ? QStringLiteral("True") : QStringLiteral("False"); }
+QString BoolToSetting(bool value) {
+    return value ? QStringLiteral("True") : QStringLiteral("False");
+}
 
 QString RealToSetting(double value) {
     char buffer[64];
-    auto result = std::to_chars(buffer, buffer + sizeof buffer, static_cast<float>(value), std::chars_format::fixed);
+    auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, static_cast<float>(value), std::chars_format::fixed);
     if (result.ec != std::errc()) return QString::number(value);
     return QString::fromLatin1(buffer, result.ptr - buffer);
 }

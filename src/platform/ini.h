@@ -2,6 +2,7 @@
 // names match without regard to letter case. The file is read or rewritten on every call; no
 // copy is kept, so another window's write is always seen by the next read.
 #pragma once
+#include <QByteArray>
 #include <QString>
 #include <optional>
 
@@ -23,18 +24,22 @@ void WriteSetting(const QString& section, const QString& key, const QString& val
 // and the file is written once, atomically, when the batch closes: a whole save lands at once
 // and costs one write instead of one per key. Batches are for one thread (the UI thread).
 class SettingsBatch {
-public:
+  public:
     explicit SettingsBatch(const QString& file);
+    // A batch over the file's contents given in memory: the file itself is neither read nor
+    // written, and Contents gives what it would hold after the writes.
+    SettingsBatch(const QString& file, const QByteArray& contents);
+    std::optional<QByteArray> Contents() const;
     ~SettingsBatch();
     SettingsBatch(const SettingsBatch&) = delete;
     SettingsBatch& operator=(const SettingsBatch&) = delete;
 };
 
 // The one set of conversions every reader of settings uses. Nothing means "unreadable".
-std::optional<bool> SettingToBool(const QString& text);      // "True"/"False" any case, or a number
-std::optional<int> SettingToInt(const QString& text);        // decimal; a fraction rounds to nearest
+std::optional<bool> SettingToBool(const QString& text); // "True"/"False" any case, or a number
+std::optional<int> SettingToInt(const QString& text);   // decimal; a fraction rounds to nearest
 std::optional<double> SettingToReal(const QString& text);
-QString BoolToSetting(bool value);                           // "True" / "False"
-QString RealToSetting(double value);                         // shortest single-precision text
+QString BoolToSetting(bool value);   // "True" / "False"
+QString RealToSetting(double value); // shortest single-precision text
 
 } // namespace kv::platform

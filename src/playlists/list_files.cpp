@@ -13,10 +13,10 @@
 #include <linux/fs.h>
 #include <memory>
 #include <optional>
-#include <vector>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace kv::playlists {
 
@@ -24,7 +24,9 @@ namespace {
 
 std::function<bool(const QString&)> g_saveHook;
 
-QByteArray Native(const QString& path) { return path.toUtf8(); }
+QByteArray Native(const QString& path) {
+    return path.toUtf8();
+}
 
 // One temporary name per target, hidden and not matching "*.kvt" or "*.backup", so a crash leaves
 // at most one stray file per list that the next save of it replaces.
@@ -102,13 +104,15 @@ QString WorkingPath(const QString& programFolder, const QString& name) {
     return platform::JoinPath(programFolder, name + kWorkingExtension);
 }
 
-void SetListSaveHookForTest(std::function<bool(const QString&)> hook) { g_saveHook = std::move(hook); }
+void SetListSaveHookForTest(std::function<bool(const QString&)> hook) {
+    g_saveHook = std::move(hook);
+}
 
 // ---- reading ----
 
-ListReadResult ReadListFile(const QString& path, bool checkFiles) {
+namespace {
+ListReadResult ReadListLines(LineReader& reader, bool checkFiles) {
     ListReadResult result;
-    LineReader reader(path);
     if (!reader.IsOpen()) return result;
     result.opened = true;
     QVector<TrackEntry>& rows = result.rows;
@@ -122,7 +126,8 @@ ListReadResult ReadListFile(const QString& path, bool checkFiles) {
             result.lossy = true;
             continue;
         }
-        QString text = bytes.size() > 2 ? reader.Decode(bytes.data() + 2, qsizetype(bytes.size()) - 2) : QString();
+        QString text =
+            bytes.size() > 2 ? reader.Decode(bytes.data() + 2, qsizetype(bytes.size()) - 2) : QString();
         chars += text.size();
         if (first >= '1' && first <= '9') {
             // Numbered lines after an "@" still belong to the last row: no line starts a row but "0".
@@ -146,6 +151,17 @@ ListReadResult ReadListFile(const QString& path, bool checkFiles) {
     if (reader.AnyLineCut() || reader.ReadFailed()) result.lossy = true;
     if (checkFiles) CheckRowFiles(rows);
     return result;
+}
+} // namespace
+
+ListReadResult ReadListFile(const QString& path, bool checkFiles) {
+    LineReader reader(path);
+    return ReadListLines(reader, checkFiles);
+}
+
+ListReadResult ReadListBytes(const QByteArray& bytes, bool checkFiles) {
+    LineReader reader(bytes);
+    return ReadListLines(reader, checkFiles);
 }
 
 void CheckRowFiles(QVector<TrackEntry>& rows) {
@@ -378,8 +394,8 @@ void MakeWorkingCopies(const QString& programFolder, const QStringList& names) {
 void DeleteWorkingCopies(const QString& programFolder, const QStringList& names) {
     (void)names;
     QDir folder(programFolder);
-    for (const QString& file : folder.entryList({QStringLiteral("*.backup")}, QDir::Files | QDir::Hidden,
-                                                QDir::Unsorted))
+    for (const QString& file :
+         folder.entryList({QStringLiteral("*.backup")}, QDir::Files | QDir::Hidden, QDir::Unsorted))
         if (file.endsWith(kWorkingExtension)) QFile::remove(folder.filePath(file));
 }
 

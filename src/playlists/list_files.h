@@ -12,6 +12,7 @@
 #pragma once
 #include "playlists/track_entry.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -42,6 +43,8 @@ struct ListReadResult {
 
 // Reads a list file with the lenient reader rules, then checks each row's file (icon and kind).
 ListReadResult ReadListFile(const QString& path, bool checkFiles = true);
+// The same for a list file's whole contents in memory.
+ListReadResult ReadListBytes(const QByteArray& bytes, bool checkFiles = true);
 
 // The icon of every row by whether its file exists: the icon lookup of an added file, or "nothing"
 // with kind "nothing". Folders holding many rows are listed once instead of one query per row.

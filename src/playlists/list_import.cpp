@@ -24,16 +24,21 @@ const QSet<QString>& ListedExtensions() {
 }
 } // namespace
 
-bool IsListedExtension(const QString& ext) { return !ext.isEmpty() && ListedExtensions().contains(ext); }
+bool IsListedExtension(const QString& ext) {
+    return !ext.isEmpty() && ListedExtensions().contains(ext);
+}
 
 QString ImportLinePath(const QString& line, const QString& listFolder, bool playlistFile) {
     QString s = line.trimmed();
-    if (s.isEmpty() || s.startsWith(u'#') || s.startsWith(u'[')) return QString(); // M3U comments, PLS sections
+    if (s.isEmpty() || s.startsWith(u'#') || s.startsWith(u'['))
+        return QString(); // M3U comments, PLS sections
     // PLS: "File1=/music/a.mp3"; other keys (Title1=, Length1=) name no file.
     static const QRegularExpression plsEntry(QStringLiteral("^[Ff][Ii][Ll][Ee][0-9]+=(.*)$"));
     static const QRegularExpression plsOther(QStringLiteral("^[A-Za-z]+[0-9]*="));
-    if (auto m = plsEntry.match(s); m.hasMatch()) s = m.captured(1).trimmed();
-    else if (playlistFile && plsOther.match(s).hasMatch()) return QString();
+    if (auto m = plsEntry.match(s); m.hasMatch())
+        s = m.captured(1).trimmed();
+    else if (playlistFile && plsOther.match(s).hasMatch())
+        return QString();
     if (s.startsWith(QStringLiteral("file:"), Qt::CaseInsensitive)) {
         s = QUrl(s).toLocalFile();
         if (s.isEmpty()) return QString();
@@ -46,7 +51,8 @@ QString ImportLinePath(const QString& line, const QString& listFolder, bool play
     const qsizetype dot = s.lastIndexOf(u'.');
     if (dot <= 0) return QString();
     qsizetype end = dot + 1;
-    while (end < s.size() && s[end].isLetterOrNumber() && s[end].unicode() < 0x80) ++end;
+    while (end < s.size() && s[end].isLetterOrNumber() && s[end].unicode() < 0x80)
+        ++end;
     if (!IsListedExtension(s.mid(dot + 1, end - dot - 1).toLower())) return QString();
     s.truncate(end);
 
@@ -57,9 +63,9 @@ QString ImportLinePath(const QString& line, const QString& listFolder, bool play
     return QDir::cleanPath(QDir(listFolder).absoluteFilePath(s));
 }
 
-QStringList ReadImportPaths(const QString& file) {
+namespace {
+QStringList ReadImportLines(LineReader& reader, const QString& file) {
     QStringList paths;
-    LineReader reader(file);
     if (!reader.IsOpen()) return paths;
     const QString ext = platform::ExtensionOf(file);
     bool playlist = ext == u"m3u" || ext == u"m3u8" || ext == u"pls";
@@ -71,7 +77,8 @@ QStringList ReadImportPaths(const QString& file) {
         if (first) {
             first = false;
             const QString head = line.trimmed();
-            if (head.startsWith(QStringLiteral("#EXTM3U")) || head.compare(QStringLiteral("[playlist]"), Qt::CaseInsensitive) == 0)
+            if (head.startsWith(QStringLiteral("#EXTM3U")) ||
+                head.compare(QStringLiteral("[playlist]"), Qt::CaseInsensitive) == 0)
                 playlist = true;
         }
         QString path = ImportLinePath(line, folder, playlist);
@@ -80,6 +87,17 @@ QStringList ReadImportPaths(const QString& file) {
         paths.append(path);
     }
     return paths;
+}
+} // namespace
+
+QStringList ReadImportPaths(const QString& file) {
+    LineReader reader(file);
+    return ReadImportLines(reader, file);
+}
+
+QStringList ReadImportBytes(const QByteArray& bytes, const QString& file) {
+    LineReader reader(bytes);
+    return ReadImportLines(reader, file);
 }
 
 } // namespace kv::playlists

@@ -2,6 +2,7 @@
 // of absolute paths, M3U/M3U8 (with #EXTM3U/#EXTINF comments, relative entries, file:// URLs)
 // and PLS ("FileN=" entries) are understood.
 #pragma once
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -18,5 +19,7 @@ QString ImportLinePath(const QString& line, const QString& listFolder, bool play
 
 // The tracks a foreign list names, in order, each path once. Streams the file.
 QStringList ReadImportPaths(const QString& file);
+// The same for the list's contents in memory; `file` only gives the extension and the folder.
+QStringList ReadImportBytes(const QByteArray& bytes, const QString& file);
 
 } // namespace kv::playlists

@@ -35,6 +35,9 @@ LineReader::LineReader(const QString& path, qsizetype maxLineBytes) : maxLine_(m
     if (fd_ >= 0) buffer_.resize(kBlockBytes);
 }
 
+LineReader::LineReader(const QByteArray& bytes, qsizetype maxLineBytes)
+    : maxLine_(maxLineBytes), buffer_(bytes), end_(bytes.size()), eof_(true), inMemory_(true) {}
+
 LineReader::~LineReader() {
     if (fd_ >= 0) ::close(fd_);
     if (iconv_) iconv_close(static_cast<iconv_t>(iconv_));
@@ -68,13 +71,13 @@ bool LineReader::Fill() {
 
 bool LineReader::NextBytes(QByteArray& line) {
     line.clear();
-    if (fd_ < 0) return false;
+    if (!IsOpen()) return false;
     bool cut = false;
     for (;;) {
         if (skipLf_) {
             if (pos_ == end_ && !Fill()) return false;
             skipLf_ = false;
-            if (buffer_[pos_] == '\n') ++pos_, ++offset_;
+            if (buffer_.at(pos_) == '\n') ++pos_, ++offset_;
         }
         const char* base = buffer_.constData();
         const qsizetype i = FindLineEnd(base + pos_, base + end_) - base;
@@ -116,7 +119,7 @@ bool LineReader::NextBytes(QByteArray& line) {
 }
 
 bool LineReader::NextView(std::string_view& line) {
-    if (fd_ < 0) return false;
+    if (!IsOpen()) return false;
     if (!skipLf_ && !firstLine_) {
         const char* base = buffer_.constData();
         const char* start = base + pos_;
@@ -141,11 +144,14 @@ bool LineReader::NextView(std::string_view& line) {
     return true;
 }
 
-QString LineReader::Decode(const QByteArray& bytes) { return Decode(bytes.constData(), bytes.size()); }
+QString LineReader::Decode(const QByteArray& bytes) {
+    return Decode(bytes.constData(), bytes.size());
+}
 
 QString LineReader::Decode(const char* p, qsizetype n) {
     if (IsAscii(p, n)) return QString::fromLatin1(p, n);
-    if (platform::IsValidUtf8(std::string_view(p, size_t(n)))) return platform::Utf8ToString(std::string_view(p, size_t(n)));
+    if (platform::IsValidUtf8(std::string_view(p, size_t(n))))
+        return platform::Utf8ToString(std::string_view(p, size_t(n)));
     if (!iconv_) {
         iconv_t cd = iconv_open("UTF-8", "CP932");
         if (cd == kNoIconv) return platform::Cp932ToString(std::string_view(p, size_t(n)));
@@ -189,7 +195,8 @@ char* PutUtf8(char* o, const QString& text) {
             std::memcpy(&units, p + i, sizeof units);
             // Leave the fast path for anything beyond ASCII, and for control characters (a line
             // break must be blanked below).
-            if ((units & 0xFF80FF80FF80FF80ull) || ((units - 0x0020002000200020ull) & ~units & 0x8000800080008000ull))
+            if ((units & 0xFF80FF80FF80FF80ull) ||
+                ((units - 0x0020002000200020ull) & ~units & 0x8000800080008000ull))
                 break;
             o[0] = char(p[i]);
             o[1] = char(p[i + 1]);
@@ -239,7 +246,8 @@ namespace kv::playlists {
 
 AtomicFileWriter::AtomicFileWriter(const QString& target) : target_(target) {
     const qsizetype slash = target.lastIndexOf(u'/');
-    temp_ = (target.left(slash + 1) + QStringLiteral(".") + target.mid(slash + 1) + QStringLiteral(".tmp")).toUtf8();
+    temp_ = (target.left(slash + 1) + QStringLiteral(".") + target.mid(slash + 1) + QStringLiteral(".tmp"))
+                .toUtf8();
     // Made afresh: a stray temporary of a crashed run may be a hard link to a live file.
     ::unlink(temp_.constData());
     fd_ = ::open(temp_.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);

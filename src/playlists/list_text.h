@@ -4,8 +4,8 @@
 #pragma once
 #include <QByteArray>
 #include <QString>
-#include <string_view>
 #include <string>
+#include <string_view>
 
 namespace kv::playlists {
 
@@ -15,11 +15,13 @@ inline constexpr qsizetype kMaxLineBytes = 64 * 1024;
 class LineReader {
   public:
     explicit LineReader(const QString& path, qsizetype maxLineBytes = kMaxLineBytes);
+    // The lines of a file's whole contents already in memory.
+    explicit LineReader(const QByteArray& bytes, qsizetype maxLineBytes = kMaxLineBytes);
     ~LineReader();
     LineReader(const LineReader&) = delete;
     LineReader& operator=(const LineReader&) = delete;
 
-    bool IsOpen() const { return fd_ >= 0; }
+    bool IsOpen() const { return fd_ >= 0 || inMemory_; }
     // The next line without its end (CR LF, LF or a lone CR), decoded as UTF-8 when it is valid
     // UTF-8 and as CP932 otherwise (lists written by the Windows program). False at the end of
     // the file or when reading fails (ReadFailed tells which).
@@ -52,6 +54,7 @@ class LineReader {
     bool anyCut_ = false;
     bool readFailed_ = false;
     bool firstLine_ = true;
+    bool inMemory_ = false;
     void* iconv_ = nullptr; // CP932 converter, opened on the first line that needs it
     QByteArray scratch_;    // NextView's line when it is not whole in the buffer
 };

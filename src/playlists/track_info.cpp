@@ -33,31 +33,39 @@ int ReadWaveDuration(const QString& path) {
     return int(std::min<qint64>(seconds, INT_MAX));
 }
 
+namespace {
+// The scan for a title needs at most its 3000 bytes plus the longest text an event can announce.
+constexpr qint64 kMidiScanLimit = 3000;
+constexpr qint64 kMidiLongestText = (255 - 128) * 256 + 255;
+constexpr qint64 kMidiTitleHeadBytes = 22 + kMidiScanLimit + 4 + kMidiLongestText;
+} // namespace
+
 QString ReadMidiTitle(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return QString();
     const qint64 length = file.size();
     if (length <= 20) return QString();
+    return ReadMidiTitle(file.read(kMidiTitleHeadBytes), length);
+}
 
-    QByteArray header = file.read(14);
-    if (header.size() < 14 || !header.startsWith("MThd") || header[11] == 0) return QString();
-    QByteArray chunk = file.read(8);
-    if (chunk.size() < 8 || !chunk.startsWith("MTrk")) return QString();
+QString ReadMidiTitle(const QByteArray& head, qint64 length) {
+    if (length <= 20 || head.size() < 22) return QString();
+    const QByteArray header = head.first(14);
+    if (!header.startsWith("MThd") || header[11] == 0) return QString();
+    const QByteArray chunk = head.mid(14, 8);
+    if (!chunk.startsWith("MTrk")) return QString();
     auto u8 = [](const QByteArray& b, qint64 i) { return int(quint8(b[i])); };
     qint64 claimed = qint32(quint32(u8(chunk, 4)) << 24 | quint32(u8(chunk, 5)) << 16 |
                             quint32(u8(chunk, 6)) << 8 | quint32(u8(chunk, 7)));
     if (claimed < 0 || claimed > length - 20) return QString();
 
     // The length check above still lets a chunk claim two bytes more than follow it, and a file
-    // may shrink while it is read: the track is only the bytes actually there. Of those, the scan
-    // needs at most its 3000 bytes plus the longest text an event can announce.
-    constexpr qint64 kScanLimit = 3000;
-    constexpr qint64 kLongestText = (255 - 128) * 256 + 255;
-    QByteArray track = file.read(std::min(claimed, kScanLimit + 4 + kLongestText));
+    // may shrink while it is read: the track is only the bytes actually there.
+    const QByteArray track = head.mid(22, std::min(claimed, kMidiScanLimit + 4 + kMidiLongestText));
     const qint64 trackLength = std::min<qint64>(claimed, length - 22);
     const qint64 available = track.size();
 
-    const qint64 scanEnd = std::min(trackLength, kScanLimit) - 2;
+    const qint64 scanEnd = std::min(trackLength, kMidiScanLimit) - 2;
     for (qint64 i = 0; i <= scanEnd && i + 2 < available; ++i) {
         if (u8(track, i) != 0xFF || (u8(track, i + 1) != 0x01 && u8(track, i + 1) != 0x03)) continue;
         qint64 textLength = u8(track, i + 2);

@@ -26,6 +26,8 @@ int ReadWaveDuration(const QString& path);
 
 // The first text or track-name event of a Standard MIDI File's first track, or "".
 QString ReadMidiTitle(const QString& path);
+// The same from the start of the file (at least its first 35,793 bytes, or all of it) and its size.
+QString ReadMidiTitle(const QByteArray& head, qint64 fileSize);
 
 // The path absolute and clean ("." and ".." removed), symbolic links left as they are. Empty when
 // nothing exists there.
