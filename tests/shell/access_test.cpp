@@ -8,15 +8,19 @@
 #include "playlists/track_view.h"
 #include "shell/form_main.h"
 #include "support/audio_files.h"
+#include "tools/form_equalizer.h"
 
 #include <QAccessible>
 #include <QAccessibleValueInterface>
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QMenuBar>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTreeView>
-#include <QSignalSpy>
 #include <gtest/gtest.h>
 
 using namespace kv::shell;
@@ -49,6 +53,7 @@ class Access : public ::testing::Test {
 };
 
 TEST_F(Access, EveryControlHasItsName) {
+    window->ShowEqualizer();
     const std::pair<QObject*, const char*> table[] = {
         {window->ListView(0), "フォルダ"},
         {window->ListView(1), "プレイリスト"},
@@ -62,6 +67,8 @@ TEST_F(Access, EveryControlHasItsName) {
         {Child<QWidget>("PPanelBack"), "液晶"},
         {window->SList(), "リスト"},
         {window->ImageTimer(), "タイマー"},
+        {window->Equalizer()->VScroll1(0), "低音"},
+        {window->Equalizer()->VScroll1(4), "帯域5"},
     };
     for (auto [object, name] : table) {
         ASSERT_NE(object, nullptr) << name;
@@ -128,6 +135,37 @@ TEST_F(Access, PanelDescribesTheTrackAndAnnouncesEachTrackOnce) {
     const QString text = Face(panel)->text(QAccessible::Description);
     EXPECT_TRUE(text.startsWith(QStringLiteral("b.wav\n"))) << text.toStdString();
     EXPECT_TRUE(text.endsWith(Child<QLabel>("LabelCurTime")->text())) << text.toStdString();
+}
+
+TEST_F(Access, TheKeyboardReachesTheBarsAndLeavesStealthModeAndTheToolWindows) {
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    window->ListOfList()->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(window->ListOfList(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), Child<QWidget>("Volume"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), Child<QWidget>("ProgPicture"));
+    // A key with Alt is the lists' even from a bar: Alt+Up raises the volume by their step.
+    const int volume = window->CVolume().Value();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up, Qt::AltModifier);
+    EXPECT_EQ(window->CVolume().Value(), volume + 2);
+
+    QTest::keyClick(window.get(), Qt::Key_F10);
+    EXPECT_EQ(window->menuBar()->activeAction(), window->Item("IDMFile"));
+    QTest::keyClick(window->menuBar(), Qt::Key_Escape);
+    QTest::keyClick(window->menuBar(), Qt::Key_Escape);
+
+    window->ToggleStealth();
+    ASSERT_TRUE(window->State().StealthActive);
+    QTest::keyClick(window.get(), Qt::Key_Escape);
+    EXPECT_FALSE(window->State().StealthActive);
+
+    window->ShowEqualizer();
+    QApplication::setActiveWindow(window->Equalizer()); // offscreen, nothing else activates it
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window->Equalizer()));
+    QTest::keyClick(window->Equalizer(), Qt::Key_Escape);
+    EXPECT_FALSE(window->Equalizer()->isVisible());
 }
 
 } // namespace
