@@ -64,6 +64,8 @@ void FormMain::MakeAccessible() {
     };
     for (auto [widget, name] : names)
         widget->setAccessibleName(QString::fromUtf8(name));
+    // On Linux Qt gives a box the name of its current item; what the box is goes in the description.
+    listOfList_->setAccessibleDescription(listOfList_->accessibleName());
 
     // The bars are reached with Tab (a click still leaves the keyboard with the active list).
     for (QWidget* bar : {volume_, progPicture_})

@@ -52,6 +52,7 @@ FormEqualizer::FormEqualizer(QWidget* owner, std::function<QString()> currentTyp
     cmb_ = new QComboBox(this);
     cmb_->setObjectName(QStringLiteral("Cmb"));
     cmb_->setAccessibleName(QStringLiteral("プリセット"));
+    cmb_->setAccessibleDescription(cmb_->accessibleName()); // Linux names a box by its current item
     cmb_->addItems(PresetNames());
     cmb_->setCurrentIndex(PresetNormal);
     connect(cmb_, &QComboBox::activated, this, &FormEqualizer::ChoosePreset);

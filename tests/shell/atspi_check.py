@@ -76,10 +76,9 @@ def main():
     binary = sys.argv[1]
     if not shutil.which("Xvfb") or not os.path.exists(LAUNCHER) or not shutil.which("dbus-daemon"):
         skip("Xvfb, dbus-daemon or at-spi2-core is not installed")
-    try:
-        import gi  # noqa: F401  (pyatspi is imported once the buses are up)
-    except ImportError:
-        skip("python3-gi is not installed")
+    import importlib.util
+    if not importlib.util.find_spec("pyatspi"):  # imported only once the buses are up
+        skip("python3-pyatspi is not installed")
 
     started = []
     work = tempfile.mkdtemp(prefix="kv-atspi-")
