@@ -12,6 +12,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   lame mpg123 sox xvfb xauth ffmpeg ccache dbus-daemon
+  desktop-file-utils at-spi2-core python3-pyatspi xdotool
 )
 missing=()
 for p in "${packages[@]}"; do

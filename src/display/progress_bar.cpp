@@ -4,8 +4,11 @@
 #include "display/panel_colors.h"
 #include "playlists/track_format.h"
 
+#include <QAccessible>
+#include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
@@ -36,15 +39,22 @@ CProgressBar::CProgressBar(ProgressBarHost& host, VolumeMemory* listVol, QObject
     : QObject(parent), host_(host), listVol_(listVol) {}
 
 CProgressBar::~CProgressBar() {
-    if (target_) target_->removeEventFilter(this); // the bar lets go of its picture
+    if (target_) { // the bar lets go of its picture
+        target_->removeEventFilter(this);
+        MarkAccessible(target_, false);
+    }
 }
 
 void CProgressBar::SetTarget(QWidget* picture) {
-    if (target_) target_->removeEventFilter(this);
+    if (target_) {
+        target_->removeEventFilter(this);
+        MarkAccessible(target_, false);
+    }
     target_ = picture;
     if (target_) {
         target_->installEventFilter(this);
         target_->setAcceptDrops(true);
+        MarkAccessible(target_, true);
     }
     Resized();
 }
@@ -140,7 +150,9 @@ void CProgressBar::RedrawPanel() {
 }
 
 void CProgressBar::SetValue(int value) {
+    const int before = value_;
     value_ = std::clamp(value, 0, std::max(0, max_));
+    if (value_ != before) AnnounceValue();
     Clear();
     if (style_ == PositionStyle) {
         if (host_.Initializing()) {
@@ -203,9 +215,18 @@ void CProgressBar::MouseMove(Qt::MouseButtons buttons, QPoint pos) {
 }
 
 void CProgressBar::MouseUp(Qt::MouseButton button, QPoint pos) {
-    if (button != Qt::LeftButton) return;
+    if (button == Qt::LeftButton) ReleaseAt(ValueAt(pos));
+}
+
+bool CProgressBar::MoveTo(int value) {
+    if (value < 0 || value > max_) return false;
+    ReleaseAt(value);
+    return true;
+}
+
+void CProgressBar::ReleaseAt(int value) {
     if (style_ == VolumeStyle) {
-        SetValue(ValueAt(pos));
+        SetValue(value);
         return;
     }
     const QString state = host_.DeviceState();
@@ -215,9 +236,50 @@ void CProgressBar::MouseUp(Qt::MouseButton button, QPoint pos) {
         if (host_.DeviceFileName().isEmpty()) host_.PlaySelected();
         else host_.PlayOrResume();
     }
-    SetValue(ValueAt(pos));
+    SetValue(value);
     host_.DeviceSetPosition(value_);
     barMove_ = false;
+}
+
+// The volume keys step as the lists' Alt+arrows (2) and the menu (10) do; the position moves by
+// 5 and 30 seconds.
+bool CProgressBar::KeyPressed(int key) {
+    const bool volume = style_ == VolumeStyle;
+    const int step = volume ? 2 : 5, page = volume ? 10 : 30;
+    int to;
+    switch (key) {
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+        to = value_ + step;
+        break;
+    case Qt::Key_Left:
+    case Qt::Key_Down:
+        to = value_ - step;
+        break;
+    case Qt::Key_PageUp:
+        to = value_ + page;
+        break;
+    case Qt::Key_PageDown:
+        to = value_ - page;
+        break;
+    case Qt::Key_Home:
+        to = 0;
+        break;
+    case Qt::Key_End:
+        to = max_;
+        break;
+    default:
+        return false;
+    }
+    MoveTo(std::clamp(to, 0, max_));
+    return true;
+}
+
+// Only while a screen reader listens: the position bar changes every second.
+void CProgressBar::AnnounceValue() {
+    if (!target_ || !QAccessible::isActive()) return;
+    QAccessibleValueChangeEvent event(target_, value_);
+    QAccessible::updateAccessibility(&event);
 }
 
 void CProgressBar::Dropped(const QStringList& files) {
@@ -274,6 +336,16 @@ bool CProgressBar::eventFilter(QObject* watched, QEvent* event) {
         MouseUp(e->button(), e->position().toPoint());
         return true;
     }
+    case QEvent::KeyPress: {
+        auto* e = static_cast<QKeyEvent*>(event);
+        // With a modifier the key is a command of the window's (Alt+arrows and the like).
+        return (e->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && KeyPressed(e->key());
+    }
+    case QEvent::ContextMenu:
+        // The menu key or Shift+F10 opens what the right button opens.
+        if (static_cast<QContextMenuEvent*>(event)->reason() != QContextMenuEvent::Keyboard) return false;
+        host_.ShowPlayPositionMenu(target_->mapToGlobal(target_->rect().center()));
+        return true;
     case QEvent::DragEnter:
     case QEvent::DragMove:
         static_cast<QDropEvent*>(event)->acceptProposedAction();

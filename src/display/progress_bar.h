@@ -94,6 +94,10 @@ class CProgressBar : public QObject {
     void MouseDown(Qt::MouseButton button, QPoint pos, QPoint globalPos = {});
     void MouseMove(Qt::MouseButtons buttons, QPoint pos);
     void MouseUp(Qt::MouseButton button, QPoint pos);
+    // The keyboard's and the screen reader's way to the bar: as a drag let go at `value`, with the
+    // same consequences (a position bar starts or resumes play and seeks). Values outside 0..Max
+    // are refused.
+    bool MoveTo(int value);
     void Resized();
     void Dropped(const QStringList& files);
 
@@ -102,6 +106,10 @@ class CProgressBar : public QObject {
 
   private:
     int ValueAt(QPoint pos) const;
+    void ReleaseAt(int value);
+    bool KeyPressed(int key);
+    void AnnounceValue();
+    void MarkAccessible(QWidget* picture, bool mine); // progress_bar_access.cpp
     void Clear();
     void Draw();
     void Refresh();

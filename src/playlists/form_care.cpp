@@ -142,14 +142,17 @@ FormCare2::FormCare2(TrackListModel& rows, RepairHost& host, QWidget* parent)
     auto* layout = new QGridLayout(this);
     text1_ = new QLineEdit(this);
     text1_->setObjectName(QStringLiteral("Text1"));
+    text1_->setAccessibleName(QStringLiteral("検索するフォルダ"));
     command1_ = new QPushButton(QStringLiteral(" ..."), this);
     command1_->setObjectName(QStringLiteral("Command1"));
+    command1_->setAccessibleName(QStringLiteral("フォルダを選択"));
     command2_ = new QPushButton(kStart, this);
     command2_->setObjectName(QStringLiteral("Command2"));
     command3_ = new QPushButton(QStringLiteral("閉じる"), this);
     command3_->setObjectName(QStringLiteral("Command3"));
     list_ = new QListWidget(this);
     list_->setObjectName(QStringLiteral("ListHS"));
+    list_->setAccessibleName(QStringLiteral("検索の経過"));
     layout->addWidget(text1_, 0, 0);
     layout->addWidget(command1_, 0, 1);
     layout->addWidget(list_, 1, 0, 1, 2);

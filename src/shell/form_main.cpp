@@ -83,6 +83,7 @@ FormMain::FormMain(QWidget* parent) : QMainWindow(parent), tracks_(*this) {
     ConnectCommands();
     ConnectToolCommands();
     BuildDisplay();
+    MakeAccessible();
     platform::SetMessageParent(this);
 }
 

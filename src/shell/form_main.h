@@ -153,6 +153,8 @@ class FormMain : public QMainWindow,
     void ToggleStealth();
     void StealthTick();
     void ToggleStealthHeight();
+    // The LCD panel's text as a screen reader reads it: the four information texts and the time.
+    QString PanelText() const;
     // Where Timer2 reads the pointer (screen pixels); tests give their own.
     void SetPointerSource(std::function<QPoint()> source);
     ProgramState& State() { return state_; }
@@ -237,6 +239,11 @@ class FormMain : public QMainWindow,
     void NextCommand();      // random pick in random mode
     void SendSelectionToRecycleBin();
 
+  signals:
+    // The LCD panel told a screen reader of a new track, once per track (tests watch it: Qt sends
+    // accessibility events only while a reader listens).
+    void TrackAnnounced();
+
   protected:
     void closeEvent(QCloseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
@@ -285,6 +292,9 @@ class FormMain : public QMainWindow,
     void ShowAbout();
     void ConnectToolCommands();
     void CloseToolWindows();
+    // Names, focus order and keys for screen readers and the keyboard (form_main_access.cpp).
+    void MakeAccessible();
+    void AnnounceTrack();
 
     QAction* AddItem(QMenu* menu, const QString& name, const QString& caption,
                      const QKeySequence& shortcut = {});
@@ -362,6 +372,7 @@ class FormMain : public QMainWindow,
     bool closeAfterStartUp_ = false;
     bool saveListsOnClose_ = false;
     QRect normalRect_; // the geometry of the last move or resize in the normal state
+    QString announcedTrack_; // the file the LCD panel last announced
 };
 
 } // namespace kv::shell

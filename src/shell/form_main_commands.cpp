@@ -43,11 +43,13 @@ QString FormMain::SelectedListName() const { return listOfList_->currentText(); 
 void FormMain::ShowInfoLabels(const std::array<QString, 4>& texts) {
     for (int i = 0; i < 4; ++i) labelInfo_[i]->setText(texts[i]);
     SyncBackGndLabel();
+    AnnounceTrack();
 }
 
 void FormMain::ShowInfoLabels(const QStringList& texts) {
     for (int i = 0; i < 4; ++i) labelInfo_[i]->setText(texts.value(i));
     SyncBackGndLabel();
+    AnnounceTrack();
 }
 
 void FormMain::SetCaption(const QString& caption) { setWindowTitle(caption); }

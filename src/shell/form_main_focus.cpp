@@ -1,34 +1,51 @@
 // The window's display surfaces never keep the keyboard focus: the playback keys belong to the
-// active list view, so a click on the panel or a bar, or focus arriving there, goes on to it.
+// active list view, so a click on the panel or a bar, or focus arriving there other than by the
+// keyboard, goes on to it.
 #include "playlists/track_view.h"
 #include "shell/form_main.h"
 
-#include <QEvent>
+#include <QCoreApplication>
+#include <QFocusEvent>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QPushButton>
 
 namespace kv::shell {
 namespace {
 class FocusToActiveList final : public QObject {
 public:
-    FocusToActiveList(QObject* parent, std::function<void()> give) : QObject(parent), give_(std::move(give)) {}
+  FocusToActiveList(QObject* parent, std::function<QWidget*()> list)
+      : QObject(parent), list_(std::move(list)) {}
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        // After the release, so a drag on a bar is not disturbed.
-        if (event->type() == QEvent::FocusIn || event->type() == QEvent::MouseButtonRelease) give_();
+        // After the release, so a drag on a bar is not disturbed. The bars keep a focus the
+        // keyboard brought them (Tab, or the window coming back to the front).
+        if (event->type() == QEvent::FocusIn) {
+            const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+            if (reason != Qt::TabFocusReason && reason != Qt::BacktabFocusReason &&
+                reason != Qt::ActiveWindowFocusReason)
+                Give();
+        } else if (event->type() == QEvent::MouseButtonRelease) {
+            Give();
+        } else if (event->type() == QEvent::KeyPress &&
+                   (static_cast<QKeyEvent*>(event)->modifiers() & (Qt::AltModifier | Qt::ControlModifier))) {
+            // What the bars leave of the keys (Alt+arrows and the like) is the lists' to handle.
+            if (QWidget* list = list_()) return QCoreApplication::sendEvent(list, event);
+        }
         return QObject::eventFilter(watched, event);
     }
 
 private:
-    std::function<void()> give_;
+  void Give() {
+      if (QWidget* list = list_()) list->setFocus(Qt::OtherFocusReason);
+  }
+  std::function<QWidget*()> list_;
 };
 } // namespace
 
 void FormMain::KeepFocusOnActiveList() {
-    auto* filter = new FocusToActiveList(this, [this] {
-        if (playlists::TrackView* view = listViews_[ActiveView()]) view->setFocus(Qt::OtherFocusReason);
-    });
+    auto* filter = new FocusToActiveList(this, [this]() -> QWidget* { return listViews_[ActiveView()]; });
     for (QWidget* w : std::initializer_list<QWidget*>{pPanelBack_, pPanel_, progBackPicture_, progPicture_, volume_})
         w->installEventFilter(filter);
     for (QPushButton* button : toolBarBack_)

@@ -72,6 +72,8 @@ class PlayerAdaptor : public QDBusAbstractAdaptor {
     Q_PROPERTY(bool CanPause READ CanPause)
     Q_PROPERTY(bool CanSeek READ CanSeek)
     Q_PROPERTY(bool CanControl READ CanControl)
+    Q_PROPERTY(QString LoopStatus READ LoopStatus WRITE SetLoopStatus)
+    Q_PROPERTY(bool Shuffle READ Shuffle WRITE SetShuffle)
   public:
     explicit PlayerAdaptor(MprisService* service) : QDBusAbstractAdaptor(service), s_(service) {
         connect(service, &MprisService::Seeked, this, &PlayerAdaptor::Seeked);
@@ -89,6 +91,10 @@ class PlayerAdaptor : public QDBusAbstractAdaptor {
     bool CanPause() const { return s_->Host().CanPause(); }
     bool CanSeek() const { return s_->Host().CanSeek(); }
     bool CanControl() const { return true; }
+    QString LoopStatus() const { return s_->Host().LoopStatus(); }
+    void SetLoopStatus(const QString& status) { s_->Host().SetLoopStatus(status); }
+    bool Shuffle() const { return s_->Host().Shuffle(); }
+    void SetShuffle(bool on) { s_->Host().SetShuffle(on); }
   public slots:
     void Next() { s_->Host().Next(); }
     void Previous() { s_->Host().Previous(); }
@@ -201,6 +207,8 @@ MprisService::Snapshot MprisService::Take() {
     s.canPlay = host_.CanPlay();
     s.canPause = host_.CanPause();
     s.canSeek = host_.CanSeek();
+    s.loopStatus = host_.LoopStatus();
+    s.shuffle = host_.Shuffle();
     return s;
 }
 
@@ -229,6 +237,8 @@ void MprisService::Poll() {
     flag("CanPlay", now.canPlay, before.canPlay);
     flag("CanPause", now.canPause, before.canPause);
     flag("CanSeek", now.canSeek, before.canSeek);
+    flag("Shuffle", now.shuffle, before.shuffle);
+    if (now.loopStatus != before.loopStatus) changed.insert(QStringLiteral("LoopStatus"), now.loopStatus);
     if (!changed.isEmpty()) Announce(changed);
 }
 

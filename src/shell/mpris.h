@@ -38,6 +38,12 @@ class MprisHost {
     virtual bool CanPlay() = 0;
     virtual bool CanPause() = 0;
     virtual bool CanSeek() = 0;
+    // The play modes as the interface names them: continuous is "Playlist", random is Shuffle
+    // (and loops the list too), single play is "None". There is no repeat of one track.
+    virtual QString LoopStatus() = 0;
+    virtual void SetLoopStatus(const QString& status) = 0;
+    virtual bool Shuffle() = 0;
+    virtual void SetShuffle(bool on) = 0;
     virtual void Play() = 0;
     virtual void Pause() = 0;
     virtual void PlayPause() = 0;
@@ -86,6 +92,8 @@ class MprisService : public QObject {
         QString status;
         MprisTrack track;
         double volume = -1;
+        QString loopStatus;
+        bool shuffle = false;
         bool canGoNext = false, canGoPrevious = false, canPlay = false, canPause = false, canSeek = false;
     };
     Snapshot Take();

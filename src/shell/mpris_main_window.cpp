@@ -57,6 +57,26 @@ class MainWindowMpris final : public MprisHost {
     bool CanPause() override { return Loaded(); }
     bool CanSeek() override { return Loaded() && w_.Device()->Duration() > 0; }
 
+    QString LoopStatus() override {
+        return w_.Mode() == playback::PlayMode::Single || w_.Mode() == playback::PlayMode::None
+                   ? QStringLiteral("None")
+                   : QStringLiteral("Playlist");
+    }
+    void SetLoopStatus(const QString& status) override {
+        // "Track" has no play mode of its own and is refused, as the interface allows.
+        if (status == u"None")
+            ChooseMode("IDMGeneralPlay");
+        else if (status == u"Playlist" && w_.Mode() != playback::PlayMode::Random)
+            ChooseMode("IDMContinuePlay");
+    }
+    bool Shuffle() override { return w_.Mode() == playback::PlayMode::Random; }
+    void SetShuffle(bool on) override {
+        if (on)
+            ChooseMode("IDMRandomPlay");
+        else if (Shuffle())
+            ChooseMode("IDMContinuePlay");
+    }
+
     void Play() override {
         if (PlaybackStatus() != u"Playing") w_.PlayButton();
     }
@@ -84,6 +104,11 @@ class MainWindowMpris final : public MprisHost {
     void Quit() override { w_.Item(QStringLiteral("IDMEnd"))->trigger(); }
 
   private:
+    // As the play menu's item would be chosen.
+    void ChooseMode(const char* item) {
+        QAction* a = w_.Item(QString::fromLatin1(item));
+        if (!a->isChecked()) a->trigger();
+    }
     bool Loaded() const { return w_.Device() && !w_.Device()->FileName().isEmpty(); }
     bool HasRows() {
         auto& tracks = w_.Tracks();

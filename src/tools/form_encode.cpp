@@ -97,9 +97,11 @@ FormEncode::FormEncode(QWidget* owner, std::unique_ptr<ConversionEngine> engine)
     setObjectName(QStringLiteral("FormEncode"));
     setWindowTitle(QStringLiteral("ファイル変換"));
     TakeOwnersIcon(this, owner);
+    CloseWithEscape(this);
 
     fileList_ = new EncodeFileList(this);
     fileList_->setObjectName(QStringLiteral("FileList"));
+    fileList_->setAccessibleName(QStringLiteral("変換したいファイル"));
     fileList_->setColumnCount(3);
     fileList_->setHeaderLabels(
         {QStringLiteral("ファイル"), QStringLiteral("演奏時間"), QStringLiteral("場所")});
@@ -128,9 +130,11 @@ FormEncode::FormEncode(QWidget* owner, std::unique_ptr<ConversionEngine> engine)
     auto* saveLayout = new QHBoxLayout(saveFrame);
     textSave_ = new QLineEdit(saveFrame);
     textSave_->setObjectName(QStringLiteral("TextSave"));
+    textSave_->setAccessibleName(QStringLiteral("変換したファイルを保存するフォルダ"));
     textSave_->setToolTip(QStringLiteral("ここに変換したファイルが保存されます"));
     commandSave_ = new QPushButton(QStringLiteral("..."), saveFrame);
     commandSave_->setObjectName(QStringLiteral("CommandSave"));
+    commandSave_->setAccessibleName(QStringLiteral("フォルダを選択"));
     commandSave_->setFixedWidth(platform::TwipsToPixels(450));
     saveLayout->addWidget(textSave_);
     saveLayout->addWidget(commandSave_);

@@ -2,6 +2,7 @@
 
 #include "platform/message_box.h"
 #include "platform/program_folder.h"
+#include "tools/tool_window.h"
 #include "tools/window_placement.h"
 
 #include <QCloseEvent>
@@ -20,6 +21,7 @@ FormEqualizer::FormEqualizer(QWidget* owner, std::function<QString()> currentTyp
       currentType_(std::move(currentType)), engine_(std::move(engine)) {
     setObjectName(QStringLiteral("FormEqualizer"));
     setWindowTitle(QStringLiteral("音質調整"));
+    CloseWithEscape(this);
     if (owner) setWindowIcon(owner->windowIcon());
 
     auto* grid = new QGridLayout;
@@ -33,6 +35,9 @@ FormEqualizer::FormEqualizer(QWidget* owner, std::function<QString()> currentTyp
     for (int i = 0; i < kBands; ++i) {
         auto* bar = new QScrollBar(Qt::Vertical, this);
         bar->setObjectName(QStringLiteral("VScroll1(%1)").arg(i));
+        bar->setAccessibleName(i == 0            ? QStringLiteral("低音")
+                               : i == kBands - 1 ? QStringLiteral("高音")
+                                                 : QStringLiteral("帯域%1").arg(i + 1));
         bar->setRange(-kGainLimit, kGainLimit);
         bar->setSingleStep(5);
         bar->setPageStep(10);
@@ -46,6 +51,8 @@ FormEqualizer::FormEqualizer(QWidget* owner, std::function<QString()> currentTyp
 
     cmb_ = new QComboBox(this);
     cmb_->setObjectName(QStringLiteral("Cmb"));
+    cmb_->setAccessibleName(QStringLiteral("プリセット"));
+    cmb_->setAccessibleDescription(cmb_->accessibleName()); // Linux names a box by its current item
     cmb_->addItems(PresetNames());
     cmb_->setCurrentIndex(PresetNormal);
     connect(cmb_, &QComboBox::activated, this, &FormEqualizer::ChoosePreset);

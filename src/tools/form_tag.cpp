@@ -38,7 +38,9 @@ FormTag::FormTag(playlists::TrackList& tracks, TagEditorHost& host, QWidget* own
     auto* grid = new QGridLayout;
     text2_ = new QLineEdit(this);
     text2_->setObjectName(QStringLiteral("Text2"));
-    grid->addWidget(new QLabel(QStringLiteral("ファイル名"), this), 0, 0);
+    auto* fileLabel = new QLabel(QStringLiteral("ファイル名"), this);
+    fileLabel->setBuddy(text2_); // a label's buddy is the box's name for a screen reader
+    grid->addWidget(fileLabel, 0, 0);
     grid->addWidget(text2_, 0, 1);
     const char* labels[5] = {"曲名　", "アーティスト", "アルバム", "作成日", "コメント"};
     for (int i = 0; i < 5; ++i) {
@@ -46,6 +48,7 @@ FormTag::FormTag(playlists::TrackList& tracks, TagEditorHost& host, QWidget* own
         label->setObjectName(QStringLiteral("Label1(%1)").arg(i));
         text1_[size_t(i)] = new QLineEdit(this);
         text1_[size_t(i)]->setObjectName(QStringLiteral("Text1(%1)").arg(i));
+        label->setBuddy(text1_[size_t(i)]);
         grid->addWidget(label, i + 1, 0);
         grid->addWidget(text1_[size_t(i)], i + 1, 1);
     }

@@ -20,6 +20,7 @@ FormTimer::FormTimer(SleepTimerHost& host, PowerOff& powerOff, const MonotonicCl
     setObjectName(QStringLiteral("FormTimer"));
     setWindowTitle(QStringLiteral("タイマーの設定"));
     TakeOwnersIcon(this, owner);
+    CloseWithEscape(this);
 
     text1_ = new QLineEdit(QStringLiteral("30"), this);
     text1_->setObjectName(QStringLiteral("Text1"));
@@ -27,6 +28,7 @@ FormTimer::FormTimer(SleepTimerHost& host, PowerOff& powerOff, const MonotonicCl
     text1_->setMaximumWidth(80);
     label1_ = new QLabel(QStringLiteral("分後"), this);
     label1_->setObjectName(QStringLiteral("Label1"));
+    label1_->setBuddy(text1_); // a label's buddy is the box's name for a screen reader
     auto* frame = new QGroupBox(this);
     option1_ = new QRadioButton(QStringLiteral("Kavetto を終了する。"), frame);
     option1_->setObjectName(QStringLiteral("Option1"));

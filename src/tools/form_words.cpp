@@ -10,6 +10,7 @@
 #include "platform/window_box.h"
 #include "playlists/track_list_model.h"
 #include "tools/font_choice.h"
+#include "tools/tool_window.h"
 #include "tools/window_placement.h"
 
 #include <QApplication>
@@ -44,12 +45,14 @@ constexpr qint64 kReadInPlaceBytes = 512 * 1024;
 FormWords::FormWords(WordsHost& host, QWidget* owner) : QWidget(owner, Qt::Window), host_(host) {
     setObjectName(QStringLiteral("FormWords"));
     setWindowTitle(QStringLiteral("歌詞"));
+    CloseWithEscape(this);
     if (owner) setWindowIcon(owner->windowIcon());
     // It comes and goes with the tracks: it must not take the keyboard from whatever the user is
     // working in (a list, the equalizer's preset list) when the next track brings lyrics.
     setAttribute(Qt::WA_ShowWithoutActivating);
     textWords_ = new QPlainTextEdit(this);
     textWords_->setObjectName(QStringLiteral("TextWords"));
+    textWords_->setAccessibleName(QStringLiteral("歌詞"));
     textWords_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     textWords_->setContextMenuPolicy(Qt::PreventContextMenu);
     textWords_->setAcceptDrops(true);

@@ -1,6 +1,7 @@
 #include "tools/tool_window.h"
 
 #include <QScreen>
+#include <QShortcut>
 #include <QWidget>
 
 namespace kv::tools {
@@ -15,6 +16,11 @@ void CentreOnScreen(QWidget* window) {
 
 void TakeOwnersIcon(QWidget* window, QWidget* owner) {
     if (owner) window->setWindowIcon(owner->window()->windowIcon());
+}
+
+void CloseWithEscape(QWidget* window) {
+    QObject::connect(new QShortcut(QKeySequence(Qt::Key_Escape), window), &QShortcut::activated, window,
+                     &QWidget::close);
 }
 
 } // namespace kv::tools

@@ -8,5 +8,7 @@ namespace kv::tools {
 
 void CentreOnScreen(QWidget* window);
 void TakeOwnersIcon(QWidget* window, QWidget* owner);
+// Escape closes the window as its close button does, so the keyboard alone can leave it.
+void CloseWithEscape(QWidget* window);
 
 } // namespace kv::tools

@@ -252,6 +252,36 @@ TEST_F(Mpris, VolumeAndPositionGoThroughTheBars) {
     EXPECT_LT(Get("Position").toLongLong(), 500'000);
 }
 
+TEST_F(Mpris, LoopStatusAndShuffleAreThePlayModes) {
+    auto set = [&](const char* name, const QVariant& value) {
+        QDBusMessage m =
+            QDBusMessage::createMethodCall(service->ServiceName(), QString::fromLatin1(kMprisPath),
+                                           "org.freedesktop.DBus.Properties", "Set");
+        m << QString::fromLatin1(kMprisPlayerInterface) << QString::fromLatin1(name)
+          << QVariant::fromValue(QDBusVariant(value));
+        client->call(m, QDBus::BlockWithGui, 5000);
+    };
+    struct Case {
+        const char* property;
+        QVariant value;
+        const char* mode; // the checked play-menu item afterwards
+        const char* loop;
+        bool shuffle;
+    };
+    for (const Case& c : {Case{"Shuffle", true, "IDMRandomPlay", "Playlist", true},
+                          Case{"LoopStatus", "Playlist", "IDMRandomPlay", "Playlist", true},
+                          Case{"Shuffle", false, "IDMContinuePlay", "Playlist", false},
+                          Case{"LoopStatus", "None", "IDMGeneralPlay", "None", false},
+                          Case{"LoopStatus", "Track", "IDMGeneralPlay", "None", false},
+                          Case{"LoopStatus", "Playlist", "IDMContinuePlay", "Playlist", false}}) {
+        set(c.property, c.value);
+        EXPECT_TRUE(window->Item(c.mode)->isChecked())
+            << c.property << "=" << c.value.toString().toStdString();
+        EXPECT_EQ(Get("LoopStatus").toString(), c.loop);
+        EXPECT_EQ(Get("Shuffle").toBool(), c.shuffle);
+    }
+}
+
 TEST_F(Mpris, RootInterfaceNamesThePlayer) {
     EXPECT_EQ(Get("Identity", kMprisRootInterface).toString(), "Kavetto");
     EXPECT_EQ(Get("DesktopEntry", kMprisRootInterface).toString(), "kavetto");
