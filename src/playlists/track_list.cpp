@@ -27,10 +27,7 @@ TrackList::TrackList(TrackListHost& host)
 
 int TrackList::FindRow(int view, const QString& path) const {
     if (!TrackViews::IsView(view)) return 0;
-    const TrackListModel& model = views_[view];
-    for (int i = model.Count() - 1; i >= 0; --i)
-        if (model.TextView(i, ColPath) == path) return i + 1;
-    return 0;
+    return views_[view].LastRowWithPath(path) + 1;
 }
 
 int TrackList::SelectedItem(int view) const {
