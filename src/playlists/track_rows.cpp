@@ -1,5 +1,6 @@
 #include "playlists/track_rows.h"
 
+#include "playlists/list_text.h"
 #include "playlists/track_format.h"
 
 #include <algorithm>
@@ -7,6 +8,10 @@
 #include <cstring>
 #include <optional>
 #include <string_view>
+#include <utility>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace kv::playlists {
 
@@ -56,6 +61,7 @@ enum : quint8 {
 constexpr std::array<int, 9> kStored = {ColFile, ColArtist,      ColTitle, ColSize, ColTime,
                                         ColPath, ColDefaultSize, ColStart, ColEnd};
 constexpr size_t kChunkBytes = size_t(1) << 20;
+constexpr qsizetype kTrimAfterRows = 10000;
 
 void PutCount(std::string& out, quint64 v) {
     while (v >= 0x80) {
@@ -74,10 +80,15 @@ quint64 GetCount(const char*& p) {
     }
 }
 
+// Encoded as the list files are, so a text is written exactly as it is kept.
 void PutText(std::string& out, QStringView text) {
-    const QByteArray utf8 = text.toUtf8();
-    PutCount(out, quint64(utf8.size()));
-    out.append(utf8.constData(), size_t(utf8.size()));
+    char buffer[256];
+    std::string encoded;
+    const size_t room = size_t(text.size()) * 3;
+    char* start = room <= sizeof buffer ? buffer : (encoded.resize(room), encoded.data());
+    const size_t size = size_t(PutUtf8(start, text, true) - start);
+    PutCount(out, quint64(size));
+    out.append(start, size);
 }
 
 // n when text is exactly PadBytes(n).
@@ -221,13 +232,23 @@ void TrackRows::Append(const TrackEntry& entry) {
     rows_.push_back(Encode(entry));
 }
 
-void TrackRows::Insert(int position, const QVector<TrackEntry>& entries) {
+void TrackRows::Insert(int position, QVector<TrackEntry>& entries) {
     position = std::clamp(position, 0, Count());
     std::vector<Row> added;
     added.reserve(size_t(entries.size()));
-    for (const TrackEntry& entry : entries)
-        added.push_back(Encode(entry));
+    // A list the caller still shares is only read: emptying it would copy it first.
+    const bool own = entries.isDetached();
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        added.push_back(Encode(std::as_const(entries)[i]));
+        if (own) entries[i] = TrackEntry();
+    }
     rows_.insert(rows_.begin() + position, added.begin(), added.end());
+#ifdef __GLIBC__
+    // The separate texts of many rows leave the heap full of small free blocks that this
+    // process will not soon use again; handing their pages back keeps what stays resident
+    // what the rows now take.
+    if (entries.size() >= kTrimAfterRows) malloc_trim(0);
+#endif
 }
 
 void TrackRows::Remove(int first, int last) {

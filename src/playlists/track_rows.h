@@ -50,7 +50,8 @@ class TrackRows {
 
     // The entry's columns and icon; rows arrive unselected.
     void Append(const TrackEntry& entry);
-    void Insert(int position, const QVector<TrackEntry>& entries);
+    // The entries are emptied as they are taken in, so their texts are freed on the way.
+    void Insert(int position, QVector<TrackEntry>& entries);
     // Rows first..last, both included.
     void Remove(int first, int last);
     // Row i of the result is row order[i] of before.
