@@ -114,7 +114,7 @@ void TrackList::ShuffleRows(int view) {
     QVector<TrackEntry> scratch;
     scratch.reserve(model.Count());
     for (int row = 0; row < model.Count(); ++row)
-        if (!model.TextView(row, ColPath).isEmpty()) scratch.push_back(model.Row(row));
+        if (!model.Text(row, ColPath).isEmpty()) scratch.push_back(model.Row(row));
 
     // One generator, seeded once: seeding again from the clock before every draw, as the list
     // once did, repeats the same draw for every row handled within one clock tick.
@@ -284,7 +284,7 @@ void TrackList::UpdateSelectionTotals() {
             break;
         }
         seconds += ParsePlayTime(time);
-        bytes += model.TextView(row, ColDefaultSize).toLongLong();
+        bytes += model.Text(row, ColDefaultSize).toLongLong();
     }
     if (selected.size() != 1 && allTimed) {
         model.SetHeaderCaption(ColTime, FormatPlayTime(seconds));

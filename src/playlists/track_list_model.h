@@ -40,9 +40,8 @@ class TrackListModel : public QAbstractTableModel {
     TrackEntry Row(int row) const;
     // Every row unpacked, for whoever needs them all at once (saving a list, shuffling).
     QVector<TrackEntry> AllRows() const;
+    // Made afresh from the packed row at every call (there is no stored QString to view).
     QString Text(int row, int column) const { return rows_.Text(row, column); }
-    // The same as Text: the rows hold UTF-8, so every column read is made afresh.
-    QString TextView(int row, int column) const { return rows_.Text(row, column); }
     QString Path(int row) const { return Text(row, ColPath); }
     bool IsDirectory(int row) const { return IsValidRow(row) && rows_.IsDirectory(row); }
     QString Icon(int row) const { return IsValidRow(row) ? rows_.Icon(row) : QString(); }
