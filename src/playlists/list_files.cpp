@@ -111,17 +111,20 @@ void SetListSaveHookForTest(std::function<bool(const QString&)> hook) {
 // ---- reading ----
 
 namespace {
-ListReadResult ReadListLines(LineReader& reader, bool checkFiles) {
-    ListReadResult result;
+ListRowsResult ReadRowLines(LineReader& reader, bool checkFiles) {
+    ListRowsResult result;
     if (!reader.IsOpen()) return result;
     result.opened = true;
-    QVector<TrackEntry>& rows = result.rows;
+    TrackRows& rows = result.rows;
+    // A row is complete when the next one starts: numbered lines after an "@" still belong to it.
+    TrackEntry row;
+    bool haveRow = false;
     qint64 chars = 0;
     std::string_view bytes;
     while (reader.NextView(bytes)) {
         if (bytes.empty()) continue; // the writer never writes one; an added blank row helps nobody
         const char first = bytes[0];
-        if (first == '@') continue; // the row is complete; files are checked all at once below
+        if (first == '@') continue;
         if (first == ';' || first == 'K') {
             result.lossy = true;
             continue;
@@ -130,91 +133,98 @@ ListReadResult ReadListLines(LineReader& reader, bool checkFiles) {
             bytes.size() > 2 ? reader.Decode(bytes.data() + 2, qsizetype(bytes.size()) - 2) : QString();
         chars += text.size();
         if (first >= '1' && first <= '9') {
-            // Numbered lines after an "@" still belong to the last row: no line starts a row but "0".
-            if (rows.isEmpty()) {
+            // No line starts a row but "0".
+            if (!haveRow) {
                 result.lossy = true;
                 continue;
             }
-            QString& column = rows.last().columns[first - '0'];
+            QString& column = row.columns[first - '0'];
             if (!column.isEmpty() && column != text) result.lossy = true;
             column = std::move(text);
         } else {
-            if (rows.size() >= kMaxListRows || chars > kMaxListTextChars) {
+            if (rows.Count() + int(haveRow) >= kMaxListRows || chars > kMaxListTextChars) {
                 result.lossy = true;
                 break;
             }
-            TrackEntry row;
+            if (haveRow) rows.Append(row);
+            row = TrackEntry();
             row.columns[ColFile] = std::move(text);
-            rows.append(std::move(row));
+            haveRow = true;
         }
     }
+    if (haveRow) rows.Append(row);
     if (reader.AnyLineCut() || reader.ReadFailed()) result.lossy = true;
     if (checkFiles) CheckRowFiles(rows);
     return result;
 }
+
+ListReadResult AsEntries(const ListRowsResult& read) {
+    ListReadResult result;
+    result.opened = read.opened;
+    result.lossy = read.lossy;
+    result.rows.reserve(read.rows.Count());
+    for (int i = 0; i < read.rows.Count(); ++i)
+        result.rows.push_back(read.rows.Entry(i));
+    return result;
+}
 } // namespace
 
-ListReadResult ReadListFile(const QString& path, bool checkFiles) {
+ListRowsResult ReadListRows(const QString& path, bool checkFiles) {
     LineReader reader(path);
-    return ReadListLines(reader, checkFiles);
+    return ReadRowLines(reader, checkFiles);
+}
+
+ListReadResult ReadListFile(const QString& path, bool checkFiles) {
+    return AsEntries(ReadListRows(path, checkFiles));
 }
 
 ListReadResult ReadListBytes(const QByteArray& bytes, bool checkFiles) {
     LineReader reader(bytes);
-    return ReadListLines(reader, checkFiles);
+    return AsEntries(ReadRowLines(reader, checkFiles));
 }
 
 void CheckRowFiles(QVector<TrackEntry>& rows) {
-    // Rows of one folder: listing the folder once is far cheaper than a query per row when a
-    // folder holds several; lone rows are asked about directly. Folders are told apart by views
-    // into the rows' own paths, so no row's folder is copied or hashed twice.
-    constexpr int kListFolderFrom = 4;
-    TrackEntry* const data = rows.data(); // detached now: the views below stay valid
-    const qsizetype count = rows.size();
-    struct Folder {
-        QStringView path;
-        int rows = 0;
-        std::optional<QSet<QString>> names; // listed when it holds enough rows
-    };
-    std::vector<Folder> folders;
-    QHash<QStringView, int> folderIndex;
-    std::vector<int> folderOf(size_t(count), -1);
-    for (qsizetype i = 0; i < count; ++i) {
-        const QString& path = data[i].Path();
-        const qsizetype slash = path.lastIndexOf(u'/');
-        if (slash < 0) continue;
-        const QStringView folder = QStringView(path).left(slash);
-        int index = i > 0 ? folderOf[size_t(i - 1)] : -1;
-        // Rows of one folder mostly follow each other.
-        if (index < 0 || folders[size_t(index)].path != folder) {
-            const auto found = folderIndex.constFind(folder);
-            if (found != folderIndex.cend()) {
-                index = found.value();
-            } else {
-                index = int(folders.size());
-                folders.push_back({folder});
-                folderIndex.insert(folder, index);
-            }
-        }
-        folderOf[size_t(i)] = index;
-        ++folders[size_t(index)].rows;
+    TrackRows packed;
+    for (const TrackEntry& row : rows)
+        packed.Append(row);
+    CheckRowFiles(packed);
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        rows[i].icon = packed.Icon(int(i));
+        rows[i].columns[ColKind] = packed.Kind(int(i));
     }
-    for (Folder& f : folders)
-        if (f.rows >= kListFolderFrom) f.names = ListFolderFiles(f.path.toString());
+}
+
+void CheckRowFiles(TrackRows& rows) {
+    // Rows of one folder: listing the folder once is far cheaper than a query per row when a
+    // folder holds several; lone rows are asked about directly. The rows already share their
+    // folders by index.
+    constexpr int kListFolderFrom = 4;
+    const int count = rows.Count();
+    std::vector<int> rowsIn;
+    for (int i = 0; i < count; ++i) {
+        const quint32 folder = rows.FolderIndex(i);
+        if (folder >= rowsIn.size()) rowsIn.resize(folder + 1);
+        ++rowsIn[folder];
+    }
+    std::vector<std::optional<QSet<QString>>> listed(rowsIn.size());
+    for (quint32 folder = 1; folder < rowsIn.size(); ++folder)
+        if (rowsIn[folder] >= kListFolderFrom) listed[folder] = ListFolderFiles(rows.Folder(folder));
 
     QString lastExt, lastIcon, lastWordsIcon;
-    for (qsizetype i = 0; i < count; ++i) {
-        TrackEntry& row = data[i];
-        const QString& path = row.Path();
+    for (int i = 0; i < count; ++i) {
+        const quint32 folder = rows.FolderIndex(i);
         bool exists = false;
         bool lyrics = false;
-        const int index = folderOf[size_t(i)];
-        if (index >= 0 && folders[size_t(index)].names) {
-            const QSet<QString>& names = *folders[size_t(index)].names;
-            const qsizetype slash = folders[size_t(index)].path.size();
-            exists = names.contains(path.mid(slash + 1));
-            if (exists) lyrics = names.contains(platform::FileNameOf(LyricsPathOf(path)));
+        QString path;
+        if (folder != 0 && listed[folder]) {
+            const QSet<QString>& names = *listed[folder];
+            exists = names.contains(rows.FileName(i));
+            if (exists) {
+                path = rows.Text(i, ColPath);
+                lyrics = names.contains(platform::FileNameOf(LyricsPathOf(path)));
+            }
         } else {
+            path = rows.Text(i, ColPath);
             exists = platform::FileExists(path);
             if (exists) lyrics = platform::FileExists(LyricsPathOf(path));
         }
@@ -222,18 +232,18 @@ void CheckRowFiles(QVector<TrackEntry>& rows) {
             // Most rows of a list share a kind: its icon keys are made once.
             const QString ext = platform::ExtensionOf(path);
             if (ext.isEmpty()) {
-                row.icon = IconOf(path, ext, lyrics);
+                rows.SetIcon(i, IconOf(path, ext, lyrics));
             } else {
                 if (ext != lastExt) {
                     lastExt = ext;
                     lastIcon = IconOf(path, ext, false);
                     lastWordsIcon = IconOf(path, ext, true);
                 }
-                row.icon = lyrics ? lastWordsIcon : lastIcon;
+                rows.SetIcon(i, lyrics ? lastWordsIcon : lastIcon);
             }
         } else {
-            row.icon = kIconNothing;
-            row.columns[ColKind] = kKindNothing;
+            rows.SetIcon(i, kIconNothing);
+            rows.SetKind(i, kKindNothing);
         }
     }
 }
@@ -276,7 +286,30 @@ void EncodeListRecords(const QVector<TrackEntry>& rows, std::string& out) {
     out.resize(size_t(o - out.data()));
 }
 
-bool WriteListFile(const QString& path, const QVector<TrackEntry>& rows, bool durable) {
+namespace {
+// The rows of a list as the writer reads them, whichever form they are kept in.
+struct EntryRecords {
+    const QVector<TrackEntry>& rows;
+    qsizetype Count() const { return rows.size(); }
+    size_t Room(qsizetype i) const { return RecordRoom(rows[i]); }
+    char* Put(qsizetype i, char* o) const { return PutRecord(rows[i], o); }
+    void Prefetch(qsizetype i) const {
+        // Each column's text is a heap block of its own: ask for a later row's while this one
+        // is encoded, or every column costs a wait on memory.
+        for (const QString& text : rows[i].columns)
+            __builtin_prefetch(text.constData());
+    }
+};
+struct PackedRecords {
+    const TrackRows& rows;
+    qsizetype Count() const { return rows.Count(); }
+    size_t Room(qsizetype i) const { return rows.RecordRoom(int(i)); }
+    char* Put(qsizetype i, char* o) const { return rows.PutRecord(int(i), o); }
+    void Prefetch(qsizetype) const {}
+};
+} // namespace
+
+template <class Records> static bool WriteRecords(const QString& path, const Records& rows, bool durable) {
     const QByteArray temp = TempPathFor(path);
     const int fd = CreateTemp(temp);
     if (fd < 0) return false;
@@ -294,22 +327,18 @@ bool WriteListFile(const QString& path, const QVector<TrackEntry>& rows, bool du
         if (ok && durable) ::sync_file_range(fd, written, off_t(size), SYNC_FILE_RANGE_WRITE);
         written += off_t(size);
     };
-    for (qsizetype i = 0; i < rows.size() && ok; ++i) {
-        // Each column's text is a heap block of its own: ask for a later row's while this one
-        // is encoded, or every column costs a wait on memory.
-        if (i + 4 < rows.size())
-            for (const QString& text : rows[i + 4].columns)
-                __builtin_prefetch(text.constData());
-        const size_t room = RecordRoom(rows[i]);
+    for (qsizetype i = 0; i < rows.Count() && ok; ++i) {
+        if (i + 4 < rows.Count()) rows.Prefetch(i + 4);
+        const size_t room = rows.Room(i);
         if (size_t(o - block.get()) + room > kBlock) {
             flush(block.get(), size_t(o - block.get()));
             o = block.get();
         }
         if (ok && room > kBlock) {
             large.resize(room);
-            flush(large.data(), size_t(PutRecord(rows[i], large.data()) - large.data()));
+            flush(large.data(), size_t(rows.Put(i, large.data()) - large.data()));
         } else {
-            o = PutRecord(rows[i], o);
+            o = rows.Put(i, o);
         }
     }
     if (ok && o != block.get()) flush(block.get(), size_t(o - block.get()));
@@ -320,6 +349,14 @@ bool WriteListFile(const QString& path, const QVector<TrackEntry>& rows, bool du
         return false;
     }
     return ReplaceWith(temp, path);
+}
+
+bool WriteListFile(const QString& path, const QVector<TrackEntry>& rows, bool durable) {
+    return WriteRecords(path, EntryRecords{rows}, durable);
+}
+
+bool WriteListRows(const QString& path, const TrackRows& rows, bool durable) {
+    return WriteRecords(path, PackedRecords{rows}, durable);
 }
 
 bool CopyListFile(const QString& from, const QString& to, bool durable) {

@@ -11,6 +11,7 @@
 // Anything that writes these files must go through WriteListFile / CopyListFile for that reason.
 #pragma once
 #include "playlists/track_entry.h"
+#include "playlists/track_rows.h"
 
 #include <QByteArray>
 #include <QString>
@@ -46,9 +47,19 @@ ListReadResult ReadListFile(const QString& path, bool checkFiles = true);
 // The same for a list file's whole contents in memory.
 ListReadResult ReadListBytes(const QByteArray& bytes, bool checkFiles = true);
 
+// The same rows in the form a track view keeps them, made while the file is read: a long list
+// is never held as separate texts, nor next to the file's bytes.
+struct ListRowsResult {
+    TrackRows rows;
+    bool opened = false;
+    bool lossy = false;
+};
+ListRowsResult ReadListRows(const QString& path, bool checkFiles = true);
+
 // The icon of every row by whether its file exists: the icon lookup of an added file, or "nothing"
 // with kind "nothing". Folders holding many rows are listed once instead of one query per row.
 void CheckRowFiles(QVector<TrackEntry>& rows);
+void CheckRowFiles(TrackRows& rows);
 
 // The records of the rows, as the file holds them (an empty list gives no bytes).
 void EncodeListRecords(const QVector<TrackEntry>& rows, std::string& out);
@@ -56,6 +67,7 @@ void EncodeListRecords(const QVector<TrackEntry>& rows, std::string& out);
 // Writes the rows to path by replacement. durable: the data reaches the disk before the rename
 // (committed files); working copies skip it, they are scratch files of one run.
 bool WriteListFile(const QString& path, const QVector<TrackEntry>& rows, bool durable);
+bool WriteListRows(const QString& path, const TrackRows& rows, bool durable);
 
 // Replaces `to` with the bytes of `from`: a reflink clone where the file system has them, else a
 // hard link, else a copy; always through a temporary name and a rename. False when `from` cannot

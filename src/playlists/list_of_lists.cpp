@@ -89,7 +89,7 @@ void ListOfLists::SetSaveButtonImage(const QString& key) {
     saveImage_ = key;
     if (key == kSaveImage && lossy_.remove(shown_) && deferred_ == shown_) {
         deferred_.clear();
-        WriteListFile(WorkingPath(folder_, shown_), Rows().AllRows(), false);
+        WriteListRows(WorkingPath(folder_, shown_), Rows().Rows(), false);
     }
     host_.SetSaveButtonImage(key);
 }
@@ -100,7 +100,7 @@ void ListOfLists::SaveWorkingCopy(const QString& name) {
         deferred_ = name; // written once the user has changed the list (SetSaveButtonImage)
         return;
     }
-    WriteListFile(WorkingPath(folder_, name), Rows().AllRows(), false);
+    WriteListRows(WorkingPath(folder_, name), Rows().Rows(), false);
 }
 
 void ListOfLists::SaveList(const QString& name) {
@@ -113,10 +113,10 @@ void ListOfLists::SaveList(const QString& name) {
         return;
     }
     if (name.isEmpty()) return;
-    if (WriteListFile(CommittedPath(folder_, name), Rows().AllRows(), true))
+    if (WriteListRows(CommittedPath(folder_, name), Rows().Rows(), true))
         CopyListFile(CommittedPath(folder_, name), WorkingPath(folder_, name), false);
     else
-        WriteListFile(WorkingPath(folder_, name), Rows().AllRows(), false);
+        WriteListRows(WorkingPath(folder_, name), Rows().Rows(), false);
     lossy_.remove(name);
     if (deferred_ == name) deferred_.clear();
 }
@@ -129,11 +129,12 @@ void ListOfLists::LoadList(const QString& name) {
     // the next change would write them into this list's files.
     if (!platform::FileExists(working) && platform::FileExists(CommittedPath(folder_, name)))
         CopyListFile(CommittedPath(folder_, name), working, false);
-    ListReadResult read = ReadListFile(working);
+    // The rows shown before go first: a long list must not be held twice.
     host_.SetTrackListVisible(false);
     TrackListModel& rows = Rows();
     rows.Clear();
-    rows.AppendRows(std::move(read.rows));
+    ListRowsResult read = ReadListRows(working);
+    rows.SetRows(std::move(read.rows));
     if (deferred_ != name) deferred_.clear();
     if (read.lossy) lossy_.insert(name);
     shown_ = name;

@@ -185,8 +185,8 @@ bool LineReader::Next(QString& line) {
     return true;
 }
 
-char* PutUtf8(char* o, const QString& text) {
-    const char16_t* p = reinterpret_cast<const char16_t*>(text.constData());
+char* PutUtf8(char* o, QStringView text, bool keepLineBreaks) {
+    const char16_t* p = reinterpret_cast<const char16_t*>(text.data());
     const qsizetype n = text.size();
     for (qsizetype i = 0; i < n; ++i) {
         // Paths and names are mostly ASCII: four units at a time while they are.
@@ -210,7 +210,7 @@ char* PutUtf8(char* o, const QString& text) {
         if (c < 0x80) {
             // Every file written through here is line-based: a line break inside a text would
             // split its record.
-            *o++ = (c == u'\n' || c == u'\r') ? ' ' : char(c);
+            *o++ = (!keepLineBreaks && (c == u'\n' || c == u'\r')) ? ' ' : char(c);
             continue;
         }
         if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && p[i + 1] >= 0xDC00 && p[i + 1] <= 0xDFFF) {

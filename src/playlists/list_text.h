@@ -63,8 +63,8 @@ class LineReader {
 // LF become blanks: the files written with it are line-based.
 void AppendUtf8(std::string& out, const QString& text);
 // Writes the UTF-8 form of text at o, which has room for three bytes per UTF-16 unit; returns
-// the end of what was written.
-char* PutUtf8(char* o, const QString& text);
+// the end of what was written. Line breaks become blanks unless they are asked to be kept.
+char* PutUtf8(char* o, QStringView text, bool keepLineBreaks = false);
 
 } // namespace kv::playlists
 

@@ -220,7 +220,7 @@ void TrackList::FillFolderView() {
             return;
         }
         if (!view.IsValidRow(row)) break;
-        if (!view.TextView(row, ColTitle).isEmpty()) continue;
+        if (!view.Text(row, ColTitle).isEmpty()) continue;
         ++number;
         {
             TrackEntry filled = view.Row(row);

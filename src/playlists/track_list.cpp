@@ -27,10 +27,7 @@ TrackList::TrackList(TrackListHost& host)
 
 int TrackList::FindRow(int view, const QString& path) const {
     if (!TrackViews::IsView(view)) return 0;
-    const TrackListModel& model = views_[view];
-    for (int i = model.Count() - 1; i >= 0; --i)
-        if (model.TextView(i, ColPath) == path) return i + 1;
-    return 0;
+    return views_[view].LastRowWithPath(path) + 1;
 }
 
 int TrackList::SelectedItem(int view) const {
@@ -117,7 +114,7 @@ void TrackList::ShuffleRows(int view) {
     QVector<TrackEntry> scratch;
     scratch.reserve(model.Count());
     for (int row = 0; row < model.Count(); ++row)
-        if (!model.TextView(row, ColPath).isEmpty()) scratch.push_back(model.Row(row));
+        if (!model.Text(row, ColPath).isEmpty()) scratch.push_back(model.Row(row));
 
     // One generator, seeded once: seeding again from the clock before every draw, as the list
     // once did, repeats the same draw for every row handled within one clock tick.
@@ -287,7 +284,7 @@ void TrackList::UpdateSelectionTotals() {
             break;
         }
         seconds += ParsePlayTime(time);
-        bytes += model.TextView(row, ColDefaultSize).toLongLong();
+        bytes += model.Text(row, ColDefaultSize).toLongLong();
     }
     if (selected.size() != 1 && allTimed) {
         model.SetHeaderCaption(ColTime, FormatPlayTime(seconds));

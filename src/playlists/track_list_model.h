@@ -3,6 +3,7 @@
 // so the list logic runs and is tested without any widget.
 #pragma once
 #include "playlists/track_entry.h"
+#include "playlists/track_rows.h"
 
 #include <QAbstractTableModel>
 #include <QHash>
@@ -11,22 +12,6 @@
 #include <QVector>
 #include <array>
 #include <functional>
-
-namespace kv::playlists {
-
-// A row as the model keeps it. A long list is mostly these: ten separate texts and an icon key
-// cost over 600 bytes a row, one joined text about half that.
-struct PackedTrackRow {
-    // The ten columns joined by U+0000, which no column can hold: file names cannot, tag texts
-    // are cut at their first NUL and list files are line-based. Null when every column is empty.
-    QString texts;
-    quint32 icon = 0; // index into the model's icon keys; 0 is no icon
-    bool selected = false;
-};
-
-} // namespace kv::playlists
-
-Q_DECLARE_TYPEINFO(kv::playlists::PackedTrackRow, Q_RELOCATABLE_TYPE);
 
 namespace kv::playlists {
 
@@ -49,21 +34,26 @@ class TrackListModel : public QAbstractTableModel {
     QStringList mimeTypes() const override;
     QMimeData* mimeData(const QModelIndexList& indexes) const override;
 
-    int Count() const { return int(rows_.size()); }
-    bool IsValidRow(int row) const { return row >= 0 && row < rows_.size(); }
+    int Count() const { return rows_.Count(); }
+    bool IsValidRow(int row) const { return rows_.IsValid(row); }
     // A copy: the model keeps its rows packed, so there is no TrackEntry to refer to.
     TrackEntry Row(int row) const;
     // Every row unpacked, for whoever needs them all at once (saving a list, shuffling).
     QVector<TrackEntry> AllRows() const;
-    QString Text(int row, int column) const;
-    // Valid until the row next changes; reads a column without copying it.
-    QStringView TextView(int row, int column) const;
+    // Made afresh from the packed row at every call (there is no stored QString to view).
+    QString Text(int row, int column) const { return rows_.Text(row, column); }
     QString Path(int row) const { return Text(row, ColPath); }
-    bool IsDirectory(int row) const { return TextView(row, ColKind) == kKindDirectory; }
-    QString Icon(int row) const;
+    bool IsDirectory(int row) const { return IsValidRow(row) && rows_.IsDirectory(row); }
+    QString Icon(int row) const { return IsValidRow(row) ? rows_.Icon(row) : QString(); }
+    // The last row whose full path equals path exactly; -1 when none.
+    int LastRowWithPath(const QString& path) const { return rows_.LastRowWithPath(path); }
+    // The rows themselves, for writing them to a list file without unpacking them.
+    const TrackRows& Rows() const { return rows_; }
 
     void Clear();
     void AppendRows(QVector<TrackEntry> rows) { InsertRows(Count(), std::move(rows)); }
+    // Rows read straight into their compact form (a list file); they replace the model's rows.
+    void SetRows(TrackRows rows);
     // One insertion per call however many rows; inserted rows arrive unselected.
     void InsertRows(int position, QVector<TrackEntry> rows);
     // Rows given in any order, duplicates and out-of-range indices ignored; removed from the last
@@ -83,7 +73,7 @@ class TrackListModel : public QAbstractTableModel {
     void SortRows(int column, const std::function<bool(QStringView, QStringView)>& less);
 
     // Selection and focus as the list logic sets them; the view follows through the signals.
-    bool IsSelected(int row) const { return IsValidRow(row) && rows_[row].selected; }
+    bool IsSelected(int row) const { return IsValidRow(row) && rows_.IsSelected(row); }
     QVector<int> SelectedRows() const;
     int SelectedCount() const;
     void SetSelected(int row, bool selected);
@@ -110,16 +100,7 @@ class TrackListModel : public QAbstractTableModel {
     void FocusRequested();
 
   private:
-    static QStringView Slice(const QString& texts, int column);
-    static QString Pack(const TrackEntry& entry);
-    PackedTrackRow Pack(const TrackEntry& entry, bool selected);
-    TrackEntry Unpack(const PackedTrackRow& row) const;
-    quint32 IconIndex(const QString& key);
-
-    QVector<PackedTrackRow> rows_;
-    // Icon keys are a handful of kinds shared by all rows; index 0 is the empty key.
-    QStringList iconKeys_{QString()};
-    QHash<QString, quint32> iconIndex_;
+    TrackRows rows_;
     std::array<QString, kTrackColumnCount> captions_;
     int current_ = -1;
 };

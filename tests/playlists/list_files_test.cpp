@@ -88,12 +88,18 @@ TEST(ListFileFormat, EveryTextAndRowLengthIsWrittenAsItsUtf8) {
         expected += "@\r\n";
     }
     const QString file = Q(dir.file("big.kvt"));
+    TrackRows packed;
+    for (const TrackEntry& r : rows)
+        packed.Append(r);
     for (bool durable : {false, true}) {
         ASSERT_TRUE(WriteListFile(file, rows, durable));
         EXPECT_TRUE(Bytes(file) == expected);
         std::string encoded;
         EncodeListRecords(rows, encoded);
         EXPECT_TRUE(QByteArray::fromStdString(encoded) == expected);
+        // The rows as a view keeps them write the same bytes.
+        ASSERT_TRUE(WriteListRows(file, packed, durable));
+        EXPECT_TRUE(Bytes(file) == expected);
     }
     // What the reader keeps of a line is its own rule; short rows read back whole.
     const ListReadResult back = ReadListFile(file, false);
@@ -102,6 +108,69 @@ TEST(ListFileFormat, EveryTextAndRowLengthIsWrittenAsItsUtf8) {
         SCOPED_TRACE(cases[k].what);
         EXPECT_EQ(back.rows[qsizetype(k * 9)][ColPath], clean[qsizetype(k * 9)][ColPath]);
     }
+}
+
+// Rows are kept with some columns left out when the path and the byte count give them; every
+// column must still read back exactly, derived or not, through every way rows are read.
+TEST(ListFileFormat, CompactRowsGiveEveryColumnBackAsItWas) {
+    auto make = [](QString file, QString path, QString size, QString padded) {
+        TrackEntry r;
+        r[ColFile] = file;
+        r[ColArtist] = QStringLiteral("歌手");
+        r[ColTitle] = QStringLiteral("題");
+        r[ColSize] = size;
+        r[ColKind] = QStringLiteral("mp3");
+        r[ColTime] = QStringLiteral("3：05");
+        r[ColPath] = path;
+        r[ColDefaultSize] = padded;
+        r.icon = QStringLiteral("mp3");
+        return r;
+    };
+    QVector<TrackEntry> rows = {
+        make("曲.mp3", "/m/a/曲.mp3", "4.12MB", "0004123456"),    // everything derivable
+        make("other.mp3", "/m/a/曲.mp3", "4.12MB", "0004123456"), // name unlike the path's
+        make("曲.mp3", "/m/a/曲.mp3", "4.00MB", "0004123456"),    // size unlike the count
+        make("曲.mp3", "/m/a/曲.mp3", "4.12MB", "4123456"),       // count not padded
+        make("曲.mp3", "/m/a/曲.mp3", "12B", "00000000012"),      // padded once too often
+        make("x.mp3", "x.mp3", "0B", "0000000000"),               // no folder
+        make("x.mp3", "/x.mp3", "", "12345678901234567890123"),   // the root folder, a long number
+        make("", "", "", ""),                                     // nothing at all
+        make("a\rb", "/m/b/a\nb.mp3", "1B", "0000000001"),        // line breaks
+    };
+    rows[7].icon.clear();
+    rows[8][ColKind] = kKindDirectory;
+    rows[8][ColArtist] = QStringLiteral("nul\0inside");
+    rows[8][ColStart] = QStringLiteral("1.5");
+    TrackRows packed;
+    for (const TrackEntry& r : rows)
+        packed.Append(r);
+    ASSERT_EQ(packed.Count(), rows.size());
+    for (int i = 0; i < packed.Count(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(packed.Entry(i).columns, rows[i].columns);
+        EXPECT_EQ(packed.Entry(i).icon, rows[i].icon);
+        for (int c = 0; c < kTrackColumnCount; ++c)
+            EXPECT_EQ(packed.Text(i, c), rows[i][c]) << c;
+    }
+    EXPECT_TRUE(packed.IsDirectory(8));
+    EXPECT_EQ(packed.LastRowWithPath("/m/a/曲.mp3"), 4);
+    EXPECT_EQ(packed.LastRowWithPath("x.mp3"), 5);
+    EXPECT_EQ(packed.LastRowWithPath("/x.mp3"), 6);
+    EXPECT_EQ(packed.LastRowWithPath("/m/a/曲.mp"), -1);
+    EXPECT_EQ(packed.LastRowWithPath("/m/c/曲.mp3"), -1);
+
+    // Removing rows frees their texts once they outweigh the rest; the rows left are untouched.
+    TrackRows many;
+    QVector<TrackEntry> copies;
+    for (int i = 0; i < 40000; ++i)
+        copies.append(rows[i % rows.size()]);
+    many.Insert(0, copies);
+    QVector<TrackEntry> shared = rows; // a list still shared is read, not emptied
+    many.Insert(1, shared);
+    many.Remove(1 + rows.size(), many.Count() - 1);
+    ASSERT_EQ(many.Count(), rows.size() + 1);
+    for (int i = 0; i < rows.size(); ++i)
+        EXPECT_EQ(many.Entry(i + 1).columns, rows[i].columns) << i;
 }
 
 TEST(ListFileFormat, LenientReaderRules) {
