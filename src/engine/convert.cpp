@@ -312,14 +312,13 @@ bool EncodeStart(const char* mp3Name)
 
 namespace {
 
-bool DecodeStartLocked(const std::string& sourcePath, bool mpeg, int64_t sourceSeconds, const char* wavName,
-                       bool trackBound)
-{
+bool DecodeStartLocked(const std::string& sourcePath, int format, int64_t sourceSeconds, const char* wavName,
+                       bool trackBound) {
     JoinLocked(true);
     g_state = ConversionState::Idle;
     if (!wavName)
         return false;
-    auto dec = OpenDecoder(sourcePath, mpeg, true);
+    auto dec = OpenDecoder(sourcePath, format, true);
     if (!dec)
         return false;
     const int fd = CreateOutput(wavName);
@@ -344,10 +343,9 @@ bool DecodeStartLocked(const std::string& sourcePath, bool mpeg, int64_t sourceS
 
 } // namespace
 
-bool DecodeStart(const std::string& sourcePath, bool mpeg, int64_t sourceSeconds, const char* wavName)
-{
+bool DecodeStart(const std::string& sourcePath, int format, int64_t sourceSeconds, const char* wavName) {
     std::lock_guard lock(g_lock);
-    return DecodeStartLocked(sourcePath, mpeg, sourceSeconds, wavName, true);
+    return DecodeStartLocked(sourcePath, format, sourceSeconds, wavName, true);
 }
 
 bool DecodeFileStart(const char* sourceName, const char* wavName)
@@ -360,7 +358,7 @@ bool DecodeFileStart(const char* sourceName, const char* wavName)
         g_state = ConversionState::Idle;
         return false;
     }
-    return DecodeStartLocked(sourceName, info.format == 1, info.playTime, wavName, false);
+    return DecodeStartLocked(sourceName, info.format, info.playTime, wavName, false);
 }
 
 void ConversionStop()

@@ -2,6 +2,7 @@
 // is one, from size and bitrate when sampled frames show a constant bitrate, and only for
 // VBR without a header from a walk over the frame headers. Files being written by a
 // conversion are read here too, so a partial last frame is ignored rather than trusted.
+#include "engine/decoder_ffmpeg.h"
 #include "engine/media_probe.h"
 #include "engine/text.h"
 
@@ -443,17 +444,29 @@ bool ProbeFile(const char* path, VBMP3_FILE_INFO* info, TagText* tags)
                 hasId3v2 = true;
                 start += 10 + SynchSafe(h + 6) + ((h[5] & 0x10) ? 10 : 0);
             }
-            int64_t end = size;
-            uint8_t v1[128];
-            bool hasV1 = false;
-            if (size >= 128 + start && read(size - 128, v1, 128) == 128 && std::memcmp(v1, "TAG", 3) == 0) {
-                hasV1 = true;
-                end -= 128;
-            }
-            end = AudioEndBeforeTrailingTags(read, start, end);
-            if (start < end && ProbeMpeg(fd, start, end, info)) {
-                ok = true;
-                ReadTags(path, hasId3v2, hasV1 ? v1 : nullptr, tags);
+            uint8_t sig[12] = {};
+            const size_t sigLen = read(start, sig, sizeof sig);
+            if (LooksLikeFfmpegAudio(sig, sigLen)) {
+                const AudioKind kind = ProbeFfmpegAudio(path, size, info, tags);
+                if (kind == AudioKind::Adts)
+                    ReadTags(path, hasId3v2, nullptr, tags);
+                else if (kind != AudioKind::None)
+                    ReadContainerTags(path, kind, tags);
+                ok = kind != AudioKind::None;
+            } else {
+                int64_t end = size;
+                uint8_t v1[128];
+                bool hasV1 = false;
+                if (size >= 128 + start && read(size - 128, v1, 128) == 128 &&
+                    std::memcmp(v1, "TAG", 3) == 0) {
+                    hasV1 = true;
+                    end -= 128;
+                }
+                end = AudioEndBeforeTrailingTags(read, start, end);
+                if (start < end && ProbeMpeg(fd, start, end, info)) {
+                    ok = true;
+                    ReadTags(path, hasId3v2, hasV1 ? v1 : nullptr, tags);
+                }
             }
         }
     }

@@ -1,0 +1,29 @@
+// The formats FFmpeg decodes for the engine: FLAC, Ogg (Vorbis, Opus, FLAC), MP4 (AAC, ALAC),
+// raw AAC, WavPack, APE, TTA and AIFF. Files are recognised by their content.
+#pragma once
+#include "engine/decoder.h"
+#include "engine/vbmp3.h"
+
+#include <cstdint>
+#include <string>
+
+namespace kv::engine {
+
+struct TagText;
+
+enum class AudioKind { None, Flac, OggVorbis, OggOpus, OggFlac, Mp4, Adts, WavPack, Ape, Tta, Aiff };
+
+// Whether the start of a file (after any ID3v2 tags) is one of these containers' signatures.
+bool LooksLikeFfmpegAudio(const uint8_t* head, size_t size);
+
+// Fills the stream fields of `info` (format 3) from the container's header without decoding,
+// and `tags` as FFmpeg reads them; None when the file holds no audio stream these decoders play.
+AudioKind ProbeFfmpegAudio(const char* path, int64_t fileSize, VBMP3_FILE_INFO* info, TagText* tags);
+
+std::unique_ptr<Decoder> OpenFfmpegDecoder(const std::string& path);
+
+// Title, artist, album, year and comment through TagLib's reader for the container; fields it
+// finds empty keep what `tags` held.
+void ReadContainerTags(const char* path, AudioKind kind, TagText* tags);
+
+} // namespace kv::engine

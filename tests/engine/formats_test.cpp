@@ -1,0 +1,130 @@
+// The formats FFmpeg decodes for the engine, each made here with ffmpeg: lengths read from the
+// headers, decoding, seeking, tags, damaged files.
+#include "engine/decoder.h"
+#include "engine_fixture.h"
+#include "support/audio_files.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+bool HaveFfmpeg() {
+    return std::system("ffmpeg -version >/dev/null 2>&1") == 0;
+}
+
+// A 440 Hz sine of `frames` frames (1 kHz on the second channel) encoded by ffmpeg with `codec`.
+std::string Make(const std::string& path, const std::string& codec, int rate, int channels, int64_t frames,
+                 const std::string& extra = "") {
+    const std::string cmd = "ffmpeg -v error -y -f lavfi -i 'sine=f=440:r=" + std::to_string(rate) +
+                            "' -f lavfi -i 'sine=f=1000:r=" + std::to_string(rate) +
+                            "' -filter_complex '[0][1]amerge=inputs=2,pan=" +
+                            (channels == 6   ? std::string("5.1|c0=c0|c1=c1|c2=c0|c3=c1|c4=c0|c5=c1")
+                             : channels == 1 ? "mono|c0=c0"
+                                             : "stereo|c0=c0|c1=c1") +
+                            ",atrim=end_sample=" + std::to_string(frames) +
+                            "' -map_metadata -1 -metadata title='夜の歌' -metadata artist='山田' " +
+                            "-metadata album='アルバム' -metadata date=2021 -metadata comment='コメント' " +
+                            codec + " " + extra + " '" + path + "' 2>&1";
+    EXPECT_EQ(std::system(cmd.c_str()), 0);
+    return path;
+}
+
+struct Format {
+    const char* name;
+    const char* codec;
+    int rate, channels;
+    bool exact; // lossless: the stream holds exactly the frames given
+    const char* extra = "";
+};
+
+const Format kFormats[] = {
+    {"a16.flac", "-c:a flac -sample_fmt s16", 44100, 2, true},
+    {"a24.flac", "-c:a flac -sample_fmt s32", 96000, 2, true},
+    {"b.opus", "-c:a libopus -b:a 96k", 48000, 2, true},
+    {"c.ogg", "-c:a libvorbis", 44100, 2, true},
+    {"d.m4a", "-c:a aac -b:a 128k", 44100, 2, false},
+    {"e.m4a", "-c:a alac", 44100, 2, true},
+    {"f.wv", "-c:a wavpack", 48000, 2, true},
+    {"g.aiff", "-c:a pcm_s24be", 44100, 2, true, "-write_id3v2 1"},
+    {"h.flac", "-c:a flac", 48000, 6, true},
+    {"i.tta", "-c:a tta", 44100, 1, true},
+};
+
+template <size_t N> std::string Field(const char (&text)[N]) {
+    std::string s(text, strnlen(text, N));
+    return s.substr(0, s.find_last_not_of(' ') + 1);
+}
+
+std::vector<float> DecodeAll(kv::engine::Decoder& d) {
+    std::vector<float> all, block(4096 * size_t(d.Channels()));
+    for (long n; (n = d.ReadFloat(block.data(), 4096)) > 0;)
+        all.insert(all.end(), block.begin(), block.begin() + n * d.Channels());
+    return all;
+}
+
+class FormatsTest : public EngineTest {
+  protected:
+    void SetUp() override {
+        if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
+        EngineTest::SetUp();
+    }
+    kvtest::TempDir dir_;
+};
+
+TEST_F(FormatsTest, LengthTagsDecodingAndSeeking) {
+    constexpr double kSeconds = 2.5;
+    for (const Format& f : kFormats) {
+        SCOPED_TRACE(f.name);
+        const int64_t frames = int64_t(kSeconds * f.rate) + 7;
+        const std::string p = Make(dir_.file(f.name), f.codec, f.rate, f.channels, frames, f.extra);
+        VBMP3_TAG_INFO tag;
+        VBMP3_FILE_INFO info;
+        ASSERT_EQ(vbmp3_getFileInfo(p.c_str(), &tag, &info), 1);
+        EXPECT_EQ(info.format, 3);
+        EXPECT_EQ(info.sampleRate, f.rate);
+        EXPECT_EQ(info.channels, f.channels);
+        EXPECT_EQ(info.playTime, 2);
+        EXPECT_GT(info.bitRate, 0);
+        if (f.exact)
+            EXPECT_EQ(info.samples, frames);
+        else
+            EXPECT_NEAR(double(info.samples), double(frames), 1024);
+        EXPECT_EQ(Field(tag.title), "夜の歌");
+        EXPECT_EQ(Field(tag.artist), "山田");
+        EXPECT_EQ(Field(tag.album), "アルバム");
+        EXPECT_EQ(Field(tag.year), "2021");
+        EXPECT_EQ(Field(tag.comment), "コメント");
+
+        auto d = kv::engine::OpenDecoder(p, info.format);
+        ASSERT_TRUE(d);
+        EXPECT_EQ(d->Rate(), f.rate);
+        EXPECT_EQ(d->Channels(), std::min(f.channels, 2));
+        const std::vector<float> all = DecodeAll(*d);
+        const int ch = d->Channels();
+        // The stream's own count and what decoding gives are the same number.
+        EXPECT_EQ(int64_t(all.size() / ch), info.samples);
+
+        // A seek lands on the sample asked for, not on a packet boundary.
+        const int64_t target = int64_t(1.3 * f.rate) + 3;
+        ASSERT_TRUE(d->Seek(target));
+        std::vector<float> got(256 * size_t(ch));
+        ASSERT_EQ(d->ReadFloat(got.data(), 256), 256);
+        double best = 1e9;
+        int bestLag = 99;
+        for (int lag = -3; lag <= 3; ++lag) {
+            double err = 0;
+            for (size_t i = 0; i < got.size(); ++i)
+                err += std::fabs(got[i] - all[size_t(target + lag) * ch + i]);
+            if (err < best) best = err, bestLag = lag;
+        }
+        EXPECT_LE(std::abs(bestLag), f.exact ? 0 : 1);
+        EXPECT_LT(best / double(got.size()), 0.02);
+    }
+}
+
+} // namespace
