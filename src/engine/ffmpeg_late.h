@@ -17,6 +17,7 @@ namespace kv::engine {
     X(av_frame_alloc)                                                                                        \
     X(av_frame_free)                                                                                         \
     X(av_log_set_level)                                                                                      \
+    X(av_max_alloc)                                                                                          \
     X(av_channel_layout_channel_from_index)                                                                  \
     X(av_dict_get)
 
@@ -58,7 +59,13 @@ inline const FfmpegLibrary* Ffmpeg() {
             KV_LATE_BIND(api, KV_SONAME("avformat", LIBAVFORMAT_VERSION_MAJOR), KV_AVFORMAT_FUNCTIONS);
         // A damaged file is answered by the caller; FFmpeg's own lines on stderr would only
         // repeat it (and the media windows' libmpv sets its own log callback).
-        if (all) api.av_log_set_level(AV_LOG_FATAL);
+        if (all) {
+            api.av_log_set_level(AV_LOG_FATAL);
+            // A damaged header can make a demuxer ask for gigabytes at once; no sound file (nor a
+            // video frame of the media windows, which share these libraries) needs a block of
+            // more than this.
+            api.av_max_alloc(256u << 20);
+        }
         return all;
     }();
     return loaded ? &api : nullptr;

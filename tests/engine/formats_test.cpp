@@ -4,6 +4,7 @@
 #include "engine_fixture.h"
 #include "support/audio_files.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -124,6 +125,57 @@ TEST_F(FormatsTest, LengthTagsDecodingAndSeeking) {
         }
         EXPECT_LE(std::abs(bestLag), f.exact ? 0 : 1);
         EXPECT_LT(best / double(got.size()), 0.02);
+    }
+}
+
+TEST_F(FormatsTest, DamagedFilesAreUnreadableOrEndEarlyNeverHang) {
+    const std::string flac = Make(dir_.file("good.flac"), "-c:a flac", 44100, 2, 44100 * 3);
+    const std::string m4a = Make(dir_.file("good.m4a"), "-c:a alac", 44100, 2, 44100 * 3);
+    const std::string opus = Make(dir_.file("good.opus"), "-c:a libopus", 48000, 2, 48000 * 3);
+    const auto bytes = kvtest::ReadBytes(flac);
+    auto head = [](const std::vector<uint8_t>& b, size_t n) {
+        return std::vector<uint8_t>(b.begin(), b.begin() + n);
+    };
+    // STREAMINFO's 36-bit sample count (bytes 21..25 of the file) claiming 2^35 samples.
+    std::vector<uint8_t> claims = bytes;
+    claims[21] = (claims[21] & 0xf0) | 0x08;
+    std::vector<uint8_t> garbage = {'f', 'L', 'a', 'C'};
+    garbage.resize(4096, 0x5a);
+    struct Case {
+        std::string name;
+        std::vector<uint8_t> bytes;
+        bool readable; // the header still gives a length
+    };
+    const std::vector<Case> cases = {
+        {"empty.flac", {}, false},
+        {"half.flac", head(bytes, bytes.size() / 2), true},
+        {"header-only.flac", head(bytes, 200), false},
+        {"claims.flac", claims, true},
+        {"garbage.flac", garbage, false},
+        {"flac-named.mp3", bytes, true},
+        {"half.m4a", head(kvtest::ReadBytes(m4a), kvtest::ReadBytes(m4a).size() / 2), false},
+        {"half.opus", head(kvtest::ReadBytes(opus), kvtest::ReadBytes(opus).size() / 2), true},
+        {"text.ogg", {'O', 'g', 'g', 'S', 'h', 'i'}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string p = kvtest::WriteBytes(dir_.file(c.name), c.bytes);
+        const auto start = std::chrono::steady_clock::now();
+        VBMP3_FILE_INFO info;
+        const int ok = vbmp3_getFileInfo(p.c_str(), nullptr, &info);
+        EXPECT_EQ(ok, c.readable ? 1 : 0);
+        VBMP3_TRACK_INFO track;
+        if (vbmp3_open(p.c_str(), &track)) {
+            auto d = kv::engine::OpenDecoder(p, info.format);
+            ASSERT_TRUE(d);
+            const std::vector<float> all = DecodeAll(*d);
+            EXPECT_LE(int64_t(all.size()) / d->Channels(), int64_t(44100 * 3 / 2 + 48000 * 3 / 2));
+            EXPECT_TRUE(d->Seek(info.samples - 10)); // past what the file holds: reading just ends
+            float tail[64];
+            EXPECT_GE(d->ReadFloat(tail, 32 / d->Channels()), 0);
+        }
+        vbmp3_close();
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     }
 }
 
