@@ -414,6 +414,11 @@ std::unique_ptr<Decoder> OpenFfmpegDecoder(const std::string& path) {
     return nullptr;
 }
 
+AudioKind ContainerKind(const char* path) {
+    Input in;
+    return in.Open(path) ? in.kind : AudioKind::None;
+}
+
 AudioKind ProbeFfmpegAudio(const char* path, int64_t fileSize, VBMP3_FILE_INFO* info, TagText* tags) {
     Input in;
     if (!in.Open(path)) return AudioKind::None;

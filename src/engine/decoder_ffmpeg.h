@@ -20,10 +20,16 @@ bool LooksLikeFfmpegAudio(const uint8_t* head, size_t size);
 // and `tags` as FFmpeg reads them; None when the file holds no audio stream these decoders play.
 AudioKind ProbeFfmpegAudio(const char* path, int64_t fileSize, VBMP3_FILE_INFO* info, TagText* tags);
 
+// Which of these containers the file is, by its content.
+AudioKind ContainerKind(const char* path);
+
 std::unique_ptr<Decoder> OpenFfmpegDecoder(const std::string& path);
 
 // Title, artist, album, year and comment through TagLib's reader for the container; fields it
 // finds empty keep what `tags` held.
 void ReadContainerTags(const char* path, AudioKind kind, TagText* tags);
+// Writes the fields flagged in `changed` (the bits of WriteTags) through TagLib's property map,
+// by way of a copy beside the file.
+bool WriteContainerTags(const char* path, AudioKind kind, const TagText& tags, unsigned changed);
 
 } // namespace kv::engine

@@ -518,6 +518,16 @@ extern "C" int vbmp3_getFileInfo(const char* fileName, VBMP3_TAG_INFO* tag, VBMP
 namespace {
 std::string TagText::*const kTagFields[5]
     = {&TagText::title, &TagText::artist, &TagText::album, &TagText::year, &TagText::comment};
+
+// MPEG files and the containers FFmpeg reads carry tags; a WAVE or unreadable file is left alone.
+bool HasTags(int format) {
+    return format == 1 || format == 3;
+}
+
+bool WriteChangedTags(const char* path, int format, const TagText& t, unsigned changed, bool v2, bool v1) {
+    if (format == 3) return WriteContainerTags(path, ContainerKind(path), t, changed);
+    return WriteTags(path, t, changed, v2, v1);
+}
 }
 
 // A field the record hands back as the file gave it is left alone, so a record passed through
@@ -528,9 +538,7 @@ extern "C" int vbmp3_setTagInfo(const char* fileName, const VBMP3_TAG_INFO* tag,
         return 0;
     VBMP3_FILE_INFO fi {};
     TagText t;
-    // Only MPEG files carry these tags; a WAVE or unreadable file is left alone.
-    if (!ProbeFile(fileName, &fi, &t) || fi.format != 1)
-        return 0;
+    if (!ProbeFile(fileName, &fi, &t) || !HasTags(fi.format)) return 0;
     VBMP3_TAG_INFO shown;
     FillTagRecord(t, &shown);
     const char* given[5] = {tag->title, tag->artist, tag->album, tag->year, tag->comment};
@@ -545,15 +553,14 @@ extern "C" int vbmp3_setTagInfo(const char* fileName, const VBMP3_TAG_INFO* tag,
         t.*kTagFields[i] = std::move(text);
         changed |= 1u << i;
     }
-    return WriteTags(fileName, t, changed, writeV2 != 0, writeV1 != 0) ? 1 : 0;
+    return WriteChangedTags(fileName, fi.format, t, changed, writeV2 != 0, writeV1 != 0) ? 1 : 0;
 }
 
 extern "C" int vbmp3_getTagText(const char* fileName, char* buffer, int size)
 {
     VBMP3_FILE_INFO fi {};
     TagText t;
-    if (!ProbeFile(fileName, &fi, &t) || fi.format != 1)
-        return 0;
+    if (!ProbeFile(fileName, &fi, &t) || !HasTags(fi.format)) return 0;
     std::string all;
     for (auto field : kTagFields)
         all += t.*field + '\0';
@@ -568,13 +575,12 @@ extern "C" int vbmp3_setTagText(const char* fileName, const char* const* texts, 
         return 0;
     VBMP3_FILE_INFO fi {};
     TagText t;
-    if (!ProbeFile(fileName, &fi, &t) || fi.format != 1)
-        return 0;
+    if (!ProbeFile(fileName, &fi, &t) || !HasTags(fi.format)) return 0;
     unsigned changed = 0;
     for (int i = 0; i < 5; ++i)
         if (texts[i]) {
             t.*kTagFields[i] = texts[i];
             changed |= 1u << i;
         }
-    return WriteTags(fileName, t, changed, writeV2 != 0, writeV1 != 0) ? 1 : 0;
+    return WriteChangedTags(fileName, fi.format, t, changed, writeV2 != 0, writeV1 != 0) ? 1 : 0;
 }

@@ -4,6 +4,7 @@
 #include "engine/vbmp3.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace kv::engine {
@@ -65,5 +66,10 @@ enum TagField : unsigned {
 // field at a character boundary; every other field and frame keeps its bytes. A tag version
 // the file lacks is made whole from `tags`.
 bool WriteTags(const char* path, const TagText& tags, unsigned changed, bool v2, bool v1);
+
+// Copies the file beside itself, lets `edit` change the copy, and puts the copy in the file's
+// place (a file with several hard links is rewritten in place from it); false, with the file
+// as it was, when any step fails.
+bool EditThroughCopy(const char* path, const std::function<bool(const char* temp)>& edit);
 
 } // namespace kv::engine

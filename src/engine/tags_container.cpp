@@ -10,6 +10,7 @@
 #include <taglib/mp4file.h>
 #include <taglib/oggflacfile.h>
 #include <taglib/opusfile.h>
+#include <taglib/tpropertymap.h>
 #include <taglib/trueaudiofile.h>
 #include <taglib/vorbisfile.h>
 #include <taglib/wavpackfile.h>
@@ -67,6 +68,31 @@ void ReadContainerTags(const char* path, AudioKind kind, TagText* tags) {
     if (tag->year()) tags->year = std::to_string(tag->year());
     keep(&tags->comment, tag->comment());
     keep(&tags->genreName, tag->genre());
+}
+
+bool WriteContainerTags(const char* path, AudioKind kind, const TagText& t, unsigned changed) {
+    if (changed == 0) return true;
+    if (!OpenTagFile(path, kind)) return false; // a kind without a tag TagLib writes (raw AAC)
+    // Through the property map, one key per changed field: pictures, ReplayGain, MusicBrainz ids
+    // and every other field come back as they were read.
+    static const char* const kKeys[5] = {"TITLE", "ARTIST", "ALBUM", "DATE", "COMMENT"};
+    static const std::string TagText::*const kFields[5] = {&TagText::title, &TagText::artist, &TagText::album,
+                                                           &TagText::year, &TagText::comment};
+    return EditThroughCopy(path, [&](const char* temp) {
+        const auto file = OpenTagFile(temp, kind);
+        if (!file || !file->isValid()) return false;
+        TagLib::PropertyMap map = file->properties();
+        for (int i = 0; i < 5; ++i) {
+            if (!(changed & (1u << i))) continue;
+            const std::string& text = t.*kFields[i];
+            if (text.empty())
+                map.erase(kKeys[i]);
+            else
+                map.replace(kKeys[i], TagLib::StringList(TagLib::String(text, TagLib::String::UTF8)));
+        }
+        file->setProperties(map);
+        return file->save();
+    });
 }
 
 } // namespace kv::engine

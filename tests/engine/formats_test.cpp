@@ -4,8 +4,11 @@
 #include "engine_fixture.h"
 #include "support/audio_files.h"
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -125,6 +128,75 @@ TEST_F(FormatsTest, LengthTagsDecodingAndSeeking) {
         }
         EXPECT_LE(std::abs(bestLag), f.exact ? 0 : 1);
         EXPECT_LT(best / double(got.size()), 0.02);
+    }
+}
+
+// Every tag ffprobe sees but the title, and the streams (a cover is a stream), as sorted
+// "key=value" lines. Keys are compared without case, and APE's YEAR is the DATE TagLib
+// writes for it: TagLib spells keys its own way, the values are what must stay.
+std::vector<std::string> Probe(const std::string& path) {
+    std::vector<std::string> out;
+    FILE* f = popen(
+        ("ffprobe -v error -show_entries format_tags:stream_tags:stream=codec_name,disposition -of flat '" +
+         path + "'")
+            .c_str(),
+        "r");
+    char line[4096];
+    while (f && std::fgets(line, sizeof line, f)) {
+        std::string l = line;
+        const size_t eq = l.find('=');
+        for (size_t i = 0; i < eq && eq != std::string::npos; ++i)
+            l[i] = char(std::tolower(static_cast<unsigned char>(l[i])));
+        if (l.find("tags.title=") != std::string::npos) continue;
+        if (const size_t y = l.find("tags.year="); y != std::string::npos) l.replace(y, 10, "tags.date=");
+        out.push_back(l);
+    }
+    if (f) pclose(f);
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+TEST_F(FormatsTest, TagEditWritesOnlyTheChangedFieldAndKeepsPicturesAndTheRest) {
+    const std::string cover = dir_.file("cover.png");
+    ASSERT_EQ(std::system(
+                  ("ffmpeg -v error -y -f lavfi -i color=c=red:s=16x16 -frames:v 1 '" + cover + "'").c_str()),
+              0);
+    const char* extra = "-metadata REPLAYGAIN_TRACK_GAIN='-6.5 dB' -metadata MUSICBRAINZ_TRACKID=abc-123";
+    struct Case {
+        const char* name;
+        const char* codec;
+        bool picture;
+    };
+    const Case cases[] = {
+        {"t.flac", "-c:a flac", true},      {"t.m4a", "-c:a alac", true},
+        {"t.opus", "-c:a libopus", false},  {"t.wv", "-c:a wavpack", false},
+        {"t.ogg", "-c:a libvorbis", false}, {"t.aiff", "-c:a pcm_s16be -write_id3v2 1", false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string plain =
+            Make(dir_.file(std::string("plain-") + c.name), c.codec, 44100, 2, 44100, extra);
+        std::string p = plain;
+        if (c.picture) {
+            p = dir_.file(c.name);
+            ASSERT_EQ(std::system(("ffmpeg -v error -y -i '" + plain + "' -i '" + cover +
+                                   "' -map 0 -map 1 -c copy -disposition:v attached_pic '" + p + "'")
+                                      .c_str()),
+                      0);
+        }
+        const auto before = Probe(p);
+        // The editor's way: only the title given, the other texts left as they are.
+        const char* texts[5] = {"新しい題名", nullptr, nullptr, nullptr, nullptr};
+        ASSERT_EQ(vbmp3_setTagText(p.c_str(), texts, 1, 1), 1);
+        VBMP3_TAG_INFO tag;
+        ASSERT_EQ(vbmp3_getFileInfo(p.c_str(), &tag, nullptr), 1);
+        EXPECT_EQ(Field(tag.title), "新しい題名");
+        EXPECT_EQ(Field(tag.artist), "山田");
+        EXPECT_EQ(Field(tag.comment), "コメント");
+        EXPECT_EQ(Probe(p), before);
+        // A record handed back unchanged changes nothing at all.
+        const auto bytes = kvtest::ReadBytes(p);
+        ASSERT_EQ(vbmp3_setTagInfo(p.c_str(), &tag, 1, 1), 1);
+        EXPECT_EQ(kvtest::ReadBytes(p), bytes);
     }
 }
 
