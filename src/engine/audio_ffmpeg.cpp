@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -291,6 +292,8 @@ class FfmpegDecoder : public Decoder {
             }
             const int read = av->av_read_frame(in_.fc, pkt_);
             if (read < 0) {
+                // The end of the file is the end of the sound; anything else is a read that failed.
+                failed_ = failed_ || read != AVERROR_EOF;
                 draining_ = true;
                 av->avcodec_send_packet(cc_, nullptr);
                 continue;
@@ -412,6 +415,27 @@ std::unique_ptr<Decoder> OpenFfmpegDecoder(const std::string& path) {
     auto d = std::make_unique<FfmpegDecoder>();
     if (d->Open(path)) return d;
     return nullptr;
+}
+
+bool IsLosslessContainer(const char* path) {
+    uint8_t head[12] = {};
+    FILE* f = std::fopen(path, "rb");
+    const size_t got = f ? std::fread(head, 1, sizeof head, f) : 0;
+    if (f) std::fclose(f);
+    // Only files that look like one of these containers load FFmpeg at all.
+    Input in;
+    if (!LooksLikeFfmpegAudio(head, got) || !in.Open(path)) return false;
+    switch (in.st->codecpar->codec_id) {
+    case AV_CODEC_ID_FLAC:
+    case AV_CODEC_ID_ALAC:
+    case AV_CODEC_ID_WAVPACK:
+    case AV_CODEC_ID_APE:
+    case AV_CODEC_ID_TTA:
+        return true;
+    default: // AIFF's PCM, not the compressed kinds AIFF-C may hold
+        return in.kind == AudioKind::Aiff && in.st->codecpar->codec_id >= AV_CODEC_ID_PCM_S16LE &&
+               in.st->codecpar->codec_id < AV_CODEC_ID_ADPCM_IMA_QT;
+    }
 }
 
 AudioKind ContainerKind(const char* path) {

@@ -20,6 +20,9 @@ bool LooksLikeFfmpegAudio(const uint8_t* head, size_t size);
 // and `tags` as FFmpeg reads them; None when the file holds no audio stream these decoders play.
 AudioKind ProbeFfmpegAudio(const char* path, int64_t fileSize, VBMP3_FILE_INFO* info, TagText* tags);
 
+// Whether the file holds lossless PCM (FLAC, ALAC, WavPack, APE, TTA, AIFF).
+bool IsLosslessContainer(const char* path);
+
 // Which of these containers the file is, by its content.
 AudioKind ContainerKind(const char* path);
 
