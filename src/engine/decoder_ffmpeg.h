@@ -28,6 +28,10 @@ AudioKind ContainerKind(const char* path);
 
 std::unique_ptr<Decoder> OpenFfmpegDecoder(const std::string& path);
 
+// FLAC, the commonest of these, through TagLib alone: STREAMINFO gives the exact length, and
+// the tags come in the same read, without loading FFmpeg. False when STREAMINFO has no length.
+bool ReadFlacInfo(const char* path, int64_t fileSize, VBMP3_FILE_INFO* info, TagText* tags);
+
 // Title, artist, album, year and comment through TagLib's reader for the container; fields it
 // finds empty keep what `tags` held.
 void ReadContainerTags(const char* path, AudioKind kind, TagText* tags);

@@ -446,7 +446,9 @@ bool ProbeFile(const char* path, VBMP3_FILE_INFO* info, TagText* tags)
             }
             uint8_t sig[12] = {};
             const size_t sigLen = read(start, sig, sizeof sig);
-            if (LooksLikeFfmpegAudio(sig, sigLen)) {
+            if (sigLen >= 4 && std::memcmp(sig, "fLaC", 4) == 0 && ReadFlacInfo(path, size, info, tags)) {
+                ok = true;
+            } else if (LooksLikeFfmpegAudio(sig, sigLen)) {
                 const AudioKind kind = ProbeFfmpegAudio(path, size, info, tags);
                 if (kind == AudioKind::Adts)
                     ReadTags(path, hasId3v2, nullptr, tags);

@@ -15,6 +15,8 @@
 #include <taglib/vorbisfile.h>
 #include <taglib/wavpackfile.h>
 
+#include <algorithm>
+#include <climits>
 #include <memory>
 
 namespace kv::engine {
@@ -53,21 +55,45 @@ std::string Utf8(const TagLib::String& s) {
     return s.to8Bit(true);
 }
 
+// Fields TagLib finds empty keep what `tags` held.
+void KeepTags(const TagLib::Tag& tag, TagText* tags) {
+    auto keep = [](std::string* field, const TagLib::String& value) {
+        if (!value.isEmpty()) *field = Utf8(value);
+    };
+    keep(&tags->title, tag.title());
+    keep(&tags->artist, tag.artist());
+    keep(&tags->album, tag.album());
+    if (tag.year()) tags->year = std::to_string(tag.year());
+    keep(&tags->comment, tag.comment());
+    keep(&tags->genreName, tag.genre());
+}
+
 } // namespace
 
 void ReadContainerTags(const char* path, AudioKind kind, TagText* tags) {
     const auto file = OpenTagFile(path, kind);
     const TagLib::Tag* tag = file && file->isValid() ? file->tag() : nullptr;
     if (!tag) return;
-    auto keep = [](std::string* field, const TagLib::String& value) {
-        if (!value.isEmpty()) *field = Utf8(value);
-    };
-    keep(&tags->title, tag->title());
-    keep(&tags->artist, tag->artist());
-    keep(&tags->album, tag->album());
-    if (tag->year()) tags->year = std::to_string(tag->year());
-    keep(&tags->comment, tag->comment());
-    keep(&tags->genreName, tag->genre());
+    KeepTags(*tag, tags);
+}
+
+bool ReadFlacInfo(const char* path, int64_t fileSize, VBMP3_FILE_INFO* info, TagText* tags) {
+    TagLib::FLAC::File file(path, true, TagLib::AudioProperties::Fast);
+    const TagLib::FLAC::Properties* p = file.isValid() ? file.audioProperties() : nullptr;
+    if (!p || p->sampleFrames() <= 0 || p->sampleRate() <= 0 || p->channels() <= 0) return false;
+    const int64_t samples = int64_t(p->sampleFrames());
+    info->format = 3;
+    info->sampleRate = p->sampleRate();
+    info->channels = p->channels();
+    info->bitRate = int32_t(
+        std::min<double>(double(fileSize) * 8 / (double(samples) / p->sampleRate()) / 1000 + 0.5, 1e9));
+    info->vbr = 1;
+    info->samples = samples;
+    info->playTime = int32_t(std::min<int64_t>(samples / p->sampleRate(), INT32_MAX));
+    info->audioOffset = 0;
+    info->audioBytes = fileSize;
+    if (const TagLib::Tag* tag = file.tag()) KeepTags(*tag, tags);
+    return true;
 }
 
 bool WriteContainerTags(const char* path, AudioKind kind, const TagText& t, unsigned changed) {
