@@ -303,37 +303,32 @@ class FfmpegDecoder : public Decoder {
         }
     }
 
-    // One channel at a time with a fixed stride, so each loop is a plain strided copy the
-    // compiler vectorises.
     template <typename T> void ConvertAs() {
         const int n = frame_->nb_samples;
         const int ch = frame_->ch_layout.nb_channels;
         const bool planar = IsPlanar(AVSampleFormat(frame_->format));
-        const size_t stride = planar ? 1 : size_t(ch);
-        auto channel = [&](int c) {
-            return planar ? reinterpret_cast<const T*>(frame_->extended_data[c])
-                          : reinterpret_cast<const T*>(frame_->data[0]) + c;
+        auto in = [&](int c, int i) -> float {
+            return planar ? Sample(reinterpret_cast<const T*>(frame_->extended_data[c])[i])
+                          : Sample(reinterpret_cast<const T*>(frame_->data[0])[size_t(i) * ch + c]);
         };
         float* out = pcm_.data();
         if (mix_.empty() || ch <= 2) {
-            for (int c = 0; c < channels_; ++c) {
-                const T* src = channel(std::min(c, ch - 1));
-                float* dst = out + c;
-                for (int i = 0; i < n; ++i)
-                    dst[size_t(i) * channels_] = Sample(src[size_t(i) * stride]);
-            }
+            const int keep = std::min(ch, channels_);
+            for (int i = 0; i < n; ++i)
+                for (int c = 0; c < channels_; ++c)
+                    out[size_t(i) * channels_ + c] = in(std::min(c, keep - 1), i);
             return;
         }
-        std::fill(out, out + size_t(n) * 2, 0.0f);
-        for (int c = 0; c < std::min<int>(ch, int(mix_.size() / 2)); ++c) {
-            const T* src = channel(c);
-            const float wl = mix_[size_t(c) * 2], wr = mix_[size_t(c) * 2 + 1];
-            if (wl == 0 && wr == 0) continue;
-            for (int i = 0; i < n; ++i) {
-                const float v = Sample(src[size_t(i) * stride]);
-                out[size_t(i) * 2] += v * wl;
-                out[size_t(i) * 2 + 1] += v * wr;
+        const int mixed = std::min<int>(ch, int(mix_.size() / 2));
+        for (int i = 0; i < n; ++i) {
+            float l = 0, r = 0;
+            for (int c = 0; c < mixed; ++c) {
+                const float v = in(c, i);
+                l += v * mix_[size_t(c) * 2];
+                r += v * mix_[size_t(c) * 2 + 1];
             }
+            out[size_t(i) * 2] = l;
+            out[size_t(i) * 2 + 1] = r;
         }
     }
 
