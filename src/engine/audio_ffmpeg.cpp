@@ -207,6 +207,10 @@ class FfmpegDecoder : public Decoder {
         if (rate_ <= 0 || channels <= 0) return false;
         channels_ = std::min(channels, 2);
         total_ = in_.HeaderSamples();
+        // The decoder may play at another rate than the container states (AAC with SBR
+        // signalled only inside the stream): the header's length is in the container's rate.
+        if (total_ > 0 && in_.Rate() > 0 && in_.Rate() != rate_)
+            total_ = int64_t((long double)total_ * rate_ / in_.Rate());
         if (channels > 2) mix_ = StereoMix(cc_->ch_layout);
         return true;
     }
