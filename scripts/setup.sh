@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev libqt6opengl6-dev
   fonts-ipafont-gothic
   libmpg123-dev libmp3lame-dev libsndfile1-dev libtag1-dev libsdl2-dev
+  libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
   libmpv-dev libfluidsynth-dev timgm6mb-soundfont
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev

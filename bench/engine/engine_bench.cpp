@@ -2,6 +2,9 @@
 //   decode vs `mpg123 -t`, MP3->WAVE vs `mpg123 -w`, WAVE->MP3 vs `lame` at the same settings,
 //   getFileInfo over 2,000 mixed files vs TagLib's fast read (plus the worst play-time error),
 //   CPU per real minute of playback (dummy driver), equalizer off and on, vs `mpg123 -t`.
+// With "formats": the FFmpeg formats instead: decoding 10-minute FLAC (16/44.1, 24/96), Opus,
+//   AAC and ALAC vs `ffmpeg -f null -`, getFileInfo over 2,000 FLAC and 2,000 M4A files vs
+//   TagLib's fast read, and the CPU per playback minute of a FLAC beside the floor.
 #include "engine/decoder.h"
 #include "engine/vbmp3.h"
 #include "support/audio_files.h"
@@ -76,12 +79,34 @@ bool WaitConversion(const std::string& out, bool wave, int seconds) {
     return false;
 }
 
+// getFileInfo (tags and stream) over `files` against TagLib's fast read of both.
+void InfoAgainstTagLib(const char* what, const std::vector<std::string>& files) {
+    const double info = Best(3, [&] {
+        const auto t = Clock::now();
+        for (const auto& f : files) {
+            VBMP3_TAG_INFO tag;
+            VBMP3_FILE_INFO fi;
+            vbmp3_getFileInfo(f.c_str(), &tag, &fi);
+        }
+        return Since(t);
+    });
+    const double taglib = Best(3, [&] {
+        const auto t = Clock::now();
+        for (const auto& f : files) {
+            TagLib::FileRef ref(f.c_str(), true, TagLib::AudioProperties::Fast);
+            if (!ref.isNull() && ref.audioProperties()) (void)ref.audioProperties()->lengthInSeconds();
+        }
+        return Since(t);
+    });
+    Report(what, info, taglib);
+}
+
 void Formats(kvtest::TempDir& dir, const std::string& wav, const std::string& mp3) {
     // Decode: the playback decoder, all of it.
 
     const double ours = Best(3, [&] {
         const auto t = Clock::now();
-        auto d = kv::engine::OpenDecoder(mp3, true);
+        auto d = kv::engine::OpenDecoder(mp3, 1);
         std::vector<float> buf(8192);
         while (d->ReadFloat(buf.data(), 4096) > 0) {
         }
@@ -140,38 +165,68 @@ void Formats(kvtest::TempDir& dir, const std::string& wav, const std::string& mp
         const auto pcm = kvtest::DecodeFile(files[size_t(i)]);
         maxError = std::max(maxError, std::fabs(fi.playTime - double(pcm.Frames()) / pcm.rate));
     }
-    const double info = Best(3, [&] {
-        const auto t = Clock::now();
-        for (const auto& f : files) {
-            VBMP3_TAG_INFO tag;
-            VBMP3_FILE_INFO fi;
-            vbmp3_getFileInfo(f.c_str(), &tag, &fi);
-        }
-        return Since(t);
-    });
-    const double taglib = Best(3, [&] {
-        const auto t = Clock::now();
-        for (const auto& f : files) {
-            TagLib::FileRef ref(f.c_str(), true, TagLib::AudioProperties::Fast);
-            if (!ref.isNull() && ref.audioProperties()) (void)ref.audioProperties()->lengthInSeconds();
-        }
-        return Since(t);
-    });
-    Report("getFileInfo x2000", info, taglib);
+    InfoAgainstTagLib("getFileInfo x2000", files);
     std::printf("max play-time error vs decoded length: %.3f s\n", maxError);
 }
 
-void PlaybackCpu(const std::string& mp3) {
+// The new formats, each made from the same ten-minute WAVE by ffmpeg.
+void NewFormats(kvtest::TempDir& dir, const std::string& wav) {
+    struct Format {
+        const char* name;
+        const char* args;
+    };
+    const Format formats[] = {{"ten16.flac", "-c:a flac"},
+                              {"ten24.flac", "-c:a flac -sample_fmt s32 -ar 96000"},
+                              {"ten.opus", "-c:a libopus -b:a 128k"},
+                              {"ten.m4a", "-c:a aac -b:a 192k"},
+                              {"ten-alac.m4a", "-c:a alac"}};
+    for (const Format& f : formats) {
+        const std::string p = dir.file(f.name);
+        Run("ffmpeg -v error -y -i " + wav + " " + f.args + " " + p);
+        VBMP3_FILE_INFO fi{};
+        vbmp3_getFileInfo(p.c_str(), nullptr, &fi);
+        const double ours = Best(3, [&] {
+            const auto t = Clock::now();
+            auto d = kv::engine::OpenDecoder(p, fi.format);
+            std::vector<float> buf(8192);
+            while (d && d->ReadFloat(buf.data(), 4096) > 0) {
+            }
+            return Since(t);
+        });
+        const double ref = Best(3, [&] { return Run("ffmpeg -v error -threads 1 -i " + p + " -f null -"); });
+        Report((std::string("decode 10 min ") + f.name).c_str(), ours, ref);
+    }
+
+    // File information over 2,000 short files of each kind, copies of a few made here.
+    for (const char* ext : {"flac", "m4a"}) {
+        std::vector<std::string> files;
+        for (int i = 0; i < 2000; ++i) {
+            const std::string p = dir.file("g" + std::to_string(i) + "." + ext);
+            if (i < 10)
+                Run("ffmpeg -v error -y -f lavfi -i sine=d=" + std::to_string(20 + i * 7) +
+                    " -metadata title=曲" + std::to_string(i) + " -metadata artist=歌手 " +
+                    (ext[0] == 'f' ? "-c:a flac " : "-c:a aac ") + p);
+            else
+                Run("cp " + files[size_t(i % 10)] + " " + p);
+            files.push_back(p);
+        }
+        InfoAgainstTagLib((std::string("getFileInfo x2000 ") + ext).c_str(), files);
+        for (const auto& f : files)
+            std::filesystem::remove(f);
+    }
+}
+
+void PlaybackCpu(const std::string& mp3, const std::string& flac = {}) {
     // CPU of this whole process (every thread) over one real minute of playback with the
     // dummy driver, against the CPU `mpg123 -t` spends decoding a minute of the same file: the
     // median of three whole-file runs over ten, so its start-up is spread thin.
     // PLAY_SECONDS shortens the minute for quick comparisons; the figure stays per minute.
     const char* env = std::getenv("PLAY_SECONDS");
     const int seconds = env && std::atoi(env) > 0 ? std::atoi(env) : 60;
-    auto playCpu = [&](bool eq) {
+    auto playCpu = [&](bool eq, const std::string& file) {
         const int16_t flat[10] = {}, curve[10] = {60, 40, 20, 0, -20, -20, 0, 20, 40, 60};
         vbmp3_setEqualizer(eq ? curve : flat);
-        vbmp3_open(mp3.c_str(), nullptr);
+        vbmp3_open(file.c_str(), nullptr);
         vbmp3_reload();
         // The first start of a run loads SDL and opens the device: once per run, not per
         // minute. A start and stop first leaves the device open for the measured start.
@@ -191,8 +246,9 @@ void PlaybackCpu(const std::string& mp3) {
     }
     std::sort(refs.begin(), refs.end());
     const double refPerMinute = refs[1];
-    Report("CPU per playback minute, EQ off", playCpu(false), refPerMinute);
-    Report("CPU per playback minute, EQ on", playCpu(true), refPerMinute);
+    Report("CPU per playback minute, EQ off", playCpu(false, mp3), refPerMinute);
+    Report("CPU per playback minute, EQ on", playCpu(true, mp3), refPerMinute);
+    if (!flac.empty()) Report("CPU per playback minute, FLAC", playCpu(false, flac), refPerMinute);
 
     // The floor under any callback output at this latency: a thread that does nothing but
     // sleep one device buffer (4096 frames) and wake, for the same time, plus the reference's
@@ -213,13 +269,19 @@ void PlaybackCpu(const std::string& mp3) {
 int main(int argc, char** argv) {
     // "cpu" runs only the playback CPU measures, the slow part worth repeating on its own.
     const bool cpuOnly = argc > 1 && std::string(argv[1]) == "cpu";
+    const bool formats = argc > 1 && std::string(argv[1]) == "formats";
     kvtest::TempDir dir;
     const std::string wav = kvtest::MakeWave(dir.file("ten.wav"), 600, 44100, 2, 440, 0.4);
     const std::string mp3 = dir.file("ten.mp3");
     Run("lame --quiet -b 128 " + wav + " " + mp3);
     vbmp3_init();
-    if (!cpuOnly) Formats(dir, wav, mp3);
-    PlaybackCpu(mp3);
+    if (formats) {
+        NewFormats(dir, wav);
+        PlaybackCpu(mp3, dir.file("ten16.flac"));
+    } else {
+        if (!cpuOnly) Formats(dir, wav, mp3);
+        PlaybackCpu(mp3);
+    }
     vbmp3_free();
     return 0;
 }

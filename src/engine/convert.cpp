@@ -9,6 +9,7 @@
 #include "engine/convert.h"
 
 #include "engine/decoder.h"
+#include "engine/decoder_ffmpeg.h"
 #include "engine/media_probe.h"
 #include "engine/sndfile_late.h"
 
@@ -34,6 +35,7 @@ constexpr int64_t kFinishWithinSeconds = 5;
 
 struct Pending {
     SNDFILE* sf = nullptr;
+    std::unique_ptr<Decoder> lossless; // a lossless source in another container than WAVE
     SF_INFO info{};
     VBMP3_ENCODE_OPTIONS options{};
 };
@@ -98,21 +100,21 @@ ConversionState Outcome(bool ok, bool complete, int fd)
 // channels, 24-bit, float) as floats with the first two channels taken.
 class EncoderFeed {
 public:
-    EncoderFeed(SNDFILE* sf, const SF_INFO& info, lame_global_flags* gf)
-        : sf_(sf), gf_(gf), ch_(info.channels),
-          shorts_((info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16 && info.channels <= 2)
-    {
-        if (shorts_) {
-            pcm16_.resize(size_t(kChunk) * ch_);
-        } else {
-            pcm_.resize(size_t(kChunk) * ch_);
-            left_.resize(kChunk);
-            right_.resize(kChunk);
-        }
-    }
+  EncoderFeed(SNDFILE* sf, Decoder* lossless, const SF_INFO& info, lame_global_flags* gf)
+      : sf_(sf), lossless_(lossless), gf_(gf), ch_(info.channels),
+        shorts_(sf && (info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16 && info.channels <= 2) {
+      if (shorts_) {
+          pcm16_.resize(size_t(kChunk) * ch_);
+      } else {
+          pcm_.resize(size_t(kChunk) * ch_);
+          left_.resize(kChunk);
+          right_.resize(kChunk);
+      }
+  }
     static constexpr int kChunk = 4096;
     sf_count_t Read()
     {
+        if (lossless_) return lossless_->ReadFloat(pcm_.data(), kChunk);
         const SndfileLibrary& lib = *Sndfile();
         return shorts_ ? lib.sf_readf_short(sf_, pcm16_.data(), kChunk) : lib.sf_readf_float(sf_, pcm_.data(), kChunk);
     }
@@ -129,8 +131,13 @@ public:
         return lame_encode_buffer_ieee_float(gf_, left_.data(), right_.data(), n, out, size);
     }
 
+    bool Failed() const {
+        return lossless_ ? lossless_->Failed() : Sndfile()->sf_error(sf_) != SF_ERR_NO_ERROR;
+    }
+
 private:
     SNDFILE* sf_;
+    Decoder* lossless_;
     lame_global_flags* gf_;
     int ch_;
     bool shorts_;
@@ -140,17 +147,17 @@ private:
 
 // The MP3 holds the sound of the data chunk and nothing more: chunks after it (a LIST of
 // tags) make the file longer than its sound, and are no silence to encode.
-void EncodeThread(SNDFILE* sf, SF_INFO info, lame_global_flags* gf, int fd)
-{
+void EncodeThread(SNDFILE* sf, std::unique_ptr<Decoder> lossless, SF_INFO info, lame_global_flags* gf,
+                  int fd) {
     constexpr int kChunk = EncoderFeed::kChunk;
-    EncoderFeed feed(sf, info, gf);
+    EncoderFeed feed(sf, lossless.get(), info, gf);
     std::vector<unsigned char> mp3(kChunk * 5 / 4 + 7200);
     int64_t done = 0;
     bool ok = true, complete = false;
     while (ok && !g_abort) {
         const sf_count_t n = feed.Read();
         if (n <= 0) {
-            ok = Sndfile()->sf_error(sf) == SF_ERR_NO_ERROR;
+            ok = !feed.Failed();
             complete = ok;
             break;
         }
@@ -168,7 +175,7 @@ void EncodeThread(SNDFILE* sf, SF_INFO info, lame_global_flags* gf, int fd)
         ok = pwrite(fd, tag, tagBytes, 0) == ssize_t(tagBytes);
     const ConversionState outcome = Outcome(ok, complete, fd);
     lame_close(gf);
-    Sndfile()->sf_close(sf);
+    if (sf) Sndfile()->sf_close(sf);
     g_state = outcome;
     g_running = false;
 }
@@ -252,6 +259,20 @@ bool EncodeOpen(const char* wavName, const VBMP3_ENCODE_OPTIONS* options)
     if (!Sndfile())
         return false;
     SF_INFO info{};
+    // FLAC, WavPack, APE, TTA, ALAC and AIFF hold the same PCM a WAVE does.
+    if (IsLosslessContainer(wavName)) {
+        VBMP3_FILE_INFO fi{};
+        TagText tags;
+        auto dec = ProbeFile(wavName, &fi, &tags) ? OpenDecoder(wavName, fi.format) : nullptr;
+        if (!dec || dec->Rate() < 8000 || dec->Rate() > 192000 || fi.samples <= 0) return false;
+        info.samplerate = dec->Rate();
+        info.channels = dec->Channels();
+        info.frames = fi.samples;
+        g_pending.lossless = std::move(dec);
+        g_pending.info = info;
+        if (options) g_pending.options = *options;
+        return true;
+    }
     SNDFILE* sf = Sndfile()->sf_open(wavName, SFM_READ, &info);
     if (!sf)
         return false;
@@ -270,8 +291,7 @@ bool EncodeOpen(const char* wavName, const VBMP3_ENCODE_OPTIONS* options)
 bool EncodeStart(const char* mp3Name)
 {
     std::lock_guard lock(g_lock);
-    if (!g_pending.sf || !mp3Name || g_thread.joinable())
-        return false;
+    if ((!g_pending.sf && !g_pending.lossless) || !mp3Name || g_thread.joinable()) return false;
     const SF_INFO info = g_pending.info;
     const VBMP3_ENCODE_OPTIONS& o = g_pending.options;
     lame_global_flags* gf = lame_init();
@@ -306,20 +326,19 @@ bool EncodeStart(const char* mp3Name)
     g_running = true;
     SNDFILE* sf = g_pending.sf;
     g_pending.sf = nullptr;
-    g_thread = std::thread(EncodeThread, sf, info, gf, fd);
+    g_thread = std::thread(EncodeThread, sf, std::move(g_pending.lossless), info, gf, fd);
     return true;
 }
 
 namespace {
 
-bool DecodeStartLocked(const std::string& sourcePath, bool mpeg, int64_t sourceSeconds, const char* wavName,
-                       bool trackBound)
-{
+bool DecodeStartLocked(const std::string& sourcePath, int format, int64_t sourceSeconds, const char* wavName,
+                       bool trackBound) {
     JoinLocked(true);
     g_state = ConversionState::Idle;
     if (!wavName)
         return false;
-    auto dec = OpenDecoder(sourcePath, mpeg, true);
+    auto dec = OpenDecoder(sourcePath, format, true);
     if (!dec)
         return false;
     const int fd = CreateOutput(wavName);
@@ -344,10 +363,9 @@ bool DecodeStartLocked(const std::string& sourcePath, bool mpeg, int64_t sourceS
 
 } // namespace
 
-bool DecodeStart(const std::string& sourcePath, bool mpeg, int64_t sourceSeconds, const char* wavName)
-{
+bool DecodeStart(const std::string& sourcePath, int format, int64_t sourceSeconds, const char* wavName) {
     std::lock_guard lock(g_lock);
-    return DecodeStartLocked(sourcePath, mpeg, sourceSeconds, wavName, true);
+    return DecodeStartLocked(sourcePath, format, sourceSeconds, wavName, true);
 }
 
 bool DecodeFileStart(const char* sourceName, const char* wavName)
@@ -360,7 +378,7 @@ bool DecodeFileStart(const char* sourceName, const char* wavName)
         g_state = ConversionState::Idle;
         return false;
     }
-    return DecodeStartLocked(sourceName, info.format == 1, info.playTime, wavName, false);
+    return DecodeStartLocked(sourceName, info.format, info.playTime, wavName, false);
 }
 
 void ConversionStop()

@@ -8,8 +8,8 @@ namespace kv::engine {
 
 bool EncodeOpen(const char* wavName, const VBMP3_ENCODE_OPTIONS* options);
 bool EncodeStart(const char* mp3Name);
-// Decodes `sourcePath` (an MPEG or WAVE file) into a WAVE file.
-bool DecodeStart(const std::string& sourcePath, bool mpeg, int64_t sourceSeconds, const char* wavName);
+// Decodes `sourcePath` (of the file-information record's `format`) into a WAVE file.
+bool DecodeStart(const std::string& sourcePath, int format, int64_t sourceSeconds, const char* wavName);
 // Decodes a file into a WAVE file without touching the open track: the player may go on
 // opening tracks while it runs.
 bool DecodeFileStart(const char* sourceName, const char* wavName);

@@ -1,5 +1,6 @@
 #include "engine/decoder.h"
 
+#include "engine/decoder_ffmpeg.h"
 #include "engine/sndfile_late.h"
 
 #include <mpg123.h>
@@ -141,9 +142,9 @@ private:
 
 } // namespace
 
-std::unique_ptr<Decoder> OpenDecoder(const std::string& path, bool mpeg, bool pcm16)
-{
-    if (mpeg) {
+std::unique_ptr<Decoder> OpenDecoder(const std::string& path, int format, bool pcm16) {
+    if (format == 3) return OpenFfmpegDecoder(path);
+    if (format == 1) {
         auto d = std::make_unique<MpegDecoder>();
         if (d->Open(path, pcm16))
             return d;

@@ -1,5 +1,6 @@
 // Decoders for playback and conversion: libmpg123 for MPEG audio (also inside RIFF, format
-// tag 0x55), libsndfile for every other WAVE. A decoder belongs to one thread at a time.
+// tag 0x55), libsndfile for every other WAVE, FFmpeg for the rest (FLAC, AAC, ALAC, Opus,
+// Vorbis, WavPack, APE, TTA, AIFF). A decoder belongs to one thread at a time.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -27,8 +28,8 @@ protected:
     bool failed_ = false;
 };
 
-// Chooses by content (MPEG format from the file-information probe), not by extension.
+// Chooses by content (the format the file-information probe found), not by extension.
 // `pcm16` asks an MPEG decoder for 16-bit output instead of float.
-std::unique_ptr<Decoder> OpenDecoder(const std::string& path, bool mpeg, bool pcm16 = false);
+std::unique_ptr<Decoder> OpenDecoder(const std::string& path, int format, bool pcm16 = false);
 
 } // namespace kv::engine

@@ -2,6 +2,7 @@
 // is one, from size and bitrate when sampled frames show a constant bitrate, and only for
 // VBR without a header from a walk over the frame headers. Files being written by a
 // conversion are read here too, so a partial last frame is ignored rather than trusted.
+#include "engine/decoder_ffmpeg.h"
 #include "engine/media_probe.h"
 #include "engine/text.h"
 
@@ -463,6 +464,45 @@ bool Probe(const ReadAt& read, int64_t size, VBMP3_FILE_INFO* info, TagText* tag
 
 } // namespace
 
+namespace {
+// FLAC and the containers FFmpeg reads, probed from their path: false when the file is none of
+// them, so the MPEG and WAVE probe has it; `ok` then says whether it held audio.
+bool ProbeOtherAudio(const ReadAt& read, const char* path, int64_t size, VBMP3_FILE_INFO* info, TagText* tags,
+    bool* ok)
+{
+    uint8_t head[4] = {};
+    if (read(0, head, sizeof head) == 4 && std::memcmp(head, "RIFF", 4) == 0)
+        return false;
+    int64_t start = 0;
+    bool hasId3v2 = false;
+    uint8_t h[10];
+    while (read(start, h, 10) == 10 && std::memcmp(h, "ID3", 3) == 0 && h[3] < 5) {
+        hasId3v2 = true;
+        start += 10 + SynchSafe(h + 6) + ((h[5] & 0x10) ? 10 : 0);
+    }
+    uint8_t sig[12] = {};
+    const size_t sigLen = read(start, sig, sizeof sig);
+    info->fileSize = size;
+    if (sigLen >= 4 && std::memcmp(sig, "fLaC", 4) == 0 && ReadFlacInfo(path, size, info, tags)) {
+        *ok = true;
+        return true;
+    }
+    if (!LooksLikeFfmpegAudio(sig, sigLen))
+        return false;
+    const AudioKind kind = ProbeFfmpegAudio(path, size, info, tags);
+    if (kind == AudioKind::Adts)
+        ReadTags(path, hasId3v2, nullptr, tags);
+    else if (kind != AudioKind::None)
+        ReadContainerTags(path, kind, tags);
+    *ok = kind != AudioKind::None;
+    if (!*ok) {
+        *info = VBMP3_FILE_INFO{};
+        *tags = TagText{};
+    }
+    return true;
+}
+} // namespace
+
 bool ProbeFile(const char* path, VBMP3_FILE_INFO* info, TagText* tags)
 {
     *info = VBMP3_FILE_INFO{};
@@ -479,9 +519,10 @@ bool ProbeFile(const char* path, VBMP3_FILE_INFO* info, TagText* tags)
             const ssize_t got = pread(fd, dst, n, pos);
             return got > 0 ? size_t(got) : 0;
         };
-        ok = Probe(read, st.st_size, info, tags, [path](bool hasId3v2, const uint8_t* v1, TagText* t) {
-            ReadTags(path, hasId3v2, v1, t);
-        });
+        if (!ProbeOtherAudio(read, path, st.st_size, info, tags, &ok))
+            ok = Probe(read, st.st_size, info, tags, [path](bool hasId3v2, const uint8_t* v1, TagText* t) {
+                ReadTags(path, hasId3v2, v1, t);
+            });
     }
     close(fd);
     return ok;
@@ -534,6 +575,16 @@ int FillRecords(bool ok, const VBMP3_FILE_INFO& fi, const TagText& t, VBMP3_TAG_
 
 std::string TagText::*const kTagFields[5]
     = {&TagText::title, &TagText::artist, &TagText::album, &TagText::year, &TagText::comment};
+
+// MPEG files and the containers FFmpeg reads carry tags; a WAVE or unreadable file is left alone.
+bool HasTags(int format) {
+    return format == 1 || format == 3;
+}
+
+bool WriteChangedTags(const char* path, int format, const TagText& t, unsigned changed, bool v2, bool v1) {
+    if (format == 3) return WriteContainerTags(path, ContainerKind(path), t, changed);
+    return WriteTags(path, t, changed, v2, v1);
+}
 
 // Puts into `t` the record's fields that differ from what the file gave (`t` on entry) and
 // returns them as TagField bits. A field the record hands back as the file gave it is left
@@ -595,19 +646,17 @@ extern "C" int vbmp3_setTagInfo(const char* fileName, const VBMP3_TAG_INFO* tag,
         return 0;
     VBMP3_FILE_INFO fi {};
     TagText t;
-    // Only MPEG files carry these tags; a WAVE or unreadable file is left alone.
-    if (!ProbeFile(fileName, &fi, &t) || fi.format != 1)
+    if (!ProbeFile(fileName, &fi, &t) || !HasTags(fi.format))
         return 0;
     const unsigned changed = TakeChangedFields(tag, &t);
-    return WriteTags(fileName, t, changed, writeV2 != 0, writeV1 != 0) ? 1 : 0;
+    return WriteChangedTags(fileName, fi.format, t, changed, writeV2 != 0, writeV1 != 0) ? 1 : 0;
 }
 
 extern "C" int vbmp3_getTagText(const char* fileName, char* buffer, int size)
 {
     VBMP3_FILE_INFO fi {};
     TagText t;
-    if (!ProbeFile(fileName, &fi, &t) || fi.format != 1)
-        return 0;
+    if (!ProbeFile(fileName, &fi, &t) || !HasTags(fi.format)) return 0;
     std::string all;
     for (auto field : kTagFields)
         all += t.*field + '\0';
@@ -622,13 +671,12 @@ extern "C" int vbmp3_setTagText(const char* fileName, const char* const* texts, 
         return 0;
     VBMP3_FILE_INFO fi {};
     TagText t;
-    if (!ProbeFile(fileName, &fi, &t) || fi.format != 1)
-        return 0;
+    if (!ProbeFile(fileName, &fi, &t) || !HasTags(fi.format)) return 0;
     unsigned changed = 0;
     for (int i = 0; i < 5; ++i)
         if (texts[i]) {
             t.*kTagFields[i] = texts[i];
             changed |= 1u << i;
         }
-    return WriteTags(fileName, t, changed, writeV2 != 0, writeV1 != 0) ? 1 : 0;
+    return WriteChangedTags(fileName, fi.format, t, changed, writeV2 != 0, writeV1 != 0) ? 1 : 0;
 }

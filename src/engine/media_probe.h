@@ -4,6 +4,7 @@
 #include "engine/vbmp3.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -75,5 +76,10 @@ bool WriteTags(const char* path, const TagText& tags, unsigned changed, bool v2,
 void ReadTagsFromBytes(const uint8_t* data, size_t size, bool hasId3v2, const uint8_t* id3v1, TagText* tags);
 // WriteTags for an MP3 held in memory; false leaves the bytes as they were.
 bool WriteTagsToBytes(std::vector<uint8_t>& bytes, const TagText& tags, unsigned changed, bool v2, bool v1);
+
+// Copies the file beside itself, lets `edit` change the copy, and puts the copy in the file's
+// place (a file with several hard links is rewritten in place from it); false, with the file
+// as it was, when any step fails.
+bool EditThroughCopy(const char* path, const std::function<bool(const char* temp)>& edit);
 
 } // namespace kv::engine

@@ -40,7 +40,14 @@ constexpr int kDeviceRate = 44100;
 // 4096 frames is 93 ms at 44.1 kHz: pause and seek are still heard within about a tenth of a
 // second, and the audio thread wakes 11 times a second instead of 43. Each wake-up (a sleep
 // and a return, and caches refilled for the decoder) cost more than the audio work itself.
+// Higher rates get as many milliseconds, not as many frames.
 constexpr int kDeviceFrames = 4096;
+int DeviceFrames(int rate) {
+    int frames = kDeviceFrames;
+    while (frames < 32768 && frames * 1000 < rate * 85)
+        frames *= 2;
+    return frames;
+}
 constexpr int kWavePoints = 256;
 // Long enough for the next track of a list to start on the open device.
 constexpr auto kIdleClose = std::chrono::milliseconds(1500);
@@ -113,7 +120,7 @@ class Output {
     uint64_t AdvanceLocked() const;
     void SetDevicePaused(bool paused);
     bool EnsureSdl();
-    bool OpenDevice();
+    bool OpenDevice(int rate);
     void CloseDevice();
     void LockDevice() {
         if (dev_) Sdl().SDL_LockAudioDevice(dev_);
@@ -130,6 +137,7 @@ class Output {
     bool up_ = false;           // initialised
     bool sdlUp_ = false;
     int rate_ = kDeviceRate;
+    int asked_ = 0;   // the rate the open device was asked for
     int latency_ = 0; // frames per device buffer
     bool devicePaused_ = true;
 
@@ -194,14 +202,19 @@ bool Output::EnsureSdl() {
     return true;
 }
 
-bool Output::OpenDevice() {
-    if (dev_) return true;
+// The device plays at the source's own rate: a hi-res file is heard as it is, and only SDL
+// converts, where the sound card itself cannot take the rate. Another rate than the open
+// device's reopens it (a step from one track to the next at the same rate keeps it open).
+bool Output::OpenDevice(int rate) {
+    if (rate < 8000 || rate > 384000) rate = kDeviceRate;
+    if (dev_ && asked_ == rate) return true;
+    CloseDevice();
     if (!EnsureSdl()) return false;
     SDL_AudioSpec want{}, have{};
-    want.freq = kDeviceRate;
+    want.freq = rate;
     want.format = AUDIO_F32SYS;
     want.channels = 2;
-    want.samples = kDeviceFrames;
+    want.samples = uint16_t(std::min(DeviceFrames(rate), 32768));
     want.callback = &Output::Callback;
     want.userdata = this;
     dev_ = Sdl().SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
@@ -215,6 +228,7 @@ bool Output::OpenDevice() {
         if (Sdl().SDL_AudioInit("dummy") == 0) dev_ = Sdl().SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
     }
     if (!dev_) return false;
+    asked_ = rate;
     if (have.freq != rate_) {
         rate_ = have.freq;
         eq_.SetSampleRate(rate_);
@@ -330,10 +344,12 @@ void Output::ResetPipeline(double from) {
 
 bool Output::Start(Owner who, std::shared_ptr<Source> source, double from) {
     std::lock_guard api(apiLock_);
-    if (!up_ || !source || source->Rate() <= 0 || source->Channels() <= 0 || !OpenDevice()) return false;
+    if (!up_ || !source || source->Rate() <= 0 || source->Channels() <= 0) return false;
+    if (!OpenDevice(source->Rate())) return false;
     Sdl().SDL_LockAudioDevice(dev_);
     owner_ = who;
-    if (source_ != source) {
+    // A reopened device may have changed rate under the same source.
+    if (source_ != source || (resampler_ == nullptr) != (source->Rate() == rate_)) {
         if (resampler_) {
             Sdl().SDL_FreeAudioStream(resampler_);
             resampler_ = nullptr;
@@ -405,7 +421,7 @@ void Output::Stop(Owner who, bool release) {
 bool Output::Seek(Owner who, double seconds) {
     std::lock_guard api(apiLock_);
     // A seek plays from there, so it needs the device a stop may have closed.
-    if (!up_ || owner_ != who || !source_ || !OpenDevice()) return false;
+    if (!up_ || owner_ != who || !source_ || !OpenDevice(source_->Rate())) return false;
     Sdl().SDL_LockAudioDevice(dev_);
     seconds = std::max(0.0, seconds);
     const bool ok = source_->Seek(seconds);

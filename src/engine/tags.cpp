@@ -22,6 +22,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 
 namespace kv::engine {
@@ -295,7 +296,24 @@ bool WriteTags(const char* path, const TagText& t, unsigned changed, bool v2, bo
 {
     if ((!v2 && !v1) || changed == 0)
         return true;
-    // Through a symbolic link the file it points to is tagged, and the link stays a link.
+    return EditThroughCopy(path, [&](const char* temp) {
+        char magic[4] = {};
+        const int fd = open(temp, O_RDWR | O_CLOEXEC);
+        // ID3 in front of a RIFF container would break it.
+        bool ok = fd >= 0 && pread(fd, magic, 4, 0) == 4 && std::memcmp(magic, "RIFF", 4) != 0;
+        if (fd >= 0) close(fd);
+        ok = ok && (!v2 || SaveId3v2(temp, t, changed));
+        if (ok && v1) {
+            const int again = open(temp, O_RDWR | O_CLOEXEC);
+            ok = again >= 0 && SaveId3v1(again, t, changed);
+            if (again >= 0) close(again);
+        }
+        return ok;
+    });
+}
+
+bool EditThroughCopy(const char* path, const std::function<bool(const char* temp)>& edit) {
+    // Through a symbolic link the file it points to is changed, and the link stays a link.
     char* resolved = realpath(path, nullptr);
     if (!resolved)
         return false;
@@ -305,9 +323,7 @@ bool WriteTags(const char* path, const TagText& t, unsigned changed, bool v2, bo
     if (in < 0)
         return false;
     struct stat st {};
-    char magic[4] = {};
-    // ID3 in front of a RIFF container would break it.
-    if (fstat(in, &st) != 0 || pread(in, magic, 4, 0) != 4 || std::memcmp(magic, "RIFF", 4) == 0) {
+    if (fstat(in, &st) != 0) {
         close(in);
         return false;
     }
@@ -323,10 +339,10 @@ bool WriteTags(const char* path, const TagText& t, unsigned changed, bool v2, bo
     }
     close(in);
     ok = close(out) == 0 && ok;
-    ok = ok && (!v2 || SaveId3v2(temp.c_str(), t, changed));
+    ok = ok && edit(temp.c_str());
     if (ok) {
-        const int fd = open(temp.c_str(), O_RDWR | O_CLOEXEC);
-        ok = fd >= 0 && (!v1 || SaveId3v1(fd, t, changed)) && fsync(fd) == 0;
+        const int fd = open(temp.c_str(), O_RDONLY | O_CLOEXEC);
+        ok = fd >= 0 && fsync(fd) == 0;
         if (fd >= 0)
             close(fd);
     }

@@ -80,7 +80,7 @@ private:
 
 struct Track {
     std::string path;
-    bool mpeg = false;
+    int format = 0;
     int64_t seconds = 0;
     std::shared_ptr<TrackSource> source;
 };
@@ -158,11 +158,11 @@ int vbmp3_open(const char* fileName, VBMP3_TRACK_INFO* info)
     TagText tags;
     if (!fileName || !ProbeFile(fileName, &fi, &tags))
         return 0;
-    auto dec = OpenDecoder(fileName, fi.format == 1);
+    auto dec = OpenDecoder(fileName, fi.format);
     if (!dec)
         return 0;
     g_track.path = fileName;
-    g_track.mpeg = fi.format == 1;
+    g_track.format = fi.format;
     g_track.seconds = fi.playTime;
     g_track.source = std::make_shared<TrackSource>(std::move(dec));
     if (info) {
@@ -291,17 +291,17 @@ int vbmp3_encodeStop(void)
 int vbmp3_decodeWave(const char* wavName)
 {
     std::string path;
-    bool mpeg = false;
+    int format = 0;
     int64_t seconds = 0;
     {
         std::lock_guard lock(g_api);
         if (g_track.path.empty())
             return 0;
         path = g_track.path;
-        mpeg = g_track.mpeg;
+        format = g_track.format;
         seconds = g_track.seconds;
     }
-    return DecodeStart(path, mpeg, seconds, wavName) ? 1 : 0;
+    return DecodeStart(path, format, seconds, wavName) ? 1 : 0;
 }
 
 int vbmp3_decodeFile(const char* sourceName, const char* wavName)

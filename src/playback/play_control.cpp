@@ -147,7 +147,7 @@ void PlayControl::OnTrackLoaded() {
     host_.ReadTrackVolume(device_.FileName());
     ApplyPositions();
     if (device_.SelectionStart() != 0) device_.SetCurrentPosition(device_.SelectionStart());
-    host_.PrepareMediaWindows(CSoundPlay::RouteOf(device_.Kakutyosi) == CSoundPlay::Route::Decoder);
+    host_.PrepareMediaWindows(device_.CurrentRoute() == CSoundPlay::Route::Decoder);
     host_.LoadLyrics(device_.FileName());
 
     const int view = PlayingView();

@@ -3,9 +3,11 @@
 #include "playback/decoder_backend.h"
 #include "playback/media_backend.h"
 #include "playback/player_host.h"
+#include "playlists/track_info.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QTimer>
 #include <cmath>
@@ -31,6 +33,39 @@ int RoundToInt(double value) {
     return static_cast<int>(std::lrint(value));
 }
 
+// Whether an MP4 file has a video track: a handler box of type "vide" in its movie box.
+bool Mp4HasVideo(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    qint64 pos = 0;
+    for (int boxes = 0; boxes < 64 && pos + 8 <= file.size(); ++boxes) {
+        file.seek(pos);
+        const QByteArray head = file.read(16);
+        if (head.size() < 8) return false;
+        auto be32 = [&](int at) {
+            return quint32(quint8(head[at])) << 24 | quint8(head[at + 1]) << 16 | quint8(head[at + 2]) << 8 |
+                   quint8(head[at + 3]);
+        };
+        qint64 size = be32(0);
+        int header = 8;
+        if (size == 1 && head.size() >= 16) {
+            size = qint64(be32(8)) << 32 | be32(12);
+            header = 16;
+        } else if (size == 0) {
+            size = file.size() - pos;
+        }
+        if (size < header) return false;
+        if (head.mid(4, 4) == "moov") {
+            const QByteArray moov = file.read(std::min<qint64>(size - header, 64 << 20));
+            for (qsizetype at = moov.indexOf("hdlr"); at >= 0; at = moov.indexOf("hdlr", at + 4))
+                if (moov.mid(at + 12, 4) == "vide") return true;
+            return false;
+        }
+        pos += size;
+    }
+    return false;
+}
+
 } // namespace
 
 CSoundPlay::CSoundPlay(PlayerHost& host, DecoderBackend& decoder, MediaBackend& mediaPlayer,
@@ -51,7 +86,8 @@ CSoundPlay::~CSoundPlay() {
 CSoundPlay::Route CSoundPlay::RouteOf(const QString& kakutyosi) {
     const QString ext = kakutyosi.toLower();
     if (ext.isEmpty()) return Route::None;
-    if (OneOf(ext, {"mp1", "mp2", "mp3", "rmp", "wav"})) return Route::Decoder;
+    if (OneOf(ext, {"mp1", "mp2", "mp3", "rmp", "wav"}) || playlists::IsEngineAudioKind(ext))
+        return Route::Decoder;
     if (OneOf(ext, {"rm", "ra", "ram"})) return Route::Real;
     return Route::Media;
 }
@@ -67,15 +103,23 @@ void CSoundPlay::SetFileName(const QString& fileName) {
 
     fileName_ = fileName;
     const QString ext = QFileInfo(fileName).suffix().toLower();
+    const bool videoMp4 = ext == u"mp4" && Mp4HasVideo(fileName);
+    const Route next = videoMp4 ? Route::Media : RouteOf(ext);
     // Only a change of back end releases the old one: an MP3 after a WAVE stays with the
     // decoder, whose open replaces the current file by itself.
-    if (ext != Kakutyosi && RouteOf(ext) != CurrentRoute()) StopCurrentDevice();
+    if ((ext != Kakutyosi || videoMp4 != videoMp4_) && next != CurrentRoute()) StopCurrentDevice();
     Kakutyosi = ext;
+    videoMp4_ = videoMp4;
 
     switch (CurrentRoute()) {
     case Route::Decoder:
         track_ = VBMP3_TRACK_INFO{};
-        decoder_.Open(fileName.toUtf8().constData(), &track_);
+        // A damaged file of the newer kinds is one that cannot be opened: a list marks it and
+        // plays the next row. MP3 and WAVE files open as they always did.
+        if (!decoder_.Open(fileName.toUtf8().constData(), &track_) && playlists::IsEngineAudioKind(ext)) {
+            host_.OnTrackFailed();
+            break;
+        }
         host_.OnTrackLoaded();
         break;
     case Route::Real:

@@ -73,9 +73,13 @@ public:
 
     enum class Route { None, Decoder, Real, Media };
     static Route RouteOf(const QString& kakutyosi);
+    // The back end of the file set last: by its kind, except that an MP4 holding video goes to
+    // the Media Player control while an audio-only one goes to the decoder.
+    Route CurrentRoute() const {
+        return videoMp4_ && Kakutyosi == u"mp4" ? Route::Media : RouteOf(Kakutyosi);
+    }
 
-private:
-    Route CurrentRoute() const { return RouteOf(Kakutyosi); }
+  private:
     bool WaitForRealState(int code);
     void OnMediaReady(int readyState);
     void WatchMediaOpen();
@@ -87,6 +91,7 @@ private:
     MediaBackend& real_;
 
     QString fileName_;
+    bool videoMp4_ = false;
     VBMP3_TRACK_INFO track_{};
     double selectionStart_ = 0;
     double selectionEnd_ = 0;

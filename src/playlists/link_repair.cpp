@@ -34,7 +34,7 @@ void RecheckRow(TrackEntry& row, RepairHost& host) {
     row.icon = IconKey(path, kind);
     row[ColSize] = FormatSize(length);
     row[ColDefaultSize] = PadBytes(length);
-    if (OneOf(kind, {"mp3", "mp2", "mp1"})) {
+    if (OneOf(kind, {"mp3", "mp2", "mp1"}) || IsEngineAudioKind(kind)) {
         if (std::optional<TrackTag> tag = ReadTrackTag(path)) {
             row[ColArtist] = tag->artist;
             row[ColTitle] = tag->title;

@@ -31,7 +31,8 @@ class BusyCursor {
 };
 
 bool NeedsFileRead(const QString& kind) {
-    return kind == u"mp3" || kind == u"wav" || kind == u"wave" || kind == u"mid" || kind == u"midi";
+    return kind == u"mp3" || kind == u"wav" || kind == u"wave" || kind == u"mid" || kind == u"midi" ||
+           IsEngineAudioKind(kind);
 }
 
 struct MediaFile {
@@ -285,7 +286,14 @@ void TrackList::RefreshLists() {
 void TrackList::OpenTrack(const QString& path) {
     const QString longPath = LongPath(path);
     if (longPath.isEmpty()) return;
-    if (!IsSupportedExtension(platform::ExtensionOf(longPath))) return;
+    if (!IsSupportedExtension(platform::ExtensionOf(longPath))) {
+        // Given on the command line or by another program: say why nothing plays.
+        platform::ShowMessage(
+            QStringLiteral("「") + platform::FileNameOf(longPath) +
+                QStringLiteral("」は再生できません。\nこの種類のファイルを再生できる機能がありません。"),
+            platform::MsgButtons::Ok, platform::MsgIcon::Exclamation, QStringLiteral("再生の失敗"));
+        return;
+    }
     host_.DeviceOpen(longPath);
     const QStringList information = ReadTrackInformation(longPath);
     host_.SetTrackInformation(information);

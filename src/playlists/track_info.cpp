@@ -18,6 +18,15 @@ bool IsSupportedExtension(const QString& ext) {
     return !ext.isEmpty() && kSupportedPattern.contains(ext.toLower());
 }
 
+bool IsEngineAudioKind(const QString& ext) {
+    static const QStringList kKinds = {QStringLiteral("flac"), QStringLiteral("oga"),  QStringLiteral("ogg"),
+                                       QStringLiteral("opus"), QStringLiteral("m4a"),  QStringLiteral("mp4"),
+                                       QStringLiteral("aac"),  QStringLiteral("alac"), QStringLiteral("wv"),
+                                       QStringLiteral("ape"),  QStringLiteral("tta"),  QStringLiteral("aif"),
+                                       QStringLiteral("aiff")};
+    return kKinds.contains(ext.toLower());
+}
+
 int ReadWaveDuration(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return -1;
@@ -135,7 +144,7 @@ std::optional<TrackEntry> MakeFileRow(const QString& path) {
 void FillRowInfo(TrackEntry& row) {
     const QString& kind = row[ColKind];
     const QString& path = row[ColPath];
-    if (kind == u"mp3") {
+    if (kind == u"mp3" || IsEngineAudioKind(kind)) {
         if (std::optional<TrackTag> tag = ReadTrackTag(path)) {
             row[ColArtist] = tag->artist;
             row[ColTitle] = tag->title;
@@ -152,7 +161,7 @@ void FillRowInfo(TrackEntry& row) {
 QStringList ReadTrackInformation(const QString& path) {
     QString ext = platform::ExtensionOf(path);
     QString name = platform::FileNameOf(path);
-    if (ext == u"mp1" || ext == u"mp2" || ext == u"mp3") {
+    if (ext == u"mp1" || ext == u"mp2" || ext == u"mp3" || IsEngineAudioKind(ext)) {
         std::optional<TrackTag> tag = ReadTrackTag(path);
         if (!tag) return {name, QString(), QString(), QString()};
         return {name, tag->artist, tag->title, FormatPlayTime(tag->playSeconds)};

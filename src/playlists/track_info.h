@@ -14,7 +14,11 @@ namespace kv::playlists {
 inline const QString kSupportedPattern = QStringLiteral(
     "*.mp1;*.mp2;*.mp3;*.rmp;*.mid;*.midi;*.rmi;*.wav;*.asf;*.mpg;*.mpeg;*,m1v;*.mpa;*.mpe;*.mpv2;"
     "*.m3u;*.avi;*.wma;*.aif;*.aiff;*.aifc;*.cda;*.cdda;*.ivf;*.au;*.snd;*.wax;*.wmp;*.wvx;*.asx;"
-    "*.wmx;*.wmv;*.rm;*.ra;*.ram");
+    "*.wmx;*.wmv;*.rm;*.ra;*.ram;*.flac;*.oga;*.ogg;*.opus;*.m4a;*.mp4;*.aac;*.alac;*.wv;*.ape;*.tta");
+
+// The kinds the engine decodes besides MPEG and WAVE (FLAC, Ogg, MP4/M4A, AAC, WavPack, APE,
+// TTA, AIFF): their rows, labels and playing go as an MP3's do.
+bool IsEngineAudioKind(const QString& ext);
 
 // A file is accepted when its lower-case extension is not empty and occurs anywhere in the
 // pattern: "mp3" and "m1v" pass, and so do fragments such as "mp"; "txt" does not.
@@ -38,7 +42,8 @@ struct TrackTag {
     QString title;
     int playSeconds = -1;
 };
-// Artist, title and play time of an MPEG file through the engine; nothing when unreadable.
+// Artist, title and play time of an MPEG file or an engine kind through the engine; nothing
+// when unreadable.
 std::optional<TrackTag> ReadTrackTag(const QString& path);
 
 // A row for an existing file: name, size texts, kind, path and icon. The length is read here;

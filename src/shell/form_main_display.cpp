@@ -224,8 +224,7 @@ void DisplayGlue::StopPanelView() {
 
 bool DisplayGlue::DecoderPlaying() const {
     playback::CSoundPlay* device = w_.device_.get();
-    return device &&
-           playback::CSoundPlay::RouteOf(device->Kakutyosi) == playback::CSoundPlay::Route::Decoder &&
+    return device && device->CurrentRoute() == playback::CSoundPlay::Route::Decoder &&
            device->CurrentState() == QStringLiteral("Playing");
 }
 

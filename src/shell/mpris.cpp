@@ -46,7 +46,20 @@ class RootAdaptor : public QDBusAbstractAdaptor {
                 QStringLiteral("video/x-ms-wmv"),
                 QStringLiteral("video/x-ms-asf"),
                 QStringLiteral("application/vnd.rn-realmedia"),
-                QStringLiteral("audio/vnd.rn-realaudio")};
+                QStringLiteral("audio/vnd.rn-realaudio"),
+                QStringLiteral("audio/flac"),
+                QStringLiteral("audio/x-flac"),
+                QStringLiteral("audio/ogg"),
+                QStringLiteral("audio/x-vorbis+ogg"),
+                QStringLiteral("audio/opus"),
+                QStringLiteral("audio/x-opus+ogg"),
+                QStringLiteral("audio/mp4"),
+                QStringLiteral("audio/x-m4a"),
+                QStringLiteral("audio/aac"),
+                QStringLiteral("audio/x-wavpack"),
+                QStringLiteral("audio/x-ape"),
+                QStringLiteral("audio/x-tta"),
+                QStringLiteral("audio/aiff")};
     }
   public slots:
     void Raise() { s_->Host().Raise(); }

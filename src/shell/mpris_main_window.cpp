@@ -5,6 +5,7 @@
 #include "platform/files.h"
 #include "playback/sound_play.h"
 #include "playlists/track_entry.h"
+#include "playlists/track_info.h"
 #include "shell/form_main.h"
 #include "shell/mpris.h"
 
@@ -122,7 +123,7 @@ class MainWindowMpris final : public MprisHost {
         albumPath_ = path;
         album_.clear();
         const QString ext = platform::ExtensionOf(path);
-        if (ext == u"mp1" || ext == u"mp2" || ext == u"mp3") {
+        if (ext == u"mp1" || ext == u"mp2" || ext == u"mp3" || playlists::IsEngineAudioKind(ext)) {
             VBMP3_TAG_INFO tag{};
             if (vbmp3_getFileInfo(path.toUtf8().constData(), &tag, nullptr))
                 album_ = QString::fromUtf8(tag.album).trimmed();

@@ -4,6 +4,7 @@
 #include "platform/dialogs.h"
 #include "platform/files.h"
 #include "playlists/track_format.h"
+#include "playlists/track_info.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -112,12 +113,16 @@ bool ShowProperties(const QString& path, QWidget* owner) {
     static const QStringList kTrackKinds = {"mp1", "mp2", "mp3", "rmp", "wav", "wave"};
     VBMP3_TAG_INFO tag{};
     VBMP3_FILE_INFO fileInfo{};
-    if (kTrackKinds.contains(ext) && vbmp3_getFileInfo(QFile::encodeName(path).constData(), &tag, &fileInfo)) {
+    if ((kTrackKinds.contains(ext) || playlists::IsEngineAudioKind(ext)) &&
+        vbmp3_getFileInfo(QFile::encodeName(path).constData(), &tag, &fileInfo)) {
         auto text = [](const char* field, int width) { return QString::fromUtf8(field, qstrnlen(field, width)).trimmed(); };
         add(QStringLiteral("演奏時間:"), playlists::FormatPlayTime(fileInfo.playTime));
         add(QStringLiteral("ビットレート:"), QStringLiteral("%1 kbps").arg(fileInfo.bitRate));
         add(QStringLiteral("サンプリング周波数:"), QStringLiteral("%1 Hz").arg(fileInfo.sampleRate));
-        add(QStringLiteral("チャンネル:"), fileInfo.channels == 1 ? QStringLiteral("モノラル") : QStringLiteral("ステレオ"));
+        add(QStringLiteral("チャンネル:"), fileInfo.channels == 1 ? QStringLiteral("モノラル")
+                                           : fileInfo.channels == 2
+                                               ? QStringLiteral("ステレオ")
+                                               : QStringLiteral("%1 チャンネル").arg(fileInfo.channels));
         add(QStringLiteral("タイトル:"), text(tag.title, sizeof tag.title));
         add(QStringLiteral("アーティスト:"), text(tag.artist, sizeof tag.artist));
         add(QStringLiteral("アルバム:"), text(tag.album, sizeof tag.album));

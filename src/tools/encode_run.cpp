@@ -27,6 +27,17 @@ bool IsWaveExtension(const QString& ext) {
     return ext == u"wav" || ext == u"wave";
 }
 
+} // namespace
+
+bool IsMp3Source(const QString& ext) {
+    static const QStringList kLossless = {
+        QStringLiteral("flac"), QStringLiteral("wv"),   QStringLiteral("ape"), QStringLiteral("tta"),
+        QStringLiteral("m4a"),  QStringLiteral("alac"), QStringLiteral("aif"), QStringLiteral("aiff")};
+    return IsWaveExtension(ext) || kLossless.contains(ext);
+}
+
+namespace {
+
 QString BaseNameOf(const QString& path) {
     const QString name = platform::FileNameOf(path);
     const qsizetype dot = name.lastIndexOf(u'.');
@@ -63,7 +74,7 @@ std::unique_ptr<ConversionEngine> MakeEngineConversion() {
 int SourcePlayLength(const QString& path) {
     const QString ext = platform::ExtensionOf(path);
     if (IsWaveExtension(ext)) return std::max(0, playlists::ReadWaveDuration(path));
-    if (ext == u"mp3") {
+    if (ext == u"mp3" || IsMp3Source(ext)) {
         VBMP3_FILE_INFO info{};
         if (vbmp3_getFileInfo(QFile::encodeName(path).constData(), nullptr, &info))
             return std::max(0, int(info.playTime));
@@ -94,7 +105,7 @@ QString EncodeRun::DestinationFolder(const QString& text) {
 
 QString EncodeRun::DestinationPath(const QString& folder, const QString& source) {
     return folder + BaseNameOf(source) +
-           (IsWaveExtension(platform::ExtensionOf(source)) ? QStringLiteral(".mp3") : QStringLiteral(".wav"));
+           (IsMp3Source(platform::ExtensionOf(source)) ? QStringLiteral(".mp3") : QStringLiteral(".wav"));
 }
 
 void EncodeRun::CommandEncode() {
@@ -205,7 +216,7 @@ bool EncodeRun::StartNextFile() {
     const QString cannotStart =
         baseName_ + extension_ + QStringLiteral("のファイル変換を開始できませんでした。");
     if (!MakePartialFile()) return FailFile(cannotStart);
-    if (IsWaveExtension(extension_)) {
+    if (IsMp3Source(extension_)) {
         if (!engine_->EncodeOpen(sourcePath_))
             return FailFile(baseName_ + extension_ + QStringLiteral("を開くのに失敗しました。"));
         if (!engine_->EncodeStart(partialPath_)) return FailFile(cannotStart);

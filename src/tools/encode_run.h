@@ -30,6 +30,9 @@ std::unique_ptr<ConversionEngine> MakeEngineConversion();
 // Whole seconds of a source as the run counts them: WAVE by its header's byte rate, MP3 from
 // the engine's file information; 0 for anything else or an unreadable file.
 int SourcePlayLength(const QString& path);
+// The kinds "WAVE → MP3" takes: WAVE, and lossless PCM in another container (FLAC, WavPack,
+// APE, TTA, ALAC in M4A, AIFF).
+bool IsMp3Source(const QString& ext);
 
 // What the run needs from its window.
 class EncodeRunHost {

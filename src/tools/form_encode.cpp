@@ -219,7 +219,7 @@ void FormEncode::AddDroppedFiles(const QStringList& paths) {
     for (const QString& path : paths) {
         if (!fileList_->findItems(path, Qt::MatchExactly, kColPath).isEmpty()) continue;
         const QString ext = platform::ExtensionOf(path);
-        const bool wanted = kind == kWaveToMp3 ? (ext == u"wav" || ext == u"wave") : ext == u"mp3";
+        const bool wanted = kind == kWaveToMp3 ? IsMp3Source(ext) : ext == u"mp3";
         if (!wanted || !platform::FileExists(path)) continue;
         auto* item = new QTreeWidgetItem(fileList_);
         item->setText(kColFile, platform::FileNameOf(path));

@@ -2,6 +2,7 @@
 
 #include "platform/message_box.h"
 #include "platform/program_folder.h"
+#include "playlists/track_info.h"
 #include "tools/tool_window.h"
 #include "tools/window_placement.h"
 
@@ -96,7 +97,7 @@ void FormEqualizer::ChoosePreset(int index) {
 }
 
 void FormEqualizer::Apply() {
-    if (currentType_ && currentType_() != u"mp3")
+    if (currentType_ && currentType_() != u"mp3" && !playlists::IsEngineAudioKind(currentType_()))
         platform::ShowMessage(QStringLiteral("音質調整は MP3ファイルとWAVEファイルにしか効果がありません。"),
                               platform::MsgButtons::Ok, platform::MsgIcon::Exclamation,
                               QStringLiteral("注意"));

@@ -80,8 +80,10 @@ FormTag::FormTag(playlists::TrackList& tracks, TagEditorHost& host, QWidget* own
     CentreOnScreen(*this);
 }
 
+// The kinds whose tags the editor writes: MPEG, and the containers the engine reads through
+// FFmpeg (their tags written through TagLib's property map).
 bool FormTag::IsMpeg() const {
-    return type_ == u"mp3" || type_ == u"mp2" || type_ == u"mp1";
+    return type_ == u"mp3" || type_ == u"mp2" || type_ == u"mp1" || playlists::IsEngineAudioKind(type_);
 }
 
 void FormTag::Open() {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
@@ -126,6 +127,36 @@ TEST_F(ConvertTest, WaveToMp3AndBackKeepsTheSignal)
     EXPECT_GT(BestCorrelation(original, decoded), 0.99);
     ASSERT_EQ(vbmp3_getFileInfo(back.c_str(), nullptr, &info), 1);
     EXPECT_EQ(info.playTime, 30);
+}
+
+TEST_F(ConvertTest, LosslessSourcesInOtherContainersEncodeToMp3AndAacDoesNot) {
+    kvtest::TempDir dir;
+    const auto wav = kvtest::MakeWave(dir.file("in.wav"), 6.0, 44100, 2, 1000, 0.5);
+    const auto original = kvtest::DecodeFile(wav);
+    struct Case {
+        const char* name;
+        const char* codec;
+        bool accepted;
+    };
+    const Case cases[] = {{"a.flac", "flac", true},      {"b.wv", "wavpack", true}, {"c.m4a", "alac", true},
+                          {"d.aiff", "pcm_s16be", true}, {"e.tta", "tta", true},    {"f.m4a", "aac", false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string source = dir.file(c.name), mp3 = dir.file(std::string(c.name) + ".mp3");
+        ASSERT_EQ(std::system(
+                      ("ffmpeg -v error -y -i '" + wav + "' -c:a " + c.codec + " '" + source + "'").c_str()),
+                  0);
+        VBMP3_ENCODE_OPTIONS defaults{};
+        ASSERT_EQ(vbmp3_encodeOpen(source.c_str(), &defaults), c.accepted ? 1 : 0);
+        if (!c.accepted) continue;
+        ASSERT_EQ(vbmp3_encodeStart(mp3.c_str()), 1);
+        ASSERT_TRUE(WaitFor([] { return vbmp3_getEncodeState(nullptr) != VBMP3_CONVERT_RUNNING; }, 30));
+        EXPECT_EQ(vbmp3_getEncodeState(nullptr), VBMP3_CONVERT_FINISHED);
+        VBMP3_FILE_INFO info;
+        ASSERT_EQ(vbmp3_getFileInfo(mp3.c_str(), nullptr, &info), 1);
+        EXPECT_NEAR(double(info.samples), double(original.Frames()), 1152);
+        EXPECT_GT(BestCorrelation(original, kvtest::DecodeFile(mp3)), 0.99);
+    }
 }
 
 TEST_F(ConvertTest, CbrOptionsAndAbortLeaveAPlayableFile)

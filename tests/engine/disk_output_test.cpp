@@ -81,16 +81,18 @@ TEST_F(DiskOutputTest, CapturedOutputMatchesTheDecodedFile)
     EXPECT_LT(Rms(heard, pcm.Frames() + 10, 2000), 1e-6); // silence after the end
 }
 
-TEST_F(DiskOutputTest, ResampledMp3KeepsPitchAndLength)
-{
+TEST_F(DiskOutputTest, DeviceFollowsTheFileRateKeepingPitchAndLength) {
+    // A 32 kHz MP3 after a 44.1 kHz WAVE: the device is reopened at 32 kHz, not resampled.
+    PlayAndCapture(kvtest::MakeWave(dir_.file("first.wav"), 0.3, 44100, 2));
+    ASSERT_EQ(vbmp3_init(), 1);
     const auto p = kvtest::MakeMp3(dir_.file("t.mp3"), 1.0, 32000, 1, 1000, 128, true);
     const auto heard = PlayAndCapture(p);
-    ASSERT_GT(heard.size(), 44100u);
-    EXPECT_NEAR(Level(heard, 4410, 22050, 1000, 44100), 0.5, 0.05);
+    ASSERT_GT(heard.size(), 32000u);
+    EXPECT_NEAR(Level(heard, 3200, 16000, 1000, 32000), 0.5, 0.05);
     size_t last = heard.size();
     while (last > 0 && std::fabs(heard[last - 1]) < 1e-3f)
         --last;
-    EXPECT_NEAR(double(last) / 44100, 1.0, 0.03);
+    EXPECT_NEAR(double(last) / 32000, 1.0, 0.03);
 }
 
 TEST_F(DiskOutputTest, VolumeFollowsTheDocumentedCurve)
@@ -120,16 +122,47 @@ TEST_F(DiskOutputTest, EqualizerBandRaisesItsOwnToneOnly)
                                             0.1 * std::sin(2 * M_PI * 8000 * i / 44100.0));
     sf_writef_float(sf, pcm.data(), 44100 * 2);
     sf_close(sf);
-    const int16_t gains[10] = {0, 0, 120, 0, 0, 0, 0, 0, 0, 0};
-    vbmp3_setEqualizer(gains);
-    vbmp3_reload();
-    const auto heard = PlayAndCapture(p);
-    ASSERT_GT(heard.size(), 80000u);
-    const double low = Level(heard, 22050, 44100, 125, 44100), high = Level(heard, 22050, 44100, 8000, 44100);
-    // The 12 dB boost is taken back before the bands: the raised tone keeps its level and the
-    // other one is 12 dB down.
-    EXPECT_NEAR(20 * std::log10(low / 0.1), 0.0, 1.0);
-    EXPECT_NEAR(20 * std::log10(high / 0.1), -12.0, 0.5);
+    // The same sound as FLAC goes through the same equalizer.
+    const std::string flac = dir_.file("two.flac");
+    ASSERT_EQ(std::system(("ffmpeg -v error -y -i '" + p + "' -c:a flac '" + flac + "'").c_str()), 0);
+    for (const std::string& file : {p, flac}) {
+        SCOPED_TRACE(file);
+        ASSERT_EQ(vbmp3_init(), 1);
+        const int16_t gains[10] = {0, 0, 120, 0, 0, 0, 0, 0, 0, 0};
+        vbmp3_setEqualizer(gains);
+        vbmp3_reload();
+        const auto heard = PlayAndCapture(file);
+        ASSERT_GT(heard.size(), 80000u);
+        const double low = Level(heard, 22050, 44100, 125, 44100),
+                     high = Level(heard, 22050, 44100, 8000, 44100);
+        // The 12 dB boost is taken back before the bands: the raised tone keeps its level and the
+        // other one is 12 dB down.
+        EXPECT_NEAR(20 * std::log10(low / 0.1), 0.0, 1.0);
+        EXPECT_NEAR(20 * std::log10(high / 0.1), -12.0, 0.5);
+    }
+}
+
+TEST_F(DiskOutputTest, HiResMultichannelFlacPlaysAtItsRateMixedToStereo) {
+    // 96 kHz 24-bit 5.1: 1 kHz on the front left only, 3 kHz on the centre only.
+    const std::string p = dir_.file("surround.flac");
+    ASSERT_EQ(
+        std::system(("ffmpeg -v error -y -f lavfi -i 'sine=f=1000:r=96000' -f lavfi -i 'sine=f=3000:r=96000' "
+                     "-filter_complex '[0][1]amerge=inputs=2,pan=5.1|c0=c0|c2=c1,atrim=end_sample=96000' "
+                     "-c:a flac -sample_fmt s32 '" +
+                     p + "'")
+                        .c_str()),
+        0);
+    const auto heard = PlayAndCapture(p); // left channel at the device rate
+    ASSERT_GT(heard.size(), 90000u);
+    const double front = Level(heard, 9600, 48000, 1000, 96000),
+                 centre = Level(heard, 9600, 48000, 3000, 96000);
+    // The centre is 3 dB below the front channel on each side (before the common scaling).
+    EXPECT_GT(front, 0.05);
+    EXPECT_NEAR(20 * std::log10(centre / front), -3.0, 0.5);
+    size_t last = heard.size();
+    while (last > 0 && std::fabs(heard[last - 1]) < 1e-3f)
+        --last;
+    EXPECT_NEAR(double(last) / 96000, 1.0, 0.01);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "support/audio_files.h"
 
 #include <cmath>
+#include <cstdlib>
 
 namespace {
 
@@ -21,10 +22,16 @@ using PlaybackTest = EngineTest;
 TEST_F(PlaybackTest, PlayPauseRestartAndRunOut)
 {
     kvtest::TempDir dir;
-    for (const char* name : {"t.mp3", "t.wav"}) {
+    for (const char* name : {"t.mp3", "t.wav", "t.flac"}) {
         SCOPED_TRACE(name);
         const std::string p = dir.file(name);
         name[2] == 'm' ? kvtest::MakeMp3(p, 2.2, 48000) : kvtest::MakeWave(p, 2.2, 22050, 1);
+        if (name[2] == 'f')
+            ASSERT_EQ(
+                std::system(("ffmpeg -v error -y -f wav -i '" + kvtest::MakeWave(p + ".wav", 2.2, 96000) +
+                             "' -c:a flac -f flac '" + p + "'")
+                                .c_str()),
+                0);
         VBMP3_TRACK_INFO info;
         ASSERT_EQ(vbmp3_open(p.c_str(), &info), 1);
         EXPECT_EQ(info.totalSec, 2);

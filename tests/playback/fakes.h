@@ -63,7 +63,7 @@ public:
         info->totalSec = totalSec;
         state = 0;
         position = 0;
-        return true;
+        return openSucceeds;
     }
     void Close() override { log_.push_back("dec.close"); }
     bool Play() override {
@@ -89,8 +89,9 @@ public:
 
     int state = 0, position = 0, totalSec = 200, left = 100, right = 100;
     bool playSucceeds = true;
+    bool openSucceeds = true;
 
-private:
+  private:
     Log& log_;
 };
 

@@ -18,7 +18,7 @@ using namespace kvtest;
 
 namespace {
 
-// A sine tone as 16-bit AIFF: a kind the decoder does not take, so it goes to libmpv.
+// A sine tone as 16-bit AIFF named .aifc: a kind the decoder does not take, so it goes to libmpv.
 std::string MakeAiff(const std::string& path, double seconds, int rate = 44100) {
     SF_INFO info{};
     info.samplerate = rate;
@@ -40,7 +40,7 @@ constexpr double kToneSeconds = 1.2;
 
 struct MpvTest : ::testing::Test {
     TempDir dir;
-    std::string aiff = MakeAiff(dir.file("tone.aiff"), kToneSeconds);
+    std::string aiff = MakeAiff(dir.file("tone.aifc"), kToneSeconds);
 };
 
 TEST_F(MpvTest, MediaPlayerOpensPlaysSeeksAndEnds) {
@@ -84,7 +84,7 @@ TEST_F(MpvTest, PlaylistFileIsFollowedToItsEntry) {
     const QString m3u = QString::fromStdString(dir.file("list.m3u"));
     QFile f(m3u);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("#EXTM3U\ntone.aiff\n");
+    f.write("#EXTM3U\ntone.aifc\n");
     f.close();
     MediaPlayerControl control(std::make_unique<MpvCore>(), nullptr);
     int ready = 0;

@@ -1,5 +1,6 @@
 #include "fakes.h"
 #include "playback/sound_play.h"
+#include "support/audio_files.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
@@ -41,12 +42,24 @@ TEST(SoundPlay, RoutesByLoweredExtension) {
         bool loadedAtOnce; // the track-loaded routine runs inside FileName
     };
     const Row rows[] = {
-        {"/m/a.mp3", "mp3", "dec.open /m/a.mp3", true}, {"/m/b.MP3", "mp3", "dec.open /m/b.MP3", true},
-        {"/m/c.Wav", "wav", "dec.open /m/c.Wav", true}, {"/m/d.mp1", "mp1", "dec.open /m/d.mp1", true},
-        {"/m/e.mp2", "mp2", "dec.open /m/e.mp2", true}, {"/m/f.rmp", "rmp", "dec.open /m/f.rmp", true},
-        {"/m/g.RM", "rm", "Y.open /m/g.RM", true},      {"/m/h.ra", "ra", "Y.open /m/h.ra", true},
-        {"/m/i.Ram", "ram", "Y.open /m/i.Ram", true},   {"/m/j.wma", "wma", "W.open /m/j.wma", false},
-        {"/m/k.MID", "mid", "W.open /m/k.MID", false},  {"/m/l.mp3.ogg", "ogg", "W.open /m/l.mp3.ogg", false},
+        {"/m/a.mp3", "mp3", "dec.open /m/a.mp3", true},
+        {"/m/b.MP3", "mp3", "dec.open /m/b.MP3", true},
+        {"/m/c.Wav", "wav", "dec.open /m/c.Wav", true},
+        {"/m/d.mp1", "mp1", "dec.open /m/d.mp1", true},
+        {"/m/e.mp2", "mp2", "dec.open /m/e.mp2", true},
+        {"/m/f.rmp", "rmp", "dec.open /m/f.rmp", true},
+        {"/m/g.RM", "rm", "Y.open /m/g.RM", true},
+        {"/m/h.ra", "ra", "Y.open /m/h.ra", true},
+        {"/m/i.Ram", "ram", "Y.open /m/i.Ram", true},
+        {"/m/j.wma", "wma", "W.open /m/j.wma", false},
+        {"/m/k.MID", "mid", "W.open /m/k.MID", false},
+        {"/m/l.mp3.ogg", "ogg", "dec.open /m/l.mp3.ogg", true},
+        {"/m/n.FLAC", "flac", "dec.open /m/n.FLAC", true},
+        {"/m/o.m4a", "m4a", "dec.open /m/o.m4a", true},
+        {"/m/p.opus", "opus", "dec.open /m/p.opus", true},
+        {"/m/q.aiff", "aiff", "dec.open /m/q.aiff", true},
+        {"/m/r.mp4", "mp4", "dec.open /m/r.mp4", true},
+        {"/m/s.wv", "wv", "dec.open /m/s.wv", true},
         {"/m.mp3/noext", "", nullptr, false},
     };
     for (const Row& row : rows) {
@@ -330,6 +343,41 @@ TEST(SoundPlay, DecoderStartThatFailsIsNotATrackThatRanOut) {
     d.decoder.state = 0; // the track runs out
     EXPECT_EQ(d.device.CurrentState(), "Stopped");
     EXPECT_FALSE(d.device.StopByHuman);
+}
+
+TEST(SoundPlay, DamagedNewKindsFailLikeUnopenableFilesWhileMp3KeepsItsRule) {
+    for (const char* name : {"a.flac", "a.mp3"}) {
+        SCOPED_TRACE(name);
+        Device d;
+        d.decoder.openSucceeds = false;
+        d.device.SetFileName(name);
+        const bool isFlac = name[2] == 'f';
+        EXPECT_EQ(Only(d.log, {"host.failed"}).size(), isFlac ? 1u : 0u);
+        EXPECT_EQ(Only(d.log, {"host.loaded"}).size(), isFlac ? 0u : 1u);
+    }
+}
+
+TEST(SoundPlay, Mp4WithVideoGoesToTheMediaPlayerAndAudioOnlyToTheDecoder) {
+    kvtest::TempDir dir;
+    auto box = [](const char* type, const std::string& body) {
+        const uint32_t n = uint32_t(body.size() + 8);
+        return std::string{char(n >> 24), char(n >> 16), char(n >> 8), char(n)} + type + body;
+    };
+    auto mp4 = [&](const char* name, const char* handler) {
+        const std::string hdlr = box("hdlr", std::string(8, '\0') + handler + std::string(12, '\0'));
+        const std::string bytes = box("ftyp", "isom") + box("moov", box("trak", box("mdia", hdlr)));
+        return QString::fromStdString(
+            kvtest::WriteBytes(dir.file(name), std::vector<uint8_t>(bytes.begin(), bytes.end())));
+    };
+    const QString video = mp4("v.mp4", "vide"), audio = mp4("a.mp4", "soun");
+    Device d;
+    d.device.SetFileName(video);
+    EXPECT_EQ(d.device.CurrentRoute(), CSoundPlay::Route::Media);
+    d.device.SetFileName(audio);
+    EXPECT_EQ(d.device.CurrentRoute(), CSoundPlay::Route::Decoder);
+    // The step from one back end to the other releases the Media Player control ("W.open ").
+    EXPECT_EQ(Only(d.log, {"dec.open", "W.open"}),
+              Log({"W.open " + video.toStdString(), "W.open ", "dec.open " + audio.toStdString()}));
 }
 
 TEST(SoundPlay, MediaPlayerRunsTheTrackLoadedRoutineOnceWhenTheFileIsReady) {

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTimer>
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -177,10 +178,15 @@ TEST_F(TrackFilesTest, HostileMidiHeadersNeverCrashOrReadPastTheData) {
 }
 
 TEST_F(TrackFilesTest, SupportedExtensionsAreASubstringOfThePattern) {
-    for (const char* ext : {"mp3", "MP3", "mid", "m1v", "mp", "wav", "ram", "ra", "m"})
+    for (const char* ext :
+         {"mp3", "MP3",  "mid", "m1v", "mp",  "wav",  "ram", "ra",  "m",   "flac", "FLAC", "oga",
+          "ogg", "opus", "m4a", "mp4", "aac", "alac", "wv",  "ape", "tta", "aif",  "aiff"})
         EXPECT_TRUE(IsSupportedExtension(ext)) << ext;
-    for (const char* ext : {"", "txt", "flac", "ogg", "mp4"})
+    for (const char* ext : {"", "txt", "mkv", "dsf"})
         EXPECT_FALSE(IsSupportedExtension(ext)) << ext;
+    EXPECT_TRUE(IsEngineAudioKind("Flac"));
+    EXPECT_FALSE(IsEngineAudioKind("mp3"));
+    EXPECT_FALSE(IsEngineAudioKind("wav"));
 }
 
 TEST_F(TrackFilesTest, LongPathIsAbsoluteAndCleanAndKeepsLinks) {
@@ -379,9 +385,39 @@ TEST_F(TrackFilesTest, OpenTrackGivesTheLongPathToTheDeviceAndMovesTheMarker) {
     EXPECT_EQ(Folder().Row(0).icon, "playIcon");
     EXPECT_EQ(list.State().PlayingView, 0);
 
+    MessageRecorder messages;
     list.OpenTrack(Q(dir.file("missing.wav")));
+    EXPECT_TRUE(messages.asked.empty());
+    // A kind nothing plays is said once, by name, rather than passed over in silence.
     list.OpenTrack(File("notes.txt", "x"));
     EXPECT_EQ(host.deviceOpened.size(), 1);
+    ASSERT_EQ(messages.asked.size(), 1u);
+    EXPECT_EQ(messages.asked[0].text,
+              "「notes.txt」は再生できません。\nこの種類のファイルを再生できる機能がありません。");
+}
+
+TEST_F(TrackFilesTest, FlacAndOpusRowsGetTagsAndPlayTimeAndDamagedOnesStayNameOnly) {
+    if (std::system("ffmpeg -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "ffmpeg is not installed";
+    auto make = [&](const char* name, const char* codec) {
+        const std::string p = dir.file(name);
+        EXPECT_EQ(std::system(("ffmpeg -v error -y -f lavfi -i 'sine=r=48000:d=3.2' -metadata title='夜の歌' "
+                               "-metadata artist='山田' -c:a " +
+                               std::string(codec) + " '" + p + "'")
+                                  .c_str()),
+                  0);
+        return Q(p);
+    };
+    const QString flac = make("a.flac", "flac"), opus = make("b.opus", "libopus");
+    const QString broken = File("c.flac", QByteArray("fLaC") + QByteArray(100, '\x7f'));
+    list.InsertDroppedFiles({flac, opus, broken}, -1);
+    ASSERT_EQ(Playlist().Count(), 3);
+    for (int row : {0, 1}) {
+        EXPECT_EQ(Playlist().Row(row)[ColTitle], "夜の歌");
+        EXPECT_EQ(Playlist().Row(row)[ColArtist], "山田");
+        EXPECT_EQ(Playlist().Row(row)[ColTime], "0：03");
+    }
+    EXPECT_EQ(Playlist().Row(2)[ColTitle], "【c.flac】");
+    EXPECT_EQ(ReadTrackInformation(flac), QStringList({"a.flac", "山田", "夜の歌", "0：03"}));
 }
 
 TEST_F(TrackFilesTest, Mp3RowsGetTagAndPlayTimeFromTheEngine) {

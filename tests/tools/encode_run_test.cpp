@@ -269,6 +269,8 @@ TEST_F(EncodeRunTest, DestinationNames) {
     EXPECT_EQ(EncodeRun::DestinationPath("/o/", "/i/a.b.WAV"), "/o/a.b.mp3");
     EXPECT_EQ(EncodeRun::DestinationPath("/o/", "/i/a.wave"), "/o/a.mp3");
     EXPECT_EQ(EncodeRun::DestinationPath("/o/", "/i/Song.MP3"), "/o/Song.wav");
+    EXPECT_EQ(EncodeRun::DestinationPath("/o/", "/i/Album.FLAC"), "/o/Album.mp3");
+    EXPECT_EQ(EncodeRun::DestinationPath("/o/", "/i/x.m4a"), "/o/x.mp3");
 }
 
 } // namespace

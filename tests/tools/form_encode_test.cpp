@@ -23,6 +23,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <cmath>
+#include <cstdlib>
 #include <gtest/gtest.h>
 
 using kv::tools::EncodeRun;
@@ -109,11 +110,17 @@ TEST_F(FormEncodeTest, DropsKeepTheChosenKindOnceEachAndTheChoiceEmptiesTheList)
     const QString wave = Q(kvtest::MakeWave(in.file("c.wave"), 65, 8000, 1));
     const QString mp3 = Q(kvtest::MakeMp3(in.file("d.mp3"), 2, 8000, 1));
     const QString text = Q(kvtest::WriteBytes(in.file("e.txt"), {'x'}));
-    f.AddDroppedFiles({wav, mp3, upper, wav, text, wave});
+    // Lossless PCM in another container is a source too; a lossy kind is not.
+    const QString flac = Q(in.file("f.flac"));
+    ASSERT_EQ(std::system(
+                  ("ffmpeg -v error -y -i '" + wav.toStdString() + "' '" + flac.toStdString() + "'").c_str()),
+              0);
+    const QString opus = Q(kvtest::WriteBytes(in.file("g.opus"), {'O', 'g', 'g', 'S'}));
+    f.AddDroppedFiles({wav, mp3, upper, wav, text, wave, flac, opus});
     f.AddDroppedFiles({upper});
-    EXPECT_EQ(Column(0), (QStringList{"a.wav", "B.WAV", "c.wave"}));
-    EXPECT_EQ(Column(1), (QStringList{"0：03", "0：01", "1：05"}));
-    EXPECT_EQ(Column(2), (QStringList{wav, upper, wave}));
+    EXPECT_EQ(Column(0), (QStringList{"a.wav", "B.WAV", "c.wave", "f.flac"}));
+    EXPECT_EQ(Column(1), (QStringList{"0：03", "0：01", "1：05", "0：03"}));
+    EXPECT_EQ(Column(2), (QStringList{wav, upper, wave, flac}));
 
     f.OptionType(FormEncode::kMp3ToWave)->click();
     EXPECT_EQ(f.FileList()->topLevelItemCount(), 0);
