@@ -407,6 +407,19 @@ namespace {
 // The tags are read by whoever holds the bytes: a path or a buffer.
 using TagReader = std::function<void(bool hasId3v2, const uint8_t* id3v1, TagText* tags)>;
 
+// Where the audio starts after the ID3v2 tags in front. Several may follow one another; one that
+// claims more than the file holds leaves no audio at all.
+int64_t AfterId3v2Tags(const ReadAt& read, bool* hasId3v2)
+{
+    int64_t start = 0;
+    uint8_t h[10];
+    while (read(start, h, 10) == 10 && std::memcmp(h, "ID3", 3) == 0 && h[3] < 5) {
+        *hasId3v2 = true;
+        start += 10 + SynchSafe(h + 6) + ((h[5] & 0x10) ? 10 : 0);
+    }
+    return start;
+}
+
 bool Probe(const ReadAt& read, int64_t size, VBMP3_FILE_INFO* info, TagText* tags, const TagReader& readTags)
 {
     *info = VBMP3_FILE_INFO{};
@@ -433,15 +446,8 @@ bool Probe(const ReadAt& read, int64_t size, VBMP3_FILE_INFO* info, TagText* tag
             }
         }
     } else {
-        int64_t start = 0;
         bool hasId3v2 = false;
-        uint8_t h[10];
-        // Several ID3v2 tags may follow one another; one that claims more than the file
-        // holds leaves no audio at all.
-        while (read(start, h, 10) == 10 && std::memcmp(h, "ID3", 3) == 0 && h[3] < 5) {
-            hasId3v2 = true;
-            start += 10 + SynchSafe(h + 6) + ((h[5] & 0x10) ? 10 : 0);
-        }
+        const int64_t start = AfterId3v2Tags(read, &hasId3v2);
         int64_t end = size;
         uint8_t v1[128];
         bool hasV1 = false;
@@ -462,9 +468,6 @@ bool Probe(const ReadAt& read, int64_t size, VBMP3_FILE_INFO* info, TagText* tag
     return ok;
 }
 
-} // namespace
-
-namespace {
 // FLAC and the containers FFmpeg reads, probed from their path: false when the file is none of
 // them, so the MPEG and WAVE probe has it; `ok` then says whether it held audio.
 bool ProbeOtherAudio(const ReadAt& read, const char* path, int64_t size, VBMP3_FILE_INFO* info, TagText* tags,
@@ -473,13 +476,8 @@ bool ProbeOtherAudio(const ReadAt& read, const char* path, int64_t size, VBMP3_F
     uint8_t head[4] = {};
     if (read(0, head, sizeof head) == 4 && std::memcmp(head, "RIFF", 4) == 0)
         return false;
-    int64_t start = 0;
     bool hasId3v2 = false;
-    uint8_t h[10];
-    while (read(start, h, 10) == 10 && std::memcmp(h, "ID3", 3) == 0 && h[3] < 5) {
-        hasId3v2 = true;
-        start += 10 + SynchSafe(h + 6) + ((h[5] & 0x10) ? 10 : 0);
-    }
+    const int64_t start = AfterId3v2Tags(read, &hasId3v2);
     uint8_t sig[12] = {};
     const size_t sigLen = read(start, sig, sizeof sig);
     info->fileSize = size;
