@@ -68,6 +68,7 @@ FormEncode2::FormEncode2(QWidget* owner) : QWidget(owner, Qt::Dialog) {
     setWindowTitle(QStringLiteral("ファイル変換中"));
     setWindowModality(Qt::ApplicationModal);
     TakeOwnersIcon(this, owner);
+    CloseWithEscape(this); // the same request as the close box: the run decides
     labelEncode_ = new QLabel(QStringLiteral("0%"), this);
     labelEncode_->setObjectName(QStringLiteral("LabelEncode"));
     labelEncode_->setAlignment(Qt::AlignCenter);
