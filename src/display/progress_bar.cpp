@@ -12,6 +12,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPen>
 #include <QUrl>
 #include <QWidget>
 #include <algorithm>
@@ -316,8 +317,17 @@ bool CProgressBar::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::Paint: {
         QPainter p(target_);
         p.drawImage(0, 0, picture_);
+        if (target_->hasFocus()) {
+            // Where the keys act, for those who use them without a screen reader.
+            p.setPen(QPen(QColor(foreColor_), 1, Qt::DotLine));
+            p.drawRect(target_->rect().adjusted(0, 0, -1, -1));
+        }
         return true;
     }
+    case QEvent::FocusIn:
+    case QEvent::FocusOut:
+        target_->update();
+        return false;
     case QEvent::Resize:
         Resized();
         return false;
