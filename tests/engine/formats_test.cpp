@@ -57,6 +57,7 @@ const Format kFormats[] = {
     {"g.aiff", "-c:a pcm_s24be", 44100, 2, true, "-write_id3v2 1"},
     {"h.flac", "-c:a flac", 48000, 6, true},
     {"i.tta", "-c:a tta", 44100, 1, true},
+    {"j.m4a", "-c:a aac -b:a 160k", 48000, 6, false, "-movflags +faststart"},
 };
 
 template <size_t N> std::string Field(const char (&text)[N]) {
