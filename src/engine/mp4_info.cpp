@@ -190,9 +190,9 @@ bool SampleTable(Span stbl, uint64_t* ticks, uint64_t* bytes) {
     *ticks = 0;
     for (uint32_t i = 0; i < n; ++i) {
         const uint8_t* e = stts.p + 8 + size_t(i) * 8;
-        *ticks +=
-            uint64_t(Be32(e)) * Be32(e + 4); // at most 2^32 entries of 2^64: no overflow past 2^96 matters
-        if (*ticks > (uint64_t(1) << 62)) return false;
+        // Each run below 2^64 and the sum kept below 2^62: the addition cannot wrap.
+        const uint64_t run = uint64_t(Be32(e)) * Be32(e + 4);
+        if (run > (uint64_t(1) << 62) || (*ticks += run) > (uint64_t(1) << 62)) return false;
     }
     *bytes = 0;
     if (FindBox(stbl, "stsz", &stsz) && stsz.Has(0, 12)) {
@@ -224,8 +224,9 @@ bool EditList(Span trak, uint32_t movieScale, uint32_t mediaScale, int64_t* star
         const int64_t mediaTime = v1 ? int64_t(Be64(e + 8)) : int32_t(Be32(e + 4));
         if (mediaTime < 0) continue;
         if (*start < 0) *start = mediaTime;
-        if (duration > (uint64_t(1) << 40)) return false;
-        *length += uint64_t(std::llround((long double)duration * mediaScale / movieScale));
+        const long double ticks = (long double)duration * mediaScale / movieScale;
+        if (ticks > (long double)(uint64_t(1) << 50)) return false;
+        *length += uint64_t(std::llround(ticks)); // at most 2^32 edits of 2^50: no overflow
     }
     return *start >= 0 && *length > 0;
 }
@@ -289,7 +290,9 @@ bool ReadMp4Audio(const ByteReader& read, int64_t fileSize, Mp4Audio* out) {
     uint64_t length;
     if (EditList(trak, movieScale, scale, &start, &length))
         duration = std::min(length, duration > uint64_t(start) ? duration - uint64_t(start) : 0);
-    const int64_t samples = int64_t(std::llround((long double)duration * e.rate / scale));
+    const long double exact = (long double)duration * e.rate / scale;
+    if (exact > (long double)(int64_t(1) << 50)) return false; // years of sound: not a length
+    const int64_t samples = int64_t(std::llround(exact));
     if (samples <= 0) return false;
     out->rate = e.rate;
     out->channels = e.channels;
