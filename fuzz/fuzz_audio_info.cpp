@@ -2,12 +2,26 @@
 // APE, TTA, AIFF, ADTS) on arbitrary bytes: the header probe, the tag readers, and a bounded
 // stretch of decoding with a seek, as playing a damaged file would do.
 #include "engine/decoder.h"
+#include "engine/media_probe.h"
 #include "engine/vbmp3.h"
 #include "fuzz_input_file.h"
 
+#include <algorithm>
+#include <cstring>
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    // The MP4 atom reader straight on the bytes.
+    kv::engine::Mp4Audio mp4;
+    const auto read = [&](int64_t pos, uint8_t* dst, size_t n) -> size_t {
+        if (pos < 0 || uint64_t(pos) >= size) return 0;
+        n = std::min(n, size - size_t(pos));
+        std::memcpy(dst, data + pos, n);
+        return n;
+    };
+    if (kv::engine::ReadMp4Audio(read, int64_t(size), &mp4))
+        kvfuzz::Require(mp4.rate > 0 && mp4.channels > 0 && mp4.samples > 0 && mp4.bitRate >= 0,
+                        "an MP4 read from its atoms has a rate, channels and a length");
     const std::string path = kvfuzz::WriteInput("audio", data, size);
     if (path.empty()) return 0;
     VBMP3_TAG_INFO tag;

@@ -401,6 +401,20 @@ bool ValidUtf8(const char* s) {
 
 } // namespace
 
+void FillContainerInfo(int rate, int channels, int64_t samples, int64_t bitRate, int64_t fileSize,
+                       VBMP3_FILE_INFO* info) {
+    if (bitRate <= 0) bitRate = int64_t(double(fileSize) * 8 / (double(samples) / rate));
+    info->format = 3;
+    info->sampleRate = rate;
+    info->channels = channels;
+    info->bitRate = int32_t(std::min<int64_t>((bitRate + 500) / 1000, INT32_MAX));
+    info->vbr = 1;
+    info->samples = samples;
+    info->playTime = int32_t(std::min<int64_t>(samples / rate, INT32_MAX));
+    info->audioOffset = 0;
+    info->audioBytes = fileSize;
+}
+
 bool LooksLikeFfmpegAudio(const uint8_t* h, size_t size) {
     auto at = [&](size_t pos, const char* magic) {
         const size_t n = std::strlen(magic);
@@ -463,18 +477,8 @@ AudioKind ProbeFfmpegAudio(const char* path, int64_t fileSize, VBMP3_FILE_INFO* 
             samples = int64_t(std::llround((long double)in.fc->duration * rate / AV_TIME_BASE));
     }
     if (rate <= 0 || channels <= 0 || samples <= 0) return AudioKind::None;
-    const double seconds = double(samples) / rate;
-    int64_t bitRate = in.st->codecpar->bit_rate > 0 ? in.st->codecpar->bit_rate : in.fc->bit_rate;
-    if (bitRate <= 0) bitRate = int64_t(double(fileSize) * 8 / seconds);
-    info->format = 3;
-    info->sampleRate = rate;
-    info->channels = channels;
-    info->bitRate = int32_t(std::min<int64_t>((bitRate + 500) / 1000, INT32_MAX));
-    info->vbr = 1;
-    info->samples = samples;
-    info->playTime = int32_t(std::min<int64_t>(samples / rate, INT32_MAX));
-    info->audioOffset = 0;
-    info->audioBytes = fileSize;
+    const int64_t bitRate = in.st->codecpar->bit_rate > 0 ? in.st->codecpar->bit_rate : in.fc->bit_rate;
+    FillContainerInfo(rate, channels, samples, bitRate, fileSize, info);
     // FFmpeg's reading of the tags, for what TagLib's reader leaves empty (APE tags in TTA,
     // keys some taggers spell their own way).
     auto meta = [&](const char* key) -> std::string {

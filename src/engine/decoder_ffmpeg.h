@@ -20,6 +20,11 @@ bool LooksLikeFfmpegAudio(const uint8_t* head, size_t size);
 // and `tags` as FFmpeg reads them; None when the file holds no audio stream these decoders play.
 AudioKind ProbeFfmpegAudio(const char* path, int64_t fileSize, VBMP3_FILE_INFO* info, TagText* tags);
 
+// The stream fields of `info` (format 3) for a container's rate, channels, length and bit rate
+// in bit/s (from the file's size when 0).
+void FillContainerInfo(int rate, int channels, int64_t samples, int64_t bitRate, int64_t fileSize,
+                       VBMP3_FILE_INFO* info);
+
 // Whether the file holds lossless PCM (FLAC, ALAC, WavPack, APE, TTA, AIFF).
 bool IsLosslessContainer(const char* path);
 

@@ -22,7 +22,7 @@ uint32_t Le32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_
 uint16_t Le16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
 uint32_t Be32(const uint8_t* p) { return uint32_t(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3]; }
 
-using ReadAt = std::function<size_t(int64_t pos, uint8_t* dst, size_t n)>;
+using ReadAt = ByteReader;
 
 bool ParseWave(const ReadAt& read, int64_t fileSize, WaveHeader* out)
 {
@@ -487,6 +487,14 @@ bool ProbeOtherAudio(const ReadAt& read, const char* path, int64_t size, VBMP3_F
     }
     if (!LooksLikeFfmpegAudio(sig, sigLen))
         return false;
+    // MP4 from its atoms: listing M4A files neither loads FFmpeg nor builds its sample index.
+    Mp4Audio mp4;
+    if (start == 0 && ReadMp4Audio(read, size, &mp4)) {
+        FillContainerInfo(mp4.rate, mp4.channels, mp4.samples, mp4.bitRate, size, info);
+        ReadContainerTags(path, AudioKind::Mp4, tags);
+        *ok = true;
+        return true;
+    }
     const AudioKind kind = ProbeFfmpegAudio(path, size, info, tags);
     if (kind == AudioKind::Adts)
         ReadTags(path, hasId3v2, nullptr, tags);

@@ -77,6 +77,18 @@ void ReadTagsFromBytes(const uint8_t* data, size_t size, bool hasId3v2, const ui
 // WriteTags for an MP3 held in memory; false leaves the bytes as they were.
 bool WriteTagsToBytes(std::vector<uint8_t>& bytes, const TagText& tags, unsigned changed, bool v2, bool v1);
 
+// Reads up to `n` bytes at `pos`, returning how many it read.
+using ByteReader = std::function<size_t(int64_t pos, uint8_t* dst, size_t n)>;
+
+// An MP4's first sound track (AAC or ALAC) from its atoms alone, its length as the decoder
+// plays it (after the edit list); false when there is none or the atoms do not hold together.
+struct Mp4Audio {
+    int rate = 0, channels = 0;
+    int64_t samples = 0;
+    int64_t bitRate = 0; // bit/s
+};
+bool ReadMp4Audio(const ByteReader& read, int64_t fileSize, Mp4Audio* out);
+
 // Copies the file beside itself, lets `edit` change the copy, and puts the copy in the file's
 // place (a file with several hard links is rewritten in place from it); false, with the file
 // as it was, when any step fails.

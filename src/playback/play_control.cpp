@@ -88,8 +88,17 @@ void PlayControl::OnTrackFailed() {
     // The repair window opens files only to read them; nothing moves on from there.
     if (NoAutoStart) return;
     const int view = PlayingView();
-    if (!playlists::TrackViews::IsView(view)) return;
-    if (SkipUnplayableRow(view, device_.FileName())) PlayListItem();
+    const QString path = device_.FileName();
+    // A file given on the command line or by another program has no row to mark or move on
+    // from: the user is told why nothing plays.
+    if (!playlists::TrackViews::IsView(view) || tracks_.FindRow(view, path) <= 0) {
+        platform::ShowMessage(QStringLiteral("「") + platform::FileNameOf(path) +
+                                  QStringLiteral("」は再生できません。\nファイルを読み込めません。"),
+                              platform::MsgButtons::Ok, platform::MsgIcon::Exclamation,
+                              QStringLiteral("再生の失敗"));
+        return;
+    }
+    if (SkipUnplayableRow(view, path)) PlayListItem();
 }
 
 void PlayControl::PlaySelected() {

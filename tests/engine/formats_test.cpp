@@ -57,6 +57,7 @@ const Format kFormats[] = {
     {"g.aiff", "-c:a pcm_s24be", 44100, 2, true, "-write_id3v2 1"},
     {"h.flac", "-c:a flac", 48000, 6, true},
     {"i.tta", "-c:a tta", 44100, 1, true},
+    {"j.m4a", "-c:a aac -b:a 160k", 48000, 6, false, "-movflags +faststart"},
 };
 
 template <size_t N> std::string Field(const char (&text)[N]) {
@@ -204,6 +205,8 @@ TEST_F(FormatsTest, DamagedFilesAreUnreadableOrEndEarlyNeverHang) {
     const std::string flac = Make(dir_.file("good.flac"), "-c:a flac", 44100, 2, 44100 * 3);
     const std::string m4a = Make(dir_.file("good.m4a"), "-c:a alac", 44100, 2, 44100 * 3);
     const std::string opus = Make(dir_.file("good.opus"), "-c:a libopus", 48000, 2, 48000 * 3);
+    const std::string aac =
+        Make(dir_.file("good-aac.m4a"), "-c:a aac", 44100, 2, 44100 * 3, "-movflags +faststart");
     const auto bytes = kvtest::ReadBytes(flac);
     auto head = [](const std::vector<uint8_t>& b, size_t n) {
         return std::vector<uint8_t>(b.begin(), b.begin() + n);
@@ -226,6 +229,8 @@ TEST_F(FormatsTest, DamagedFilesAreUnreadableOrEndEarlyNeverHang) {
         {"garbage.flac", garbage, false},
         {"flac-named.mp3", bytes, true},
         {"half.m4a", head(kvtest::ReadBytes(m4a), kvtest::ReadBytes(m4a).size() / 2), false},
+        // Its atoms come first and are whole: the length stands, the sound ends where the file does.
+        {"half-aac.m4a", head(kvtest::ReadBytes(aac), kvtest::ReadBytes(aac).size() / 2), true},
         {"half.opus", head(kvtest::ReadBytes(opus), kvtest::ReadBytes(opus).size() / 2), true},
         {"text.ogg", {'O', 'g', 'g', 'S', 'h', 'i'}, false},
     };

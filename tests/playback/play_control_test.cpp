@@ -1,8 +1,8 @@
 // Play sequencing with the real player device on short files, in real time on SDL's dummy driver.
 #include "platform/message_box.h"
 #include "playback/play_control.h"
-#include "playback/player_host.h"
 #include "playback/player_backends.h"
+#include "playback/player_host.h"
 #include "playback/sound_play.h"
 #include "playlists/track_list.h"
 #include "support/audio_files.h"
@@ -33,6 +33,7 @@ struct Window : PlayerHost, PlayControlHost, TrackListHost {
         ++loads;
         play->OnTrackLoaded();
     }
+    void OnTrackFailed() override { play->OnTrackFailed(); }
     PlayMode Mode() const override { return mode; }
     QString SelectedListName() const override { return list; }
     std::pair<QString, QString> StoredMarks(const QString& path) const override {
@@ -47,7 +48,7 @@ struct Window : PlayerHost, PlayControlHost, TrackListHost {
 };
 
 class PlayControlTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { ASSERT_NE(vbmp3_init(), 0); }
     static void TearDownTestSuite() { vbmp3_free(); }
 
@@ -175,6 +176,17 @@ TEST_F(PlayControlTest, ARunOfMissingFilesIsReportedRowByRowAndSkipped) {
     }
 }
 
+TEST_F(PlayControlTest, ADamagedFileGivenOutsideTheListsIsReportedOnceAndTheListStaysPut) {
+    Rows({{"a.wav", 2}, {"b.wav", 2}});
+    Start(1);
+    tracks.OpenTrack(
+        QString::fromStdString(kvtest::WriteBytes(dir.file("damaged.flac"), {'f', 'L', 'a', 'C', 1})));
+    EXPECT_EQ(messages,
+              QStringList({"「damaged.flac」は再生できません。\nファイルを読み込めません。|再生の失敗"}));
+    EXPECT_EQ(play.PlayIndex, 1);
+    EXPECT_NE(Playing(), "b.wav");
+}
+
 TEST_F(PlayControlTest, AMissingLastRowStopsPlayback) {
     Rows({{"a.wav", 1.2}, {"gone.wav", 0}});
     Start(1);
@@ -244,7 +256,7 @@ TEST_F(PlayControlTest, SwitchingListsStartsAtTheFirstRow) {
 // SDL's disk driver) has next to no silence between two tracks, and neither track is cut short
 // whatever the phase of the one-second tick.
 class TrackGapTest : public PlayControlTest {
-protected:
+  protected:
     static void SetUpTestSuite() {
         captureDir_ = new kvtest::TempDir;
         driver_ = qEnvironmentVariable("SDL_AUDIODRIVER");
