@@ -28,6 +28,11 @@ class DiskOutputTest : public ::testing::Test {
         EXPECT_EQ(vbmp3_play(), 1);
         EXPECT_TRUE(WaitFor([] { return vbmp3_getState(nullptr) == 0; }, 20));
         vbmp3_free();
+        return CapturedLeft();
+    }
+
+    // The captured left channel from the first sound on.
+    std::vector<float> CapturedLeft() const {
         const auto bytes = kvtest::ReadBytes(capture_);
         const float* f = reinterpret_cast<const float*>(bytes.data());
         const size_t frames = bytes.size() / 8;
@@ -197,16 +202,7 @@ class GaplessTest : public DiskOutputTest {
         EXPECT_TRUE(WaitFor([] { return vbmp3_getState(nullptr) == 0; }, 10));
         setenv("SDL_DISKAUDIODELAY", "0", 1);
         vbmp3_free();
-        const auto bytes = kvtest::ReadBytes(capture_);
-        const float* f = reinterpret_cast<const float*>(bytes.data());
-        const size_t frames = bytes.size() / 8;
-        size_t first = 0;
-        while (first < frames && std::fabs(f[first * 2]) < 1e-4f)
-            ++first;
-        std::vector<float> left;
-        for (size_t i = first; i < frames; ++i)
-            left.push_back(f[i * 2]);
-        return left;
+        return CapturedLeft();
     }
 };
 
@@ -299,6 +295,39 @@ TEST_F(GaplessTest, ASplitRecordingPlaysAsTheWhole) {
             EXPECT_LT(maxErr, 1e-4);
         }
     }
+}
+
+TEST_F(GaplessTest, TheNextFilesVolumeStartsAtItsFirstSampleAndAnotherRateIsNotContinued) {
+    unsetenv("SDL_DISKAUDIODELAY");
+    const auto a = kvtest::MakeWave(dir_.file("a.wav"), 0.4, 44100, 2, 440, 0.5);
+    const auto b = kvtest::MakeWave(dir_.file("b.wav"), 0.4, 44100, 2, 440, 0.5);
+    ASSERT_EQ(vbmp3_open(a.c_str(), nullptr), 1);
+    ASSERT_EQ(vbmp3_play(), 1);
+    ASSERT_EQ(vbmp3_queueNext(b.c_str(), 0, 0, 50, nullptr), 1);
+    EXPECT_TRUE(WaitFor([] { return vbmp3_getSwitches() == 1; }, 5));
+    int left = 0, right = 0;
+    vbmp3_getVolume(&left, &right);
+    EXPECT_EQ(left, 50);
+    EXPECT_TRUE(WaitFor([] { return vbmp3_getState(nullptr) == 0; }, 5));
+    vbmp3_free();
+    const auto heard = CapturedLeft();
+    const size_t cut = 17640 - 1; // the sine's first sample is silent
+    ASSERT_GT(heard.size(), cut + 5000);
+    const double full = 0.5 / std::sqrt(2.0);
+    EXPECT_NEAR(Rms(heard, cut - 4000, 3900), full, 0.005);
+    EXPECT_NEAR(Rms(heard, cut + 200, 4000), full * kv::engine::VolumeToGain(50), 0.005);
+
+    // A damaged file is not queued; one at another rate is, but the current file simply runs out.
+    ASSERT_EQ(vbmp3_init(), 1);
+    const auto damaged = kvtest::WriteBytes(dir_.file("damaged.flac"), {'f', 'L', 'a', 'C', 0, 0});
+    const auto other = kvtest::MakeWave(dir_.file("c.wav"), 0.4, 48000, 2);
+    ASSERT_EQ(vbmp3_open(a.c_str(), nullptr), 1);
+    ASSERT_EQ(vbmp3_play(), 1);
+    EXPECT_EQ(vbmp3_queueNext(damaged.c_str(), 0, 0, -1, nullptr), 0);
+    EXPECT_EQ(vbmp3_queueNext(other.c_str(), 0, 0, -1, nullptr), 1);
+    EXPECT_TRUE(WaitFor([] { return vbmp3_getState(nullptr) == 0; }, 5));
+    EXPECT_EQ(vbmp3_getSwitches(), 0);
+    setenv("SDL_DISKAUDIODELAY", "0", 1);
 }
 
 } // namespace
