@@ -274,6 +274,11 @@ TEST_F(GaplessTest, ASplitRecordingPlaysAsTheWhole) {
                 ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
             }
             files.push_back(file);
+            // The length the file information reports is the gapless one.
+            VBMP3_TAG_INFO tag{};
+            VBMP3_FILE_INFO info{};
+            ASSERT_EQ(vbmp3_getFileInfo(file.c_str(), &tag, &info), 1);
+            if (c.noShift) EXPECT_EQ(info.samples, int64_t(cuts[i + 1] - cuts[i])) << file;
         }
         const auto heard = PlayQueued(files);
         ASSERT_GT(heard.size(), cuts[3] - size_t(c.rate / 10));
