@@ -568,8 +568,10 @@ void Output::SetVolume(int l, int r) {
 
 void Output::GetVolume(int* l, int* r) {
     std::lock_guard api(apiLock_);
+    LockDevice(); // a queued track's volume is set on the audio thread
     if (l) *l = volL_;
     if (r) *r = volR_;
+    UnlockDevice();
 }
 
 void Output::SetEqualizer(const std::array<int16_t, 10>& gains) {
