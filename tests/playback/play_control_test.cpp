@@ -277,6 +277,8 @@ TEST_F(PlayControlTest, TheFollowingRowIsQueuedAndTakesOverUnlessTheUserActs) {
         {"random", "b.wav", PlayMode::Random, [] {}, "c.wav", "c.wav", 1},
         {"damaged next", "b.flac", PlayMode::Continuous, [] {}, "", "c.wav", 2},
         {"end mark", "b.wav", PlayMode::Continuous, [] {}, "", "b.wav", 2},
+        // Queued, but another rate needs the device reopened: it follows as before, not skipped.
+        {"another rate", "b.wav", PlayMode::Continuous, [] {}, "b.wav", "b.wav", 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -284,6 +286,7 @@ TEST_F(PlayControlTest, TheFollowingRowIsQueuedAndTakesOverUnlessTheUserActs) {
         const bool damaged = std::string(c.second) == "b.flac";
         Rows({{"a.wav", 1.2}, {c.second, damaged ? 0 : 3}, {"c.wav", 1.2}});
         if (damaged) kvtest::WriteBytes(dir.file("b.flac"), {'f', 'L', 'a', 'C', 0});
+        if (c.what == std::string("another rate")) kvtest::MakeWave(dir.file("b.wav"), 3, 44100, 1);
         window.mode = c.mode;
         window.loads = 0;
         window.marks.clear();
