@@ -108,6 +108,12 @@ class Output {
     bool Queue(Owner who, std::shared_ptr<Source> next, double from, int l, int r);
     void DropQueue();
     uint64_t Switches();
+    void Locked(const std::function<void()>& f) {
+        std::lock_guard api(apiLock_);
+        LockDevice();
+        f();
+        UnlockDevice();
+    }
     void SetVolume(int l, int r);
     void GetVolume(int* l, int* r);
     void SetEqualizer(const std::array<int16_t, 10>& gains);
@@ -754,6 +760,9 @@ bool OutputQueue(Owner who, std::shared_ptr<Source> next, double from, int volL,
 }
 void OutputDropQueue() {
     g_output.DropQueue();
+}
+void OutputLocked(const std::function<void()>& f) {
+    g_output.Locked(f);
 }
 uint64_t OutputSwitches() {
     return g_output.Switches();

@@ -3,6 +3,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 namespace kv::engine {
@@ -42,6 +43,8 @@ bool OutputDrained(Owner who);
 // `fromSeconds` is where the new source stands (its start mark), for the position reported.
 bool OutputQueue(Owner who, std::shared_ptr<Source> next, double fromSeconds, int volL, int volR);
 void OutputDropQueue();
+// Runs `f` where the audio thread cannot read the sources meanwhile.
+void OutputLocked(const std::function<void()>& f);
 // How many times playback has moved on to a queued source, counted once its first frame is
 // heard; the position reported is the new source's from then on.
 uint64_t OutputSwitches();

@@ -231,6 +231,14 @@ int vbmp3_dropQueue(void) {
     return 1;
 }
 
+int vbmp3_setEnd(double seconds) {
+    std::lock_guard lock(g_api);
+    FollowSwitchLocked();
+    if (!g_track.source) return 0;
+    OutputLocked([&] { g_track.source->EndAt(seconds); });
+    return 1;
+}
+
 int vbmp3_getSwitches(void) {
     std::lock_guard lock(g_api);
     FollowSwitchLocked();

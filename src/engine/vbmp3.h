@@ -98,6 +98,9 @@ int vbmp3_isDrained(void);    // non-zero while playing once the decoder has han
 int vbmp3_queueNext(const char* fileName, double startSeconds, double endSeconds, int volume,
                     VBMP3_TRACK_INFO* info);
 int vbmp3_dropQueue(void);
+// Ends the open track at `seconds` (a stored end mark) rather than at its end; 0 undoes it. The
+// queued file then follows from there.
+int vbmp3_setEnd(double seconds);
 // How many times the queued file has taken over since vbmp3_init, counted once its first sample
 // is heard; from then on it is the open track (position, state, seek, conversion).
 int vbmp3_getSwitches(void);

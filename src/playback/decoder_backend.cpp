@@ -36,6 +36,9 @@ bool Vbmp3Decoder::QueueNext(const char* fileName, double start, double end, int
 void Vbmp3Decoder::DropQueue() {
     vbmp3_dropQueue();
 }
+void Vbmp3Decoder::SetEnd(double seconds) {
+    vbmp3_setEnd(seconds);
+}
 int Vbmp3Decoder::Switches() {
     return vbmp3_getSwitches();
 }

@@ -25,7 +25,8 @@ class DecoderBackend {
         return false;
     }
     virtual void DropQueue() {}
-    virtual int Switches() { return 0; } // times a queued file has taken over
+    virtual void SetEnd(double seconds) { (void)seconds; } // the open file ends there; 0: at its end
+    virtual int Switches() { return 0; }                   // times a queued file has taken over
     virtual void GetVolume(int* left, int* right) = 0;
     virtual void SetVolume(int left, int right) = 0;
 };
@@ -45,6 +46,7 @@ class Vbmp3Decoder final : public DecoderBackend {
     bool QueueNext(const char* fileName, double start, double end, int volume,
                    VBMP3_TRACK_INFO* info) override;
     void DropQueue() override;
+    void SetEnd(double seconds) override;
     int Switches() override;
     void GetVolume(int* left, int* right) override;
     void SetVolume(int left, int right) override;

@@ -190,12 +190,9 @@ void PlayControl::QueueFollowingRow() {
     }
     const PlayMode mode = host_.Mode();
     if (queuedRow_ > 0 || NoAutoStart || (mode != PlayMode::Continuous && mode != PlayMode::Random)) return;
-    // A stored end mark is reached by the tick, not by the device: today's path follows it.
-    if (device_.CurrentRoute() != CSoundPlay::Route::Decoder || device_.SelectionEndMarked() ||
-        device_.StopByHuman)
+    if (device_.CurrentRoute() != CSoundPlay::Route::Decoder || device_.StopByHuman) return;
+    if (device_.CurrentState() != kPlaying || EndOfTrack() - device_.CurrentPosition() > kQueueSeconds)
         return;
-    const double duration = device_.Duration();
-    if (device_.CurrentState() != kPlaying || duration - device_.CurrentPosition() > kQueueSeconds) return;
     const int view = PlayingView();
     if (!playlists::TrackViews::IsView(view) || host_.SelectedListName() != PlayingListName) return;
     auto& model = tracks_.ListView(view);
@@ -258,11 +255,18 @@ void PlayControl::Timer1Tick() {
     if (++LabelTick == 3) host_.ShowInfoLabels(Information);
 }
 
+double PlayControl::EndOfTrack() {
+    return device_.SelectionEndMarked() ? device_.SelectionEnd() : device_.Duration();
+}
+
 void PlayControl::WatchForEnd() {
-    if (endWatch_.isActive() || device_.SelectionEndMarked() || device_.FileName().isEmpty()) return;
-    const double duration = device_.Duration();
-    if (!(duration > 0) || device_.CurrentState() != kPlaying) return;
-    if (duration - device_.CurrentPosition() <= kEndWatchSeconds) endWatch_.start();
+    // An end mark is the tick's to notice, unless the engine ends the track there for a follower.
+    if (endWatch_.isActive() || (device_.SelectionEndMarked() && queuedRow_ == 0) ||
+        device_.FileName().isEmpty())
+        return;
+    const double end = EndOfTrack();
+    if (!(end > 0) || device_.CurrentState() != kPlaying) return;
+    if (end - device_.CurrentPosition() <= kEndWatchSeconds) endWatch_.start();
 }
 
 void PlayControl::EndWatchTick() {
@@ -280,7 +284,7 @@ void PlayControl::EndWatchTick() {
     // Paused or stopped by the user, a seek back, or another track: nothing to wait for now; the
     // one-second tick looks again.
     if (device_.StopByHuman || device_.CurrentState() != kPlaying ||
-        device_.Duration() - device_.CurrentPosition() > kEndWatchSeconds + 0.5)
+        EndOfTrack() - device_.CurrentPosition() > kEndWatchSeconds + 0.5)
         endWatch_.stop();
 }
 
@@ -290,7 +294,9 @@ void PlayControl::CheckTrackEnd(int p) {
     const bool ranOut = s != kPlaying && !device_.StopByHuman;
     // Without a stored end mark the device runs out by itself: a window on the whole-second
     // duration would cut the last moments of a track whenever the tick's phase has moved.
-    const bool reachedEnd = device_.SelectionEndMarked() && s == kPlaying && e <= p && p <= e + 2;
+    // With a follower queued the engine itself ends the track at the mark.
+    const bool reachedEnd =
+        device_.SelectionEndMarked() && queuedRow_ == 0 && s == kPlaying && e <= p && p <= e + 2;
     if (!(ranOut || reachedEnd) || device_.FileName().isEmpty()) return;
     PlayAfterEnd();
 }

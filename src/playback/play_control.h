@@ -98,6 +98,7 @@ class PlayControl {
     void TakeQueuedRow();
     // What a newly playing track shows: the bar, the volume, the marks, the lyrics, the labels.
     void ShowLoadedTrack();
+    double EndOfTrack(); // the stored end mark, or the duration
 
     CSoundPlay& device_;
     playlists::TrackList& tracks_;

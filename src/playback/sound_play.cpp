@@ -409,6 +409,8 @@ bool CSoundPlay::QueueNext(const QString& fileName, double start, double end, in
     VBMP3_TRACK_INFO info{};
     switchesBefore_ = decoder_.Switches();
     if (!decoder_.QueueNext(fileName.toUtf8().constData(), start, end, volume, &info)) return false;
+    // A stored end mark ends the playing file in the engine, so the next one follows right there.
+    if (selectionEndMarked_) decoder_.SetEnd(selectionEnd_);
     queuedName_ = fileName;
     queuedTrack_ = info;
     return true;
@@ -418,6 +420,8 @@ void CSoundPlay::DropQueue() {
     if (queuedName_.isEmpty()) return;
     queuedName_.clear();
     decoder_.DropQueue();
+    // Without a follower the end mark is the tick's again, as it always was.
+    if (selectionEndMarked_) decoder_.SetEnd(0);
 }
 
 bool CSoundPlay::TookQueued() {

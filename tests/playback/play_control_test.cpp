@@ -276,7 +276,7 @@ TEST_F(PlayControlTest, TheFollowingRowIsQueuedAndTakesOverUnlessTheUserActs) {
          1},
         {"random", "b.wav", PlayMode::Random, [] {}, "c.wav", "c.wav", 1},
         {"damaged next", "b.flac", PlayMode::Continuous, [] {}, "", "c.wav", 2},
-        {"end mark", "b.wav", PlayMode::Continuous, [] {}, "", "b.wav", 2},
+        {"end mark", "b.wav", PlayMode::Continuous, [] {}, "b.wav", "b.wav", 1},
         // Queued, but another rate needs the device reopened: it follows as before, not skipped.
         {"another rate", "b.wav", PlayMode::Continuous, [] {}, "b.wav", "b.wav", 2},
     };
