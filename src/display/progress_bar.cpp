@@ -289,16 +289,22 @@ void CProgressBar::Dropped(const QStringList& files) {
     if (!path.isEmpty()) host_.OpenTrack(path);
 }
 
+int CProgressBar::StoredVolume(const QString& name) const {
+    const int index = listVol_ ? listVol_->Find(name) : -1;
+    if (index < 0) return -1;
+    bool ok = false;
+    const double stored = listVol_->SubItem(index, 1).trimmed().toDouble(&ok);
+    // Not a number leaves the bar's value; any number is brought into range.
+    if (!ok || !std::isfinite(stored)) return -1;
+    return std::clamp(int(std::nearbyint(std::clamp(stored, -1e9, 1e9))), 0, std::max(0, max_));
+}
+
 void CProgressBar::ReadVolume() {
     if (!listVol_) return;
     const QString name = host_.DeviceFileName();
     int volume = value_;
-    const int index = listVol_->Find(name);
-    if (index >= 0) {
-        bool ok = false;
-        const double stored = listVol_->SubItem(index, 1).trimmed().toDouble(&ok);
-        // Not a number leaves the bar's value; any number is brought into range by SetValue.
-        if (ok && std::isfinite(stored)) volume = int(std::nearbyint(std::clamp(stored, -1e9, 1e9)));
+    if (listVol_->Find(name) >= 0) {
+        if (const int stored = StoredVolume(name); stored >= 0) volume = stored;
     } else if (!name.isEmpty()) {
         listVol_->SetSubItem(listVol_->Add(name), 1, QString::number(value_));
     }

@@ -79,6 +79,8 @@ class CProgressBar : public QObject {
 
     // Volume memory (on CVolume).
     void ReadVolume();
+    // The volume memory's value for `name` in the bar's range, -1 when it holds none.
+    int StoredVolume(const QString& name) const;
     void LoadVolume(const QString& file = VolumeFile());
     bool SaveVolume(const QString& file = VolumeFile());
     VolumeMemory* ListVol() const { return listVol_; }

@@ -16,22 +16,20 @@ namespace kv::engine {
 namespace {
 
 class MpegDecoder : public Decoder {
-public:
-    ~MpegDecoder() override
-    {
+  public:
+    ~MpegDecoder() override {
         if (mh_) {
             mpg123_close(mh_);
             mpg123_delete(mh_);
         }
-        if (fd_ >= 0)
-            close(fd_);
+        if (fd_ >= 0) close(fd_);
     }
-    bool Open(const std::string& path, bool pcm16)
-    {
+    bool Open(const std::string& path, bool pcm16) {
         mh_ = mpg123_new(nullptr, nullptr);
-        if (!mh_)
-            return false;
-        mpg123_param(mh_, MPG123_ADD_FLAGS, MPG123_QUIET, 0);
+        if (!mh_) return false;
+        // Gapless: the encoder's delay and padding (LAME's header) are cut, so an album split
+        // into files plays as the whole recording did.
+        mpg123_param(mh_, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_GAPLESS, 0);
         mpg123_param(mh_, MPG123_RESYNC_LIMIT, 64 * 1024, 0);
         mpg123_format_none(mh_);
         const int enc = pcm16 ? MPG123_ENC_SIGNED_16 : MPG123_ENC_FLOAT_32;
@@ -43,8 +41,8 @@ public:
         // The file is read through our own calls: the library reports a failed read as the
         // end of the stream, which would make a damaged file look whole.
         fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd_ < 0 || mpg123_replace_reader_handle(mh_, &ReadFile, &SeekFile, nullptr) != MPG123_OK
-            || mpg123_open_handle(mh_, this) != MPG123_OK)
+        if (fd_ < 0 || mpg123_replace_reader_handle(mh_, &ReadFile, &SeekFile, nullptr) != MPG123_OK ||
+            mpg123_open_handle(mh_, this) != MPG123_OK)
             return false;
         long rate = 0;
         int channels = 0, encoding = 0;
@@ -61,9 +59,8 @@ public:
     long ReadShort(int16_t* out, long frames) override { return Read(out, frames, sizeof(int16_t)); }
     bool Seek(int64_t frame) override { return mpg123_seek(mh_, off_t(frame), SEEK_SET) >= 0; }
 
-private:
-    long Read(void* out, long frames, size_t sampleBytes)
-    {
+  private:
+    long Read(void* out, long frames, size_t sampleBytes) {
         const size_t frameBytes = sampleBytes * size_t(channels_);
         auto* dst = static_cast<unsigned char*>(out);
         size_t total = 0;
@@ -72,26 +69,21 @@ private:
             size_t done = 0;
             const int err = mpg123_read(mh_, dst + total, want - total, &done);
             total += done;
-            if (err == MPG123_NEW_FORMAT || (err == MPG123_OK && done > 0))
-                continue;
-            if (err != MPG123_OK || done == 0)
-                break;
+            if (err == MPG123_NEW_FORMAT || (err == MPG123_OK && done > 0)) continue;
+            if (err != MPG123_OK || done == 0) break;
         }
         return long(total / frameBytes);
     }
-    static ssize_t ReadFile(void* handle, void* buffer, size_t bytes)
-    {
+    static ssize_t ReadFile(void* handle, void* buffer, size_t bytes) {
         auto* self = static_cast<MpegDecoder*>(handle);
         ssize_t got;
         do
             got = read(self->fd_, buffer, bytes);
         while (got < 0 && errno == EINTR);
-        if (got < 0)
-            self->failed_ = true;
+        if (got < 0) self->failed_ = true;
         return got;
     }
-    static off_t SeekFile(void* handle, off_t offset, int whence)
-    {
+    static off_t SeekFile(void* handle, off_t offset, int whence) {
         return lseek(static_cast<MpegDecoder*>(handle)->fd_, offset, whence);
     }
     mpg123_handle* mh_ = nullptr;
@@ -99,20 +91,15 @@ private:
 };
 
 class WaveDecoder : public Decoder {
-public:
-    ~WaveDecoder() override
-    {
-        if (sf_)
-            Sndfile()->sf_close(sf_);
+  public:
+    ~WaveDecoder() override {
+        if (sf_) Sndfile()->sf_close(sf_);
     }
-    bool Open(const std::string& path)
-    {
-        if (!Sndfile())
-            return false;
+    bool Open(const std::string& path) {
+        if (!Sndfile()) return false;
         SF_INFO info{};
         sf_ = Sndfile()->sf_open(path.c_str(), SFM_READ, &info);
-        if (!sf_ || info.channels <= 0 || info.samplerate <= 0)
-            return false;
+        if (!sf_ || info.channels <= 0 || info.samplerate <= 0) return false;
         // libsndfile scales integer formats to -1..1; keep float files from exceeding it.
         Sndfile()->sf_command(sf_, SFC_SET_NORM_FLOAT, nullptr, SF_TRUE);
         Sndfile()->sf_command(sf_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
@@ -120,21 +107,17 @@ public:
         channels_ = info.channels;
         return true;
     }
-    long ReadFloat(float* out, long frames) override
-    {
+    long ReadFloat(float* out, long frames) override {
         return Checked(frames, Sndfile()->sf_readf_float(sf_, out, frames));
     }
-    long ReadShort(int16_t* out, long frames) override
-    {
+    long ReadShort(int16_t* out, long frames) override {
         return Checked(frames, Sndfile()->sf_readf_short(sf_, out, frames));
     }
     bool Seek(int64_t frame) override { return Sndfile()->sf_seek(sf_, frame, SEEK_SET) >= 0; }
 
-private:
-    long Checked(long wanted, sf_count_t got)
-    {
-        if (got < wanted && Sndfile()->sf_error(sf_) != SF_ERR_NO_ERROR)
-            failed_ = true;
+  private:
+    long Checked(long wanted, sf_count_t got) {
+        if (got < wanted && Sndfile()->sf_error(sf_) != SF_ERR_NO_ERROR) failed_ = true;
         return long(got);
     }
     SNDFILE* sf_ = nullptr;
@@ -146,13 +129,11 @@ std::unique_ptr<Decoder> OpenDecoder(const std::string& path, int format, bool p
     if (format == 3) return OpenFfmpegDecoder(path);
     if (format == 1) {
         auto d = std::make_unique<MpegDecoder>();
-        if (d->Open(path, pcm16))
-            return d;
+        if (d->Open(path, pcm16)) return d;
         return nullptr;
     }
     auto d = std::make_unique<WaveDecoder>();
-    if (d->Open(path))
-        return d;
+    if (d->Open(path)) return d;
     return nullptr;
 }
 

@@ -105,6 +105,15 @@ class Output {
     bool Seek(Owner who, double seconds);
     PlayState State(Owner who, double* heard);
     bool Drained(Owner who);
+    bool Queue(Owner who, std::shared_ptr<Source> next, double from, int l, int r);
+    void DropQueue();
+    uint64_t Switches();
+    void Locked(const std::function<void()>& f) {
+        std::lock_guard api(apiLock_);
+        LockDevice();
+        f();
+        UnlockDevice();
+    }
     void SetVolume(int l, int r);
     void GetVolume(int* l, int* r);
     void SetEqualizer(const std::array<int16_t, 10>& gains);
@@ -115,6 +124,10 @@ class Output {
     void Fill(float* out, int frames);
     int Produce(float* out, int frames);
     long ReadStereo(float* out, long frames);
+    bool TakeQueued(int offset, uint64_t buffered);
+    void SettleSwitchLocked(bool now);
+    void DropQueueLocked();
+    void ApplyVolume(float* out, int frames);
     void ResetPipeline(double from);
     double HeardLocked() const;
     uint64_t AdvanceLocked() const;
@@ -157,6 +170,16 @@ class Output {
     Equalizer eq_{kDeviceRate};
     int volL_ = 100, volR_ = 100;
     float gainL_ = 1, gainR_ = 1; // what the last buffer ended at
+    // The queued source and, once it has taken over in a buffer not yet heard, where it did.
+    std::shared_ptr<Source> next_;
+    double nextFrom_ = 0;
+    int nextVolL_ = -1, nextVolR_ = -1;
+    bool switchPending_ = false;
+    uint64_t switchAt_ = 0; // device frame (as played_ counts) of its first frame
+    double switchFrom_ = 0; // the position there
+    int switchOffset_ = -1; // its frame in the buffer being filled, -1 when not in it
+    int switchVolL_ = -1, switchVolR_ = -1;
+    uint64_t switches_ = 0;
     std::vector<float> scratch_, stereo_;
     std::vector<float> ring_; // what was sent, before volume; a power-of-two frame count
     uint64_t ringCount_ = 0;  // frames ever written into the ring
@@ -180,6 +203,7 @@ bool Output::Init() {
     eq_.SetSampleRate(rate_);
     ringCount_ = 0;
     ring_.clear();
+    switches_ = 0;
     {
         std::lock_guard idle(idleMu_);
         closerQuit_ = false;
@@ -331,6 +355,12 @@ void Output::SetDevicePaused(bool paused) {
     }
 }
 
+void Output::DropQueueLocked() {
+    next_.reset();
+    switchPending_ = false;
+    switchOffset_ = -1;
+}
+
 void Output::ResetPipeline(double from) {
     if (resampler_) Sdl().SDL_AudioStreamClear(resampler_);
     resamplerFlushed_ = false;
@@ -358,6 +388,7 @@ bool Output::Start(Owner who, std::shared_ptr<Source> source, double from) {
             resampler_ = Sdl().SDL_NewAudioStream(AUDIO_F32SYS, 2, source->Rate(), AUDIO_F32SYS, 2, rate_);
         source_ = std::move(source);
     }
+    DropQueueLocked();
     const bool ok = source_->Seek(std::max(0.0, from)) && (source_->Rate() == rate_ || resampler_);
     ResetPipeline(std::max(0.0, from));
     state_ = ok ? PlayState::Playing : PlayState::Stopped;
@@ -402,6 +433,7 @@ void Output::Stop(Owner who, bool release) {
     if (mine) {
         state_ = PlayState::Stopped;
         heldPosition_ = 0;
+        DropQueueLocked();
         ResetPipeline(0);
         if (release) {
             source_.reset();
@@ -424,6 +456,9 @@ bool Output::Seek(Owner who, double seconds) {
     if (!up_ || owner_ != who || !source_ || !OpenDevice(source_->Rate())) return false;
     Sdl().SDL_LockAudioDevice(dev_);
     seconds = std::max(0.0, seconds);
+    // A queued source that has taken over but is not heard yet is the one sought in.
+    SettleSwitchLocked(true);
+    switchOffset_ = -1;
     const bool ok = source_->Seek(seconds);
     ResetPipeline(seconds);
     // A seek past the end simply runs out.
@@ -444,7 +479,8 @@ double Output::HeardLocked() const {
     // Nothing is heard before the first buffer after a start or seek has gone out.
     const uint64_t sent = played_ > 0 ? played_ + AdvanceLocked() : 0;
     uint64_t heard = sent > uint64_t(latency_) ? sent - latency_ : 0;
-    if (sourceDone_) heard = std::min(heard, endFrame_);
+    if (switchPending_) heard = std::min(heard, switchAt_);
+    if (sourceDone_ && !switchPending_) heard = std::min(heard, endFrame_);
     return base_ + double(heard) / rate_;
 }
 
@@ -453,6 +489,7 @@ PlayState Output::State(Owner who, double* heard) {
     if (heard) *heard = 0;
     if (!up_) return PlayState::Stopped;
     LockDevice();
+    SettleSwitchLocked(false);
     PlayState s = owner_ == who ? state_ : PlayState::Stopped;
     if (heard && owner_ == who) *heard = s == PlayState::Stopped ? heldPosition_ : HeardLocked();
     const bool idle = state_ != PlayState::Playing;
@@ -470,6 +507,63 @@ bool Output::Drained(Owner who) {
     return drained;
 }
 
+bool Output::Queue(Owner who, std::shared_ptr<Source> next, double from, int l, int r) {
+    std::lock_guard api(apiLock_);
+    if (!dev_ || !next) return false;
+    LockDevice();
+    const bool mine = owner_ == who && source_ && state_ != PlayState::Stopped;
+    if (mine) {
+        next_ = std::move(next);
+        nextFrom_ = from;
+        nextVolL_ = l < 0 ? -1 : std::min(l, 100);
+        nextVolR_ = r < 0 ? -1 : std::min(r, 100);
+    }
+    UnlockDevice();
+    return mine;
+}
+
+void Output::DropQueue() {
+    std::lock_guard api(apiLock_);
+    LockDevice();
+    next_.reset();
+    UnlockDevice();
+}
+
+uint64_t Output::Switches() {
+    std::lock_guard api(apiLock_);
+    LockDevice();
+    SettleSwitchLocked(false);
+    const uint64_t n = switches_;
+    UnlockDevice();
+    return n;
+}
+
+// Once the new source's first frame is heard (or at once, for a seek), positions count from it.
+void Output::SettleSwitchLocked(bool now) {
+    if (!switchPending_) return;
+    const uint64_t sent = played_ + AdvanceLocked();
+    if (!now && sent < switchAt_ + uint64_t(latency_)) return;
+    played_ = played_ > switchAt_ ? played_ - switchAt_ : 0;
+    if (sourceDone_) endFrame_ = endFrame_ > switchAt_ ? endFrame_ - switchAt_ : 0;
+    base_ = switchFrom_;
+    switchPending_ = false;
+    ++switches_;
+}
+
+// At the current source's last frame: the queued one continues in the same buffer. `offset` is
+// the frame in the buffer being filled, `buffered` what lies between it and that frame.
+bool Output::TakeQueued(int offset, uint64_t buffered) {
+    if (!next_ || switchPending_ || next_->Rate() != source_->Rate()) return false;
+    source_ = std::move(next_);
+    switchPending_ = true;
+    switchAt_ = played_ + uint64_t(offset) + buffered;
+    switchFrom_ = nextFrom_;
+    switchOffset_ = offset;
+    switchVolL_ = nextVolL_;
+    switchVolR_ = nextVolR_;
+    return true;
+}
+
 void Output::SetVolume(int l, int r) {
     std::lock_guard api(apiLock_);
     LockDevice();
@@ -480,8 +574,10 @@ void Output::SetVolume(int l, int r) {
 
 void Output::GetVolume(int* l, int* r) {
     std::lock_guard api(apiLock_);
+    LockDevice(); // a queued track's volume is set on the audio thread
     if (l) *l = volL_;
     if (r) *r = volR_;
+    UnlockDevice();
 }
 
 void Output::SetEqualizer(const std::array<int16_t, 10>& gains) {
@@ -527,13 +623,41 @@ long Output::ReadStereo(float* out, long frames) {
     return n;
 }
 
+// Volume glides across the buffer from where the last one ended, so changes never click. A
+// queued track's own volume starts at its first frame, reached within a few milliseconds.
+void Output::ApplyVolume(float* out, int frames) {
+    auto glide = [out](int from, int to, float& gl, float& gr, float tl, float tr) {
+        if ((tl != 1 || tr != 1 || gl != 1 || gr != 1) && to > from) {
+            const float stepL = (tl - gl) / float(to - from), stepR = (tr - gr) / float(to - from);
+            for (int i = from; i < to; ++i) {
+                out[i * 2] *= gl + stepL * float(i - from + 1);
+                out[i * 2 + 1] *= gr + stepR * float(i - from + 1);
+            }
+        }
+        gl = tl;
+        gr = tr;
+    };
+    int at = 0;
+    if (switchOffset_ >= 0 && (switchVolL_ >= 0 || switchVolR_ >= 0)) {
+        glide(0, switchOffset_, gainL_, gainR_, VolumeToGain(volL_), VolumeToGain(volR_));
+        if (switchVolL_ >= 0) volL_ = switchVolL_;
+        if (switchVolR_ >= 0) volR_ = switchVolR_;
+        constexpr int kRampFrames = 128; // 3 ms at 44.1 kHz
+        at = std::min(frames, switchOffset_ + kRampFrames);
+        glide(switchOffset_, at, gainL_, gainR_, VolumeToGain(volL_), VolumeToGain(volR_));
+    }
+    glide(at, frames, gainL_, gainR_, VolumeToGain(volL_), VolumeToGain(volR_));
+}
+
 int Output::Produce(float* out, int frames) {
     int have = 0;
     if (!resampler_) {
         while (have < frames) {
             const long n = ReadStereo(out + have * 2, frames - have);
-            if (n <= 0) break;
-            have += int(n);
+            if (n > 0)
+                have += int(n);
+            else if (!TakeQueued(have, 0))
+                break;
         }
         return have;
     }
@@ -553,6 +677,8 @@ int Output::Produce(float* out, int frames) {
         const long n = ReadStereo(stereo_.data(), kChunk);
         if (n > 0) {
             Sdl().SDL_AudioStreamPut(resampler_, stereo_.data(), int(n * 2 * sizeof(float)));
+        } else if (TakeQueued(have, 0)) {
+            // The converter's own delay of a few frames is left out of where the switch is heard.
         } else {
             Sdl().SDL_AudioStreamFlush(resampler_);
             resamplerFlushed_ = true;
@@ -566,6 +692,7 @@ void Output::Fill(float* out, int frames) {
         std::memset(out, 0, size_t(frames) * 2 * sizeof(float));
         return;
     }
+    switchOffset_ = -1;
     int produced = sourceDone_ ? 0 : Produce(out, frames);
     std::memset(out + produced * 2, 0, size_t(frames - produced) * 2 * sizeof(float));
     if (!sourceDone_ && produced < frames) {
@@ -581,20 +708,11 @@ void Output::Fill(float* out, int frames) {
         done += n;
     }
     ringCount_ += uint64_t(frames);
-    // Volume glides across the buffer from where the last one ended, so changes never click.
-    const float toL = VolumeToGain(volL_), toR = VolumeToGain(volR_);
-    if (toL != 1 || toR != 1 || gainL_ != 1 || gainR_ != 1) {
-        const float stepL = (toL - gainL_) / frames, stepR = (toR - gainR_) / frames;
-        for (int i = 0; i < frames; ++i) {
-            out[i * 2] *= gainL_ + stepL * (i + 1);
-            out[i * 2 + 1] *= gainR_ + stepR * (i + 1);
-        }
-    }
-    gainL_ = toL;
-    gainR_ = toR;
+    ApplyVolume(out, frames);
     played_ += uint64_t(frames);
     advanceBase_ = 0;
     clockStart_ = Clock::now();
+    SettleSwitchLocked(false);
     if (sourceDone_ && played_ >= endFrame_ + uint64_t(latency_)) {
         heldPosition_ = HeardLocked();
         state_ = PlayState::Stopped;
@@ -636,6 +754,18 @@ PlayState OutputState(Owner who, double* heard) {
 }
 bool OutputDrained(Owner who) {
     return g_output.Drained(who);
+}
+bool OutputQueue(Owner who, std::shared_ptr<Source> next, double from, int volL, int volR) {
+    return g_output.Queue(who, std::move(next), from, volL, volR);
+}
+void OutputDropQueue() {
+    g_output.DropQueue();
+}
+void OutputLocked(const std::function<void()>& f) {
+    g_output.Locked(f);
+}
+uint64_t OutputSwitches() {
+    return g_output.Switches();
 }
 void OutputSetVolume(int left, int right) {
     g_output.SetVolume(left, right);

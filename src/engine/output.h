@@ -3,6 +3,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 namespace kv::engine {
@@ -35,6 +36,18 @@ PlayState OutputState(Owner who, double* heardSeconds);
 // True while playing when the source has handed over its last frame: the rest is in the device
 // and is heard within one device buffer. A next source started now follows it without a gap.
 bool OutputDrained(Owner who);
+// The source that follows the playing one of `who` in the same device buffer, at the last frame
+// of the current one, when both have the same rate (another rate needs the device reopened, so
+// the current one simply runs out). `volL`/`volR` (0..100, or -1 to keep the volume) take effect
+// at the new source's first frame with a ramp of a few milliseconds. Replaces any queued source.
+// `fromSeconds` is where the new source stands (its start mark), for the position reported.
+bool OutputQueue(Owner who, std::shared_ptr<Source> next, double fromSeconds, int volL, int volR);
+void OutputDropQueue();
+// Runs `f` where the audio thread cannot read the sources meanwhile.
+void OutputLocked(const std::function<void()>& f);
+// How many times playback has moved on to a queued source, counted once its first frame is
+// heard; the position reported is the new source's from then on.
+uint64_t OutputSwitches();
 
 void OutputSetVolume(int left, int right);
 void OutputGetVolume(int* left, int* right);

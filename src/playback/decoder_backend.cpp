@@ -29,6 +29,19 @@ int Vbmp3Decoder::GetState(int* seconds) {
 bool Vbmp3Decoder::Drained() {
     return vbmp3_isDrained() != 0;
 }
+bool Vbmp3Decoder::QueueNext(const char* fileName, double start, double end, int volume,
+                             VBMP3_TRACK_INFO* info) {
+    return vbmp3_queueNext(fileName, start, end, volume, info) != 0;
+}
+void Vbmp3Decoder::DropQueue() {
+    vbmp3_dropQueue();
+}
+void Vbmp3Decoder::SetEnd(double seconds) {
+    vbmp3_setEnd(seconds);
+}
+int Vbmp3Decoder::Switches() {
+    return vbmp3_getSwitches();
+}
 void Vbmp3Decoder::GetVolume(int* left, int* right) {
     vbmp3_getVolume(left, right);
 }

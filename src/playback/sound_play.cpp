@@ -101,6 +101,7 @@ void CSoundPlay::SetFileName(const QString& fileName) {
         host_.LoadMediaWindow();
     }
 
+    queuedName_.clear(); // opening a file drops the engine's queue
     fileName_ = fileName;
     const QString ext = QFileInfo(fileName).suffix().toLower();
     const bool videoMp4 = ext == u"mp4" && Mp4HasVideo(fileName);
@@ -169,6 +170,7 @@ void CSoundPlay::PlayAgain() {
     host_.EnableToolbarButton(3, true);
     const Route route = CurrentRoute();
     const QString state = CurrentState();
+    if (state != kPaused) DropQueue(); // played again from the start: what followed is chosen anew
 
     if (state == kPaused) {
         // Resume where the pause left off; the start mark does not apply.
@@ -263,6 +265,7 @@ void CSoundPlay::PausePlay() {
 
 void CSoundPlay::StopPlay() {
     StopByHuman = true;
+    DropQueue();
     host_.StopVisualizer();
     host_.EnableToolbarButton(2, false);
     host_.EnableToolbarButton(3, false);
@@ -286,6 +289,7 @@ void CSoundPlay::StopPlay() {
 
 void CSoundPlay::StopCurrentDevice() {
     StopByHuman = true;
+    DropQueue();
     host_.EnableToolbarButton(2, false);
     host_.EnableToolbarButton(3, false);
     host_.SetPositionBar(0);
@@ -394,6 +398,40 @@ void CSoundPlay::SetVolume(int volume) {
         // output, libmpv has an output of its own that is kept at the same value.
         media_.SetVolume(volume);
     }
+}
+
+bool CSoundPlay::QueueNext(const QString& fileName, double start, double end, int volume) {
+    DropQueue();
+    const QString ext = QFileInfo(fileName).suffix().toLower();
+    if (CurrentRoute() != Route::Decoder || RouteOf(ext) != Route::Decoder ||
+        (ext == u"mp4" && Mp4HasVideo(fileName)))
+        return false;
+    VBMP3_TRACK_INFO info{};
+    switchesBefore_ = decoder_.Switches();
+    if (!decoder_.QueueNext(fileName.toUtf8().constData(), start, end, volume, &info)) return false;
+    // A stored end mark ends the playing file in the engine, so the next one follows right there.
+    if (selectionEndMarked_) decoder_.SetEnd(selectionEnd_);
+    queuedName_ = fileName;
+    queuedTrack_ = info;
+    return true;
+}
+
+void CSoundPlay::DropQueue() {
+    if (queuedName_.isEmpty()) return;
+    queuedName_.clear();
+    decoder_.DropQueue();
+    // Without a follower the end mark is the tick's again, as it always was.
+    if (selectionEndMarked_) decoder_.SetEnd(0);
+}
+
+bool CSoundPlay::TookQueued() {
+    if (queuedName_.isEmpty() || decoder_.Switches() == switchesBefore_) return false;
+    fileName_ = queuedName_;
+    Kakutyosi = QFileInfo(fileName_).suffix().toLower();
+    videoMp4_ = false;
+    track_ = queuedTrack_;
+    queuedName_.clear();
+    return true;
 }
 
 bool CSoundPlay::RanOut() {

@@ -17,7 +17,7 @@ class DecoderBackend;
 class MediaBackend;
 
 class CSoundPlay {
-public:
+  public:
     // The back ends are borrowed and must outlive the device. `mediaPlayer` is window `W`'s
     // control, `realPlayer` window `Y`'s.
     CSoundPlay(PlayerHost& host, DecoderBackend& decoder, MediaBackend& mediaPlayer,
@@ -61,6 +61,15 @@ public:
     // the next one now leaves no gap. The other back ends say so only once they have stopped.
     bool RanOut();
 
+    // Gapless continuation, for the decoder's files only: `fileName` starts at the last sample of
+    // the playing file, from `start` and up to `end` (0: its end), at `volume` (-1: unchanged).
+    // False when it cannot follow that way (another kind of file, one that cannot be opened).
+    bool QueueNext(const QString& fileName, double start, double end, int volume);
+    void DropQueue();
+    QString QueuedFile() const { return queuedName_; }
+    // True once when the queued file has taken over: it is the loaded file from then on.
+    bool TookQueued();
+
     bool StopByHuman = true;
     QString Kakutyosi;
     bool bDontMoveMediaPlayer = false;
@@ -93,6 +102,9 @@ public:
     QString fileName_;
     bool videoMp4_ = false;
     VBMP3_TRACK_INFO track_{};
+    QString queuedName_;
+    VBMP3_TRACK_INFO queuedTrack_{};
+    int switchesBefore_ = 0;
     double selectionStart_ = 0;
     double selectionEnd_ = 0;
     bool selectionEndMarked_ = false;

@@ -197,6 +197,7 @@ class FormMain : public QMainWindow,
     playback::PlayMode Mode() const override;
     bool PositionBarDragging() const override;
     void ReadTrackVolume(const QString& path) override;
+    int StoredVolume(const QString& path) const override;
     std::pair<QString, QString> StoredMarks(const QString& path) const override;
     void PlaceMarkers(double start, double end, double duration) override;
     void RandomColourIfChecked() override;

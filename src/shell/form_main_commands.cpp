@@ -63,6 +63,7 @@ void FormMain::SetPositionBarMax(int seconds) { progBar_->SetMax(seconds); }
 void FormMain::SetPositionBarValue(int seconds) { progBar_->SetValue(seconds); }
 bool FormMain::PositionBarDragging() const { return progBar_->BarMove(); }
 void FormMain::ReadTrackVolume(const QString&) { volumeBar_->ReadVolume(); }
+int FormMain::StoredVolume(const QString& path) const { return volumeBar_->StoredVolume(path); }
 std::pair<QString, QString> FormMain::StoredMarks(const QString& path) const {
     return positions_ ? positions_->StoredMarks(path) : std::pair<QString, QString>{};
 }

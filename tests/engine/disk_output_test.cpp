@@ -12,9 +12,8 @@
 namespace {
 
 class DiskOutputTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         capture_ = dir_.file("capture.raw");
         setenv("SDL_AUDIODRIVER", "disk", 1);
         setenv("SDL_DISKAUDIOFILE", capture_.c_str(), 1);
@@ -24,12 +23,16 @@ protected:
     void TearDown() override { vbmp3_free(); }
 
     // Plays `path` to its end and returns the captured left channel from the first sound on.
-    std::vector<float> PlayAndCapture(const std::string& path)
-    {
+    std::vector<float> PlayAndCapture(const std::string& path) {
         EXPECT_EQ(vbmp3_open(path.c_str(), nullptr), 1);
         EXPECT_EQ(vbmp3_play(), 1);
         EXPECT_TRUE(WaitFor([] { return vbmp3_getState(nullptr) == 0; }, 20));
         vbmp3_free();
+        return CapturedLeft();
+    }
+
+    // The captured left channel from the first sound on.
+    std::vector<float> CapturedLeft() const {
         const auto bytes = kvtest::ReadBytes(capture_);
         const float* f = reinterpret_cast<const float*>(bytes.data());
         const size_t frames = bytes.size() / 8;
@@ -46,8 +49,7 @@ protected:
     std::string capture_;
 };
 
-double Rms(const std::vector<float>& x, size_t from, size_t n)
-{
+double Rms(const std::vector<float>& x, size_t from, size_t n) {
     double s = 0;
     for (size_t i = from; i < from + n; ++i)
         s += double(x[i]) * x[i];
@@ -55,8 +57,7 @@ double Rms(const std::vector<float>& x, size_t from, size_t n)
 }
 
 // Amplitude of one frequency (Goertzel).
-double Level(const std::vector<float>& x, size_t from, size_t n, double freq, double rate)
-{
+double Level(const std::vector<float>& x, size_t from, size_t n, double freq, double rate) {
     const double w = 2 * M_PI * freq / rate, c = 2 * std::cos(w);
     double s1 = 0, s2 = 0;
     for (size_t i = from; i < from + n; ++i) {
@@ -67,8 +68,7 @@ double Level(const std::vector<float>& x, size_t from, size_t n, double freq, do
     return std::sqrt(s1 * s1 + s2 * s2 - c * s1 * s2) * 2 / n;
 }
 
-TEST_F(DiskOutputTest, CapturedOutputMatchesTheDecodedFile)
-{
+TEST_F(DiskOutputTest, CapturedOutputMatchesTheDecodedFile) {
     const auto p = kvtest::MakeWave(dir_.file("t.wav"), 1.0, 44100, 2, 440, 0.5);
     const auto heard = PlayAndCapture(p);
     const auto pcm = kvtest::DecodeFile(p);
@@ -95,8 +95,7 @@ TEST_F(DiskOutputTest, DeviceFollowsTheFileRateKeepingPitchAndLength) {
     EXPECT_NEAR(double(last) / 32000, 1.0, 0.03);
 }
 
-TEST_F(DiskOutputTest, VolumeFollowsTheDocumentedCurve)
-{
+TEST_F(DiskOutputTest, VolumeFollowsTheDocumentedCurve) {
     const auto p = kvtest::MakeWave(dir_.file("t.wav"), 1.0, 44100, 2, 440, 0.5);
     vbmp3_setVolume(50, 50);
     const auto heard = PlayAndCapture(p);
@@ -106,8 +105,7 @@ TEST_F(DiskOutputTest, VolumeFollowsTheDocumentedCurve)
     EXPECT_NEAR(Rms(heard, 9000, 22050), 0.5 / std::sqrt(2.0) * kv::engine::VolumeToGain(50), 0.005);
 }
 
-TEST_F(DiskOutputTest, EqualizerBandRaisesItsOwnToneOnly)
-{
+TEST_F(DiskOutputTest, EqualizerBandRaisesItsOwnToneOnly) {
     // 125 Hz and 8 kHz together; band 2 is 125 Hz, band 8 is 8 kHz.
     const auto p = dir_.file("two.wav");
     SF_INFO info{};
@@ -163,6 +161,184 @@ TEST_F(DiskOutputTest, HiResMultichannelFlacPlaysAtItsRateMixedToStereo) {
     while (last > 0 && std::fabs(heard[last - 1]) < 1e-3f)
         --last;
     EXPECT_NEAR(double(last) / 96000, 1.0, 0.01);
+}
+
+// A continuous recording cut into three files and played with each next file queued: what leaves
+// the device is the recording, with neither a gap nor an overlap at the cuts.
+class GaplessTest : public DiskOutputTest {
+  protected:
+    // Stereo 16-bit WAVE of tones that never repeat within the cut windows; frame 0 is loud, so
+    // the capture's first sound is the recording's first frame.
+    static std::vector<float> Recording(int rate, size_t frames) {
+        std::vector<float> x(frames * 2);
+        for (size_t i = 0; i < frames; ++i) {
+            const double t = double(i) / rate;
+            const double v = 0.3 * std::sin(2 * M_PI * 440 * t + 0.7) +
+                             0.2 * std::sin(2 * M_PI * 1234.5 * t + 1.0) +
+                             0.1 * std::sin(2 * M_PI * 97.3 * t * (1 + t));
+            x[i * 2] = x[i * 2 + 1] = float(std::round(v * 32767) / 32768);
+        }
+        return x;
+    }
+    static void WriteWave(const std::string& path, int rate, const float* x, size_t frames) {
+        SF_INFO info{};
+        info.samplerate = rate;
+        info.channels = 2;
+        info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+        SNDFILE* sf = sf_open(path.c_str(), SFM_WRITE, &info);
+        ASSERT_NE(sf, nullptr);
+        sf_writef_float(sf, x, sf_count_t(frames));
+        sf_close(sf);
+    }
+    // Plays the files one after the other, each queued while the one before plays, in real time.
+    std::vector<float> PlayQueued(const std::vector<std::string>& files) {
+        unsetenv("SDL_DISKAUDIODELAY");
+        EXPECT_EQ(vbmp3_open(files[0].c_str(), nullptr), 1);
+        EXPECT_EQ(vbmp3_play(), 1);
+        for (size_t i = 1; i < files.size(); ++i) {
+            EXPECT_EQ(vbmp3_queueNext(files[i].c_str(), 0, 0, -1, nullptr), 1) << files[i];
+            EXPECT_TRUE(WaitFor([&] { return vbmp3_getSwitches() >= int(i); }, 10)) << files[i];
+        }
+        EXPECT_TRUE(WaitFor([] { return vbmp3_getState(nullptr) == 0; }, 10));
+        setenv("SDL_DISKAUDIODELAY", "0", 1);
+        vbmp3_free();
+        return CapturedLeft();
+    }
+};
+
+struct Cut {
+    int shift;      // frames the capture stands later (a gap) or earlier (an overlap) than the recording
+    double maxDiff; // largest difference within 10 ms of the cut, at that shift
+};
+
+// Where the capture matches the recording best just after frame `at` of the recording.
+Cut Measure(const std::vector<float>& heard, const std::vector<float>& x, size_t at, int rate) {
+    constexpr int kMaxShift = 4000, kWindow = 2048;
+    double best = 1e300;
+    Cut cut{0, 0};
+    for (int s = -kMaxShift; s <= kMaxShift; ++s) {
+        double e = 0;
+        for (int i = 64; i < 64 + kWindow; ++i) {
+            const long h = long(at) + i + s;
+            const float v = h >= 0 && size_t(h) < heard.size() ? heard[size_t(h)] : 0.0f;
+            e += double(v - x[(at + i) * 2]) * (v - x[(at + i) * 2]);
+        }
+        if (e < best) {
+            best = e;
+            cut.shift = s;
+        }
+    }
+    const long half = rate / 100;
+    for (long i = std::max(0L, long(at) - half); i < long(at) + half && size_t(i) * 2 < x.size(); ++i) {
+        const long h = i + cut.shift;
+        const float v = h >= 0 && size_t(h) < heard.size() ? heard[size_t(h)] : 0.0f;
+        cut.maxDiff = std::max(cut.maxDiff, double(std::fabs(v - x[size_t(i) * 2])));
+    }
+    return cut;
+}
+
+TEST_F(GaplessTest, ASplitRecordingPlaysAsTheWhole) {
+    struct Case {
+        const char* ext;
+        const char* encode; // ffmpeg/lame arguments from the cut WAVE; empty: the WAVE itself
+        int rate;
+        bool exact;   // sample for sample
+        bool noShift; // neither gap nor overlap
+    };
+    // Lossy files are held to no shift where their delay information is exact (LAME's header, the
+    // pre-skip of Opus). FFmpeg's MP4 gives AAC's length only by an edit list in the movie's
+    // coarser time scale, a few samples off, so its cuts are only reported.
+    const Case cases[] = {
+        {"wav", "", 44100, true, true},
+        {"flac", "ffmpeg -v error -y -i IN -c:a flac OUT", 44100, true, true},
+        {"mp3", "lame --quiet -b 256 IN OUT", 44100, false, true},
+        {"opus", "ffmpeg -v error -y -i IN -c:a libopus -b:a 192k OUT", 48000, false, true},
+        {"m4a", "ffmpeg -v error -y -i IN -c:a aac -b:a 256k OUT", 44100, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.ext);
+        ASSERT_EQ(vbmp3_init(), 1);
+        // Cuts at frames that fall in the middle of device buffers and of MP3 frames.
+        const size_t cuts[] = {0, size_t(c.rate * 0.61) + 7, size_t(c.rate * 1.23) + 301,
+                               size_t(c.rate * 1.9)};
+        const auto x = Recording(c.rate, cuts[3]);
+        std::vector<std::string> files;
+        for (int i = 0; i < 3; ++i) {
+            const std::string wav = dir_.file(std::string("part") + char('1' + i) + ".wav");
+            WriteWave(wav, c.rate, &x[cuts[i] * 2], cuts[i + 1] - cuts[i]);
+            std::string file = wav;
+            if (*c.encode) {
+                file = dir_.file(std::string("part") + char('1' + i) + "." + c.ext);
+                std::string cmd = c.encode;
+                cmd.replace(cmd.find("IN"), 2, "'" + wav + "'");
+                cmd.replace(cmd.find("OUT"), 3, "'" + file + "'");
+                ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+            }
+            files.push_back(file);
+            // The length the file information reports is the gapless one.
+            VBMP3_TAG_INFO tag{};
+            VBMP3_FILE_INFO info{};
+            ASSERT_EQ(vbmp3_getFileInfo(file.c_str(), &tag, &info), 1);
+            if (c.noShift) EXPECT_EQ(info.samples, int64_t(cuts[i + 1] - cuts[i])) << file;
+        }
+        const auto heard = PlayQueued(files);
+        ASSERT_GT(heard.size(), cuts[3] - size_t(c.rate / 10));
+        const Cut start = Measure(heard, x, 0, c.rate);
+        for (int b = 1; b <= 2; ++b) {
+            Cut cut = Measure(heard, x, cuts[b], c.rate);
+            cut.shift -= start.shift;
+            std::printf("[ gapless  ] %-4s cut %d: %+d samples, largest difference %.4f\n", c.ext, b,
+                        cut.shift, cut.maxDiff);
+            if (c.noShift) EXPECT_EQ(cut.shift, 0);
+            if (c.exact) EXPECT_LT(cut.maxDiff, 1e-4);
+        }
+        if (c.exact) {
+            EXPECT_EQ(start.shift, 0);
+            // And sample for sample over the whole recording.
+            double maxErr = 0;
+            for (size_t i = 0; i < cuts[3]; ++i)
+                maxErr = std::max(maxErr, double(std::fabs(heard[i] - x[i * 2])));
+            EXPECT_LT(maxErr, 1e-4);
+        }
+    }
+}
+
+TEST_F(GaplessTest, AtAnEndMarkTheNextFileStartsWithItsOwnVolumeAndAnotherRateIsNotContinued) {
+    unsetenv("SDL_DISKAUDIODELAY");
+    const auto a = kvtest::MakeWave(dir_.file("a.wav"), 0.4, 44100, 2, 440, 0.5);
+    const auto b = kvtest::MakeWave(dir_.file("b.wav"), 0.4, 44100, 2, 440, 0.5);
+    ASSERT_EQ(vbmp3_open(a.c_str(), nullptr), 1);
+    ASSERT_EQ(vbmp3_play(), 1);
+    ASSERT_EQ(vbmp3_queueNext(b.c_str(), 0, 0, 50, nullptr), 1);
+    ASSERT_EQ(vbmp3_setEnd(0.3), 1); // an end mark: b follows from there
+    EXPECT_TRUE(WaitFor([] { return vbmp3_getSwitches() == 1; }, 5));
+    int left = 0, right = 0;
+    vbmp3_getVolume(&left, &right);
+    EXPECT_EQ(left, 50);
+    EXPECT_TRUE(WaitFor([] { return vbmp3_getState(nullptr) == 0; }, 5));
+    vbmp3_free();
+    const auto heard = CapturedLeft();
+    const size_t cut = 13230 - 1; // the sine's first sample is silent
+    ASSERT_GT(heard.size(), cut + 5000);
+    const double full = 0.5 / std::sqrt(2.0);
+    EXPECT_NEAR(Rms(heard, cut - 4000, 3900), full, 0.005);
+    EXPECT_NEAR(heard[cut - 1], 0.5 * std::sin(2 * M_PI * 440 * 13229 / 44100.0), 1e-3); // a's last
+    // b in place, past the few milliseconds over which its volume is reached.
+    EXPECT_NEAR(heard[cut + 150],
+                0.5 * kv::engine::VolumeToGain(50) * std::sin(2 * M_PI * 440 * 150 / 44100.0), 1e-3);
+    EXPECT_NEAR(Rms(heard, cut + 200, 4000), full * kv::engine::VolumeToGain(50), 0.005);
+
+    // A damaged file is not queued; one at another rate is, but the current file simply runs out.
+    ASSERT_EQ(vbmp3_init(), 1);
+    const auto damaged = kvtest::WriteBytes(dir_.file("damaged.flac"), {'f', 'L', 'a', 'C', 0, 0});
+    const auto other = kvtest::MakeWave(dir_.file("c.wav"), 0.4, 48000, 2);
+    ASSERT_EQ(vbmp3_open(a.c_str(), nullptr), 1);
+    ASSERT_EQ(vbmp3_play(), 1);
+    EXPECT_EQ(vbmp3_queueNext(damaged.c_str(), 0, 0, -1, nullptr), 0);
+    EXPECT_EQ(vbmp3_queueNext(other.c_str(), 0, 0, -1, nullptr), 1);
+    EXPECT_TRUE(WaitFor([] { return vbmp3_getState(nullptr) == 0; }, 5));
+    EXPECT_EQ(vbmp3_getSwitches(), 0);
+    setenv("SDL_DISKAUDIODELAY", "0", 1);
 }
 
 } // namespace
