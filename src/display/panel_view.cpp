@@ -106,7 +106,7 @@ bool PanelFrames::AtRest() const {
 }
 
 int PanelFrames::Advance() {
-    previous_ = strokes_;
+    current_ ^= 1;
     previousCount_ = strokeCount_;
     strokeCount_ = 0;
     switch (barType_) {
@@ -124,8 +124,10 @@ int PanelFrames::Advance() {
     default:
         break;
     }
-    sameAsBefore_ = strokeCount_ == previousCount_ &&
-                    std::equal(strokes_.begin(), strokes_.begin() + strokeCount_, previous_.begin());
+    const auto& strokes = buffers_[size_t(current_)];
+    sameAsBefore_ =
+        strokeCount_ == previousCount_ &&
+        std::equal(strokes.begin(), strokes.begin() + strokeCount_, buffers_[size_t(current_ ^ 1)].begin());
     return strokeCount_;
 }
 
@@ -138,7 +140,8 @@ void PanelFrames::Add(int x1, int y1, int x2, int y2, int shade, bool pixel) {
     // Bars below the bottom and peak marks of no height show nothing: leaving them out lets a
     // silent frame be seen to be the same as the one before.
     if (!pixel && x1 == x2 && (y1 == y2 || std::min(y1, y2) >= height_)) return;
-    strokes_[size_t(strokeCount_++)] = {x1, y1, x2, y2, uint8_t(std::clamp(shade, 0, 255)), pixel};
+    buffers_[size_t(current_)][size_t(strokeCount_++)] = {
+        x1, y1, x2, y2, uint8_t(std::clamp(shade, 0, 255)), pixel};
 }
 
 int PanelFrames::FallAndPeak(int i, int64_t m) {
@@ -316,9 +319,9 @@ void CPanelView::FillRows(int left, int top, int width, int height, QRgb colour)
         std::fill(row + left, row + right, colour);
 }
 
-void CPanelView::Paint() {
+void CPanelView::Paint(const QRect& clear) {
     if (!painter_.isActive()) return;
-    FillRows(0, 0, image_.width(), image_.height(), backColor_);
+    FillRows(clear.x(), clear.y(), clear.width(), clear.height(), backColor_);
     const Shades& shades = ShadeTable();
     const int pen = std::max(1, frames_.PenWidth());
     const int count = frames_.StrokeCount();
@@ -346,7 +349,8 @@ void CPanelView::DrawPanel() {
     if (!dirty_ && frames_.SameStrokesAsBefore()) return;
     const bool whole = dirty_;
     dirty_ = false;
-    Paint();
+    // Outside the last frame's strokes the image holds only the background: only they need clearing.
+    Paint(whole ? image_.rect() : lastDrawn_);
     // Only where this frame or the last one drew changes on screen: on X every repainted pixel
     // goes to the server, and the panel's neighbours are not touched.
     const QRect drawn = StrokeBounds();
@@ -416,7 +420,7 @@ bool CPanelView::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::Resize:
         if (static_cast<QResizeEvent*>(event)->size() != image_.size()) {
             Resize(static_cast<QResizeEvent*>(event)->size());
-            Paint();
+            Paint(image_.rect());
         }
         return false;
     case QEvent::MouseButtonDblClick:

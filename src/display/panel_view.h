@@ -59,7 +59,7 @@ class PanelFrames {
     // One frame: moves levels and peaks from WaveL and WaveR (or toward rest when Stopped) and
     // records the strokes to draw. Returns the number of strokes.
     int Advance();
-    const std::array<PanelStroke, kMaxStrokes>& Strokes() const { return strokes_; }
+    const std::array<PanelStroke, kMaxStrokes>& Strokes() const { return buffers_[current_]; }
     int StrokeCount() const { return strokeCount_; }
     // The last frame drew exactly what the one before it drew.
     bool SameStrokesAsBefore() const;
@@ -83,9 +83,10 @@ class PanelFrames {
     int penWidth_ = 1;
     int width_ = 0;
     int height_ = 0;
-    std::array<PanelStroke, kMaxStrokes> strokes_{};
+    // This frame's strokes and the last frame's, swapped by index: no copy per frame.
+    std::array<std::array<PanelStroke, kMaxStrokes>, 2> buffers_{};
+    int current_ = 0;
     int strokeCount_ = 0;
-    std::array<PanelStroke, kMaxStrokes> previous_{};
     int previousCount_ = -1;
     bool sameAsBefore_ = false;
 };
@@ -138,7 +139,9 @@ class CPanelView : public QObject {
 
   private:
     void Resize(const QSize& size);
-    void Paint();
+    // Redraws the strokes over `clear`, which must hold everything the image shows besides the
+    // background.
+    void Paint(const QRect& clear);
     void FillRows(int left, int top, int width, int height, QRgb colour);
     void BuildPens();
     QRect StrokeBounds() const; // where the current strokes lie, pen width included

@@ -337,3 +337,32 @@ TEST(CPanelView, FrameUsesTheShadesOfTheColour) {
     EXPECT_EQ(view.Image().pixel(209, 0), kPanelBackColor);
     SetPanelColor(1);
 }
+
+// Each frame clears only where the last one drew: over a changing wave it must show exactly what
+// a panel repainted whole each frame shows.
+TEST(CPanelView, PartialClearShowsTheSameFramesAsWholeRepaints) {
+    QWidget panel, reference;
+    panel.resize(210, 72);
+    reference.resize(210, 72);
+    int frame = 0;
+    PanelViewHooks hooks;
+    hooks.getWave = [&](int32_t* l, int32_t* r) {
+        for (int i = 0; i < 256; ++i) {
+            l[i] = (i * 7 + frame * 13) % 101;
+            r[i] = frame % 9 < 3 ? 0 : (i * 3 + frame * 29) % 101; // with falls to silence
+        }
+    };
+    CPanelView partial(hooks), whole(hooks);
+    partial.SetPanelTarget(&panel);
+    whole.SetPanelTarget(&reference);
+    for (int type = 1; type <= 5; ++type) {
+        partial.SetBarType(type);
+        whole.SetBarType(type);
+        for (int k = 0; k < 30; ++k, ++frame) {
+            partial.DrawPanel();
+            whole.SetBackColor(whole.BackColor()); // the whole image is repainted
+            whole.DrawPanel();
+            ASSERT_EQ(partial.Image(), whole.Image()) << "type " << type << " frame " << k;
+        }
+    }
+}
