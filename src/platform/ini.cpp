@@ -6,13 +6,18 @@
 #include <QStringList>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <limits>
+#include <utility>
+#include <vector>
 
 namespace kv::platform {
 namespace {
 
 QString CutToBytes(const QString& text, int maxBytes) {
+    // No UTF-16 unit takes more than three bytes: short names need no conversion.
+    if (text.size() * 3 <= maxBytes) return text;
     QByteArray utf8 = text.toUtf8();
     if (utf8.size() <= maxBytes) return text;
     int cut = maxBytes;
@@ -21,9 +26,33 @@ QString CutToBytes(const QString& text, int maxBytes) {
     return Utf8ToString(std::string_view(utf8.constData(), size_t(cut)));
 }
 
+// What one line is to the reader: a "[name]" line, a "key=value" line, other text, or blank.
+struct LineKind {
+    enum Kind : uint8_t { Section, Key, Text, Blank } kind;
+    std::pair<qsizetype, qsizetype> name; // where the section or key name, trimmed, stands in the line
+};
+
+LineKind KindOf(const QString& line);
+
 struct IniLines {
     QStringList lines;
+    // One entry per line, kept in step with `lines`: a batch answers many reads from one text,
+    // and each would otherwise trim and cut every line again.
+    std::vector<LineKind> kinds;
     bool crlf = false;
+
+    QStringView NameAt(qsizetype i) const {
+        const auto [from, length] = kinds[size_t(i)].name;
+        return QStringView(lines[i]).mid(from, length);
+    }
+    void Set(qsizetype i, const QString& line) {
+        lines[i] = line;
+        kinds[size_t(i)] = KindOf(line);
+    }
+    void Insert(qsizetype i, const QString& line) {
+        lines.insert(i, line);
+        kinds.insert(kinds.begin() + i, KindOf(line));
+    }
 };
 
 IniLines ParseLines(QByteArray bytes) {
@@ -33,6 +62,9 @@ IniLines ParseLines(QByteArray bytes) {
     qsizetype nul = bytes.indexOf('\0');
     if (nul >= 0) bytes.truncate(nul);
     ini.lines = SplitLines(DecodeText(bytes));
+    ini.kinds.reserve(size_t(ini.lines.size()));
+    for (const QString& line : ini.lines)
+        ini.kinds.push_back(KindOf(line));
     return ini;
 }
 
@@ -54,22 +86,33 @@ std::optional<IniLines> LoadLines(const QString& file, bool* tooLarge = nullptr)
 }
 
 // A "[name]" line gives the section name; anything else gives nothing.
-std::optional<QString> SectionOf(const QString& line) {
-    QString t = line.trimmed();
+std::optional<QStringView> SectionOf(QStringView line) {
+    QStringView t = line.trimmed();
     if (!t.startsWith(u'[')) return std::nullopt;
     qsizetype close = t.indexOf(u']');
     if (close < 0) return std::nullopt;
     return t.mid(1, close - 1).trimmed();
 }
 
-std::optional<QString> KeyOf(const QString& line) {
+std::optional<QStringView> KeyOf(QStringView line) {
     qsizetype eq = line.indexOf(u'=');
     if (eq < 0) return std::nullopt;
     return line.left(eq).trimmed();
 }
 
-bool SameName(const QString& a, const QString& b) {
+bool SameName(QStringView a, QStringView b) {
     return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+LineKind KindOf(const QString& line) {
+    // The name is kept as its place in the line: parsing a long file allocates nothing per line.
+    auto place = [&](QStringView name) {
+        return name.isEmpty() ? std::pair<qsizetype, qsizetype>(0, 0)
+                              : std::pair<qsizetype, qsizetype>(name.data() - line.constData(), name.size());
+    };
+    if (auto section = SectionOf(line)) return {LineKind::Section, place(*section)};
+    if (auto key = KeyOf(line)) return {LineKind::Key, place(*key)};
+    return {QStringView(line).trimmed().isEmpty() ? LineKind::Blank : LineKind::Text, {0, 0}};
 }
 
 struct OpenBatch {
@@ -97,11 +140,10 @@ QByteArray Serialize(const IniLines& ini) {
 }
 
 // Index of the "[section]" line, or -1.
-qsizetype FindSection(const QStringList& lines, const QString& section) {
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        auto name = SectionOf(lines[i]);
-        if (name && SameName(*name, section)) return i;
-    }
+qsizetype FindSection(const IniLines& ini, const QString& section) {
+    for (size_t i = 0; i < ini.kinds.size(); ++i)
+        if (ini.kinds[i].kind == LineKind::Section && SameName(ini.NameAt(qsizetype(i)), section))
+            return qsizetype(i);
     return -1;
 }
 
@@ -118,17 +160,19 @@ QString StripQuotes(QString value) {
 
 QString ReadSetting(const QString& section, const QString& key, const QString& file) {
     OpenBatch* batch = BatchFor(file);
-    auto ini = batch ? batch->lines : LoadLines(file);
+    std::optional<IniLines> loaded;
+    if (!batch) loaded = LoadLines(file);
+    const std::optional<IniLines>& ini = batch ? batch->lines : loaded;
     if (!ini) return QString();
     const QString sectionName = CutToBytes(section, kMaxSettingNameBytes);
     const QString keyName = CutToBytes(key, kMaxSettingNameBytes);
-    qsizetype start = FindSection(ini->lines, sectionName);
+    qsizetype start = FindSection(*ini, sectionName);
     if (start < 0) return QString();
     for (qsizetype i = start + 1; i < ini->lines.size(); ++i) {
-        const QString& line = ini->lines[i];
-        if (SectionOf(line)) break;
-        auto k = KeyOf(line);
-        if (k && SameName(*k, keyName)) {
+        const LineKind& kind = ini->kinds[size_t(i)];
+        if (kind.kind == LineKind::Section) break;
+        if (kind.kind == LineKind::Key && SameName(ini->NameAt(i), keyName)) {
+            const QString& line = ini->lines[i];
             QString value = StripQuotes(line.mid(line.indexOf(u'=') + 1));
             qsizetype nul = value.indexOf(QChar(0));
             if (nul >= 0) value.truncate(nul);
@@ -141,10 +185,14 @@ QString ReadSetting(const QString& section, const QString& key, const QString& f
 void WriteSetting(const QString& section, const QString& key, const QString& value, const QString& file) {
     OpenBatch* batch = BatchFor(file);
     bool tooLarge = false;
-    std::optional<IniLines> loaded = batch ? batch->lines : LoadLines(file, &tooLarge);
+    std::optional<IniLines> loaded;
+    if (!batch) loaded = LoadLines(file, &tooLarge);
     if (batch) tooLarge = batch->tooLarge;
     if (tooLarge) return;
-    IniLines ini = loaded.value_or(IniLines{});
+    // A batch's copy is changed where it stands.
+    std::optional<IniLines>& target = batch ? batch->lines : loaded;
+    if (!target) target.emplace();
+    IniLines& ini = *target;
     const QString sectionName = CutToBytes(section, kMaxSettingNameBytes);
     const QString keyName = CutToBytes(key, kMaxSettingNameBytes);
     // A line break inside a value would split it into lines of its own and corrupt the file.
@@ -152,31 +200,28 @@ void WriteSetting(const QString& section, const QString& key, const QString& val
     clean.replace(u'\r', u' ').replace(u'\n', u' ');
     const QString newLine = keyName + u'=' + clean;
 
-    QStringList& lines = ini.lines;
-    qsizetype start = FindSection(lines, sectionName);
+    qsizetype start = FindSection(ini, sectionName);
     if (start < 0) {
-        lines.append(u'[' + sectionName + u']');
-        lines.append(newLine);
+        ini.Insert(ini.lines.size(), u'[' + sectionName + u']');
+        ini.Insert(ini.lines.size(), newLine);
     } else {
         qsizetype end = start + 1;
         qsizetype lastContent = start;
         bool replaced = false;
-        for (; end < lines.size(); ++end) {
-            const QString& line = lines[end];
-            if (SectionOf(line)) break;
-            if (!line.trimmed().isEmpty()) lastContent = end;
-            auto k = KeyOf(line);
-            if (k && SameName(*k, keyName)) {
-                lines[end] = newLine;
+        for (; end < ini.lines.size(); ++end) {
+            const LineKind& kind = ini.kinds[size_t(end)];
+            if (kind.kind == LineKind::Section) break;
+            if (kind.kind != LineKind::Blank) lastContent = end;
+            if (kind.kind == LineKind::Key && SameName(ini.NameAt(end), keyName)) {
+                ini.Set(end, newLine);
                 replaced = true;
                 break;
             }
         }
-        if (!replaced) lines.insert(lastContent + 1, newLine);
+        if (!replaced) ini.Insert(lastContent + 1, newLine);
     }
 
     if (batch) {
-        batch->lines = std::move(ini);
         batch->dirty = true;
         return;
     }
