@@ -207,10 +207,17 @@ class FfmpegDecoder : public Decoder {
         if (rate_ <= 0 || channels <= 0) return false;
         channels_ = std::min(channels, 2);
         total_ = in_.HeaderSamples();
+        int headerRate = in_.Rate();
+        // An MP4's length is the one its atoms give, as the file's information reports it, so
+        // play never runs past the length the rows and the position bar show.
+        if (Mp4Audio mp4; in_.kind == AudioKind::Mp4 && ReadMp4AudioFile(path, &mp4)) {
+            total_ = mp4.samples;
+            headerRate = mp4.rate;
+        }
         // The decoder may play at another rate than the container states (AAC with SBR
         // signalled only inside the stream): the header's length is in the container's rate.
-        if (total_ > 0 && in_.Rate() > 0 && in_.Rate() != rate_)
-            total_ = int64_t((long double)total_ * rate_ / in_.Rate());
+        if (total_ > 0 && headerRate > 0 && headerRate != rate_)
+            total_ = int64_t((long double)total_ * rate_ / headerRate);
         if (channels > 2) mix_ = StereoMix(cc_->ch_layout);
         return true;
     }

@@ -308,7 +308,9 @@ int64_t AudioEndBeforeTrailingTags(const ReadAt& read, int64_t start, int64_t en
         const bool haveTail = end >= 32 + start && read(end - 32, tail, 32) == 32;
         if (haveTail && std::memcmp(tail, "APETAGEX", 8) == 0) {
             const int64_t apeSize = int64_t(Le32(tail + 12)) + ((Le32(tail + 20) & 0x80000000u) ? 32 : 0);
-            if (apeSize <= end - start) {
+            // The stated size counts the 32-byte footer at least; a smaller one would never
+            // move the end and the search would go round for ever.
+            if (apeSize >= 32 && apeSize <= end - start) {
                 end -= apeSize;
                 found = true;
             }

@@ -88,6 +88,7 @@ struct Mp4Audio {
     int64_t bitRate = 0; // bit/s
 };
 bool ReadMp4Audio(const ByteReader& read, int64_t fileSize, Mp4Audio* out);
+bool ReadMp4AudioFile(const std::string& path, Mp4Audio* out);
 
 // Copies the file beside itself, lets `edit` change the copy, and puts the copy in the file's
 // place (a file with several hard links is rewritten in place from it); false, with the file

@@ -9,6 +9,10 @@
 #include <cstring>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace kv::engine {
 namespace {
 
@@ -301,6 +305,20 @@ bool ReadMp4Audio(const ByteReader& read, int64_t fileSize, Mp4Audio* out) {
     out->bitRate =
         e.bitRate > 0 ? e.bitRate : int64_t(double(bytes > 0 ? bytes : uint64_t(fileSize)) * 8 / seconds);
     return true;
+}
+
+bool ReadMp4AudioFile(const std::string& path, Mp4Audio* out) {
+    *out = Mp4Audio{};
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    const ByteReader read = [fd](int64_t pos, uint8_t* dst, size_t n) -> size_t {
+        const ssize_t got = pread(fd, dst, n, pos);
+        return got > 0 ? size_t(got) : 0;
+    };
+    const bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ReadMp4Audio(read, st.st_size, out);
+    close(fd);
+    return ok;
 }
 
 } // namespace kv::engine
