@@ -16,6 +16,11 @@
 #include "playlists/track_list.h"
 #include "playlists/track_view.h"
 #include "shell/form_main.h"
+#include "shell/main_display.h"
+#include "shell/main_lists.h"
+#include "shell/main_player.h"
+#include "shell/main_tools.h"
+#include "shell/main_tree.h"
 #include "support/audio_files.h"
 
 #include <taglib/fileref.h>
@@ -61,14 +66,14 @@ static int OpenLongList(const QString& programFolder) {
     const double before = kvbench::ResidentMb();
     QElapsedTimer t;
     t.start();
-    window.Lists().SelectList(kLongList);
+    window.Lists().ListOfLists().SelectList(kLongList);
     QApplication::processEvents();
     const double seconds = t.nsecsElapsed() / 1e9;
-    window.ListView(1)->scrollToBottom();
+    window.Controls().listViews[1]->scrollToBottom();
     QApplication::processEvents();
     std::printf(
         "window with %d rows opened in %.2f s: peak %.0f MB, then %.0f MB resident (%.0f MB before)\n",
-        window.Tracks().ListView(1).Count(), seconds, kvbench::PeakResidentMb(), kvbench::ResidentMb(),
+        window.Lists().Tracks().ListView(1).Count(), seconds, kvbench::PeakResidentMb(), kvbench::ResidentMb(),
         before);
     window.close();
 
@@ -122,8 +127,8 @@ static void FlacFolderView(kv::shell::FormMain& window) {
     qint64 best = 0, stall = 0, taglib = 0;
     for (int run = 0; run < 3; ++run) {
         const auto [elapsed, longest] = Watched([&] {
-            window.SetFolderTreePath(QString::fromStdString(folder.path()));
-            window.Tracks().FillFolderView();
+            window.Lists().SetFolderTreePath(QString::fromStdString(folder.path()));
+            window.Lists().Tracks().FillFolderView();
         });
         best = run == 0 ? elapsed : std::min(best, elapsed);
         stall = std::max(stall, longest);
@@ -137,7 +142,7 @@ static void FlacFolderView(kv::shell::FormMain& window) {
         (void)seconds;
         taglib = run == 0 ? t.elapsed() : std::min(taglib, t.elapsed());
     }
-    const auto& view = window.Tracks().ListView(0);
+    const auto& view = window.Lists().Tracks().ListView(0);
     int filled = 0;
     for (int row = 0; row < view.Count(); ++row)
         filled += !view.Text(row, kv::playlists::ColTime).isEmpty() &&
@@ -185,9 +190,9 @@ int main(int argc, char** argv) {
         row.icon = QStringLiteral("mp3");
         rows.push_back(std::move(row));
     }
-    window.Tracks().ListView(1).AppendRows(std::move(rows));
+    window.Lists().Tracks().ListView(1).AppendRows(std::move(rows));
     QApplication::processEvents();
-    window.ListView(1)->scrollToBottom();
+    window.Controls().listViews[1]->scrollToBottom();
     QApplication::processEvents();
     const long after = ResidentKb();
     std::printf("memory: %.1f MB resident with 100,000 rows shown (%.1f MB before the rows); goal 64 MB, "
@@ -195,7 +200,7 @@ int main(int argc, char** argv) {
                 after / 1024.0, before / 1024.0, after / 1024.0 / 64.0);
 
     // Stall: 5,000 short MP3 files dropped on the list.
-    window.Tracks().ListView(1).Clear();
+    window.Lists().Tracks().ListView(1).Clear();
     kvtest::TempDir media;
     const std::string seed = kvtest::MakeMp3(media.file("seed.mp3"), 1.0);
     QStringList paths;
@@ -204,7 +209,7 @@ int main(int argc, char** argv) {
         std::filesystem::copy_file(seed, path);
         paths << QString::fromStdString(path);
     }
-    const auto [elapsed, longest] = Watched([&] { window.Tracks().InsertDroppedFiles(paths, -1); });
+    const auto [elapsed, longest] = Watched([&] { window.Lists().Tracks().InsertDroppedFiles(paths, -1); });
     std::printf("adding 5,000 files: %lld ms, longest event-loop stall %lld ms; goal 100 ms, ratio %.2fx\n",
                 static_cast<long long>(elapsed), static_cast<long long>(longest), longest / 100.0);
 
@@ -223,8 +228,8 @@ int main(int argc, char** argv) {
     for (int run = 0; run < 7; ++run) {
         QElapsedTimer t;
         t.start();
-        window.SetFolderTreePath(QString::fromStdString(big.path()));
-        window.Tracks().FillFolderView();
+        window.Lists().SetFolderTreePath(QString::fromStdString(big.path()));
+        window.Lists().Tracks().FillFolderView();
         fills.push_back(t.nsecsElapsed());
         t.restart();
         QProcess ls;
@@ -234,7 +239,7 @@ int main(int argc, char** argv) {
         lists.push_back(t.nsecsElapsed());
     }
     std::printf("folder view of 10,000 files (%d rows): %.1f ms, ls -f %.1f ms, ratio %.2fx (goal 10x)\n",
-                window.Tracks().ListView(0).Count(), median(fills) / 1e6, median(lists) / 1e6,
+                window.Lists().Tracks().ListView(0).Count(), median(fills) / 1e6, median(lists) / 1e6,
                 double(median(fills)) / double(median(lists)));
     FlacFolderView(window);
     window.close();

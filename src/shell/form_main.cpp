@@ -1,23 +1,15 @@
 #include "shell/form_main.h"
 
-#include "browser/ctree_view.h"
-#include "browser/tree_image_list.h"
-#include "display/display_modes.h"
-#include "display/panel_colors.h"
-#include "display/panel_view.h"
-#include "display/progress_bar.h"
 #include "platform/message_box.h"
-#include "platform/program_folder.h"
 #include "platform/text_colour.h"
-#include "playback/positions.h"
-#include "playlists/list_of_lists.h"
-#include "shell/form_main_display.h"
-#include "shell/form_main_hosts.h"
-#include "shell/form_main_media.h"
-#include "playback/player_backends.h"
-#include "playback/sound_play.h"
 #include "playlists/track_view.h"
 #include "shell/layout.h"
+#include "shell/main_display.h"
+#include "shell/main_lists.h"
+#include "shell/main_player.h"
+#include "shell/main_tools.h"
+#include "shell/main_tree.h"
+#include "shell/marker_placement.h"
 #include "shell/program_icon.h"
 #include "shell/single_instance.h"
 #include "shell/toolbar_icons.h"
@@ -44,11 +36,19 @@ struct ToolDef {
     const char* tip;
 };
 // Toolbar buttons 1..13; an empty key is a separator.
-const ToolDef kTools[13] = {
-    {"play", "再生"},  {"pause", "一時停止"},   {"stop", "停止"},   {"before", "前曲"},
-    {"next", "次曲"},  {"", ""},                {"panel", "液晶"}, {"explorer", "エクスプローラ"},
-    {"stels", "ステルス動作"}, {"", ""},         {"newlist", "リストの新規作成"},
-    {"savelist", "リストの保存"}, {"ListOfList", "リストの一覧"}};
+const ToolDef kTools[13] = {{"play", "再生"},
+                            {"pause", "一時停止"},
+                            {"stop", "停止"},
+                            {"before", "前曲"},
+                            {"next", "次曲"},
+                            {"", ""},
+                            {"panel", "液晶"},
+                            {"explorer", "エクスプローラ"},
+                            {"stels", "ステルス動作"},
+                            {"", ""},
+                            {"newlist", "リストの新規作成"},
+                            {"savelist", "リストの保存"},
+                            {"ListOfList", "リストの一覧"}};
 
 QFrame* MakePicture(QWidget* parent, const char* name, QColor back) {
     auto* frame = new QFrame(parent);
@@ -60,36 +60,55 @@ QFrame* MakePicture(QWidget* parent, const char* name, QColor back) {
     return frame;
 }
 
-
 } // namespace
 
-FormMain::FormMain(QWidget* parent) : QMainWindow(parent), tracks_(*this) {
+FormMain::FormMain(QWidget* parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(QStringLiteral("Kavetto"));
     setWindowIcon(ProgramIcon());
     setAcceptDrops(true);
+    marks_ = std::make_unique<MarkerPlacement>(layout_, [this] { ApplyLayout(); });
+    lists_ = std::make_unique<MainLists>(controls_, state_, layout_, *this);
     BuildMenus();
     BuildControls();
     BuildToolBar();
-    listsHost_ = std::make_unique<ListsHost>(*this);
-    barsHost_ = std::make_unique<BarsHost>(*this);
-    marksHost_ = std::make_unique<MarksHost>(*this);
-    lists_ = std::make_unique<playlists::ListOfLists>(*listOfList_, tracks_, *listsHost_, platform::ProgramFolder());
-    progBar_ = std::make_unique<display::CProgressBar>(*barsHost_, &listVol_);
-    volumeBar_ = std::make_unique<display::CProgressBar>(*barsHost_, &listVol_);
-    treeHost_ = std::make_unique<TreeHostAdapter>(*this);
-    explorImageList_ = std::make_unique<browser::TreeImageList>();
-    explorTree_ = std::make_unique<browser::CTreeView>(*treeHost_);
+    ConnectRoles();
     ConnectCommands();
-    ConnectToolCommands();
-    BuildDisplay();
     MakeAccessible();
     platform::SetMessageParent(this);
 }
 
-FormMain::~FormMain() { platform::SetMessageParent(nullptr); }
+FormMain::~FormMain() {
+    platform::SetMessageParent(nullptr);
+}
 
-QAction* FormMain::AddItem(QMenu* menu, const QString& name, const QString& caption, const QKeySequence& shortcut) {
+// Each part gets the others it works with, and nothing of the window beyond its controls.
+void FormMain::ConnectRoles() {
+    lists_->Attach();
+    tree_ = std::make_unique<MainTree>(controls_, *lists_);
+    player_ = std::make_unique<MainPlayer>(controls_, state_, *this, *lists_, *marks_);
+    display_ = std::make_unique<MainDisplay>(controls_, state_, *this);
+    tools_ = std::make_unique<MainTools>(controls_, state_, *this, *player_, *lists_, *tree_,
+                                         [this] { ShutdownMainWindow(false); });
+    lists_->Connect(*player_, *tree_, *display_);
+    player_->Connect(*display_, [this] { tools_->LoadLyrics(); });
+    DisplayLayoutHooks layout;
+    layout.normalWindowBox = [this] {
+        const WindowGeometryValues g = NormalGeometryTwips();
+        return display::TwipBox{g.top, g.left, g.height, g.width};
+    };
+    layout.relayout = [this] {
+        LayoutMainWindow();
+        if (!state_.StealthActive && state_.ExplorerShown)
+            ArrangePanes(layout_.separator1.left, layout_.separator2.left);
+    };
+    layout.panelBackHeight = [this] { return layout_.pPanelBack.height; };
+    layout.setPanelBackHeight = [this](int height) { SetPanelBackHeight(height); };
+    display_->Connect(*player_, *lists_, *tools_, std::move(layout));
+}
+
+QAction* FormMain::AddItem(QMenu* menu, const QString& name, const QString& caption,
+                           const QKeySequence& shortcut) {
     QAction* action;
     if (caption == u"-") {
         action = menu->addSeparator();
@@ -98,7 +117,7 @@ QAction* FormMain::AddItem(QMenu* menu, const QString& name, const QString& capt
         if (!shortcut.isEmpty()) action->setShortcut(shortcut);
     }
     action->setObjectName(name);
-    items_.insert(name, action);
+    controls_.items.insert(name, action);
     return action;
 }
 
@@ -106,13 +125,10 @@ QMenu* FormMain::AddMenu(QMenu* parent, const QString& name, const QString& capt
     QMenu* menu = parent ? parent->addMenu(caption) : menuBar()->addMenu(caption);
     menu->setObjectName(name);
     menu->menuAction()->setObjectName(name);
-    menus_.insert(name, menu);
-    items_.insert(name, menu->menuAction());
+    controls_.menus.insert(name, menu);
+    controls_.items.insert(name, menu->menuAction());
     return menu;
 }
-
-QAction* FormMain::Item(const QString& name) const { return items_.value(name); }
-QMenu* FormMain::Menu(const QString& name) const { return menus_.value(name); }
 
 void FormMain::BuildMenus() {
     QMenu* file = AddMenu(nullptr, "IDMFile", "ファイル");
@@ -139,19 +155,21 @@ void FormMain::BuildMenus() {
     AddItem(play, "IDMVolUp", "音量上げる          Alt +↑");
     AddItem(play, "IDMVolDown", "音量下げる　 　　　 Alt +↓");
     AddItem(play, "IDMseparatePlay2", "-");
-    playModeGroup_ = new QActionGroup(this);
-    playModeGroup_->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
-    for (auto [name, caption] : {std::pair{"IDMGeneralPlay", "単曲再生"}, std::pair{"IDMContinuePlay", "連続再生"},
-                                 std::pair{"IDMRandomPlay", "ランダム再生"}}) {
+    auto* playModeGroup = new QActionGroup(this);
+    playModeGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
+    for (auto [name, caption] :
+         {std::pair{"IDMGeneralPlay", "単曲再生"}, std::pair{"IDMContinuePlay", "連続再生"},
+          std::pair{"IDMRandomPlay", "ランダム再生"}}) {
         QAction* a = AddItem(play, name, caption);
         a->setCheckable(true);
-        playModeGroup_->addAction(a);
+        playModeGroup->addAction(a);
     }
     Item("IDMContinuePlay")->setChecked(true);
 
     QMenu* view = AddMenu(nullptr, "IDMView", "表示");
     AddItem(view, "IDMshutter", "液晶を表示", QKeySequence(Qt::CTRL | Qt::Key_P))->setCheckable(true);
-    AddItem(view, "IDMShowExplorTree", "エクスプローラを表示", QKeySequence(Qt::CTRL | Qt::Key_E))->setCheckable(true);
+    AddItem(view, "IDMShowExplorTree", "エクスプローラを表示", QKeySequence(Qt::CTRL | Qt::Key_E))
+        ->setCheckable(true);
     AddItem(view, "IDMseparateView1", "-");
     AddItem(view, "IDMStels", "ステルス動作");
     AddItem(view, "IDMseparateView2", "-");
@@ -161,17 +179,17 @@ void FormMain::BuildMenus() {
     QMenu* color = AddMenu(option, "IDMPanelColor", "液晶 （色）");
     const char* colors[9] = {"ランダム", "白", "灰", "緑", "青", "紫", "赤", "橙", "黄"};
     for (int i = 0; i < 9; ++i) {
-        IDMForeColor[i] = color->addAction(QString::fromUtf8(colors[i]));
-        IDMForeColor[i]->setObjectName(QStringLiteral("IDMForeColor(%1)").arg(i));
-        IDMForeColor[i]->setCheckable(true);
+        controls_.foreColor[i] = color->addAction(QString::fromUtf8(colors[i]));
+        controls_.foreColor[i]->setObjectName(QStringLiteral("IDMForeColor(%1)").arg(i));
+        controls_.foreColor[i]->setCheckable(true);
     }
     QMenu* type = AddMenu(option, "IDMPanelType", "液晶 （タイプ）");
     const char* types[5] = {"バー ＋ ウエーブ　（太）", "バー ＋ ウエーブ　（細）", "スコープ　（太）",
                             "スコープ　（細）", "ドット"};
     for (int i = 0; i < 5; ++i) {
-        IDMPanelBar[i] = type->addAction(QString::fromUtf8(types[i]));
-        IDMPanelBar[i]->setObjectName(QStringLiteral("IDMPanelBar(%1)").arg(i + 1));
-        IDMPanelBar[i]->setCheckable(true);
+        controls_.panelBar[i] = type->addAction(QString::fromUtf8(types[i]));
+        controls_.panelBar[i]->setObjectName(QStringLiteral("IDMPanelBar(%1)").arg(i + 1));
+        controls_.panelBar[i]->setCheckable(true);
     }
     AddItem(option, "IDMseparateOption1", "-");
     AddItem(option, "IDMwords", "歌詞の表示")->setCheckable(true);
@@ -220,153 +238,151 @@ void FormMain::BuildMenus() {
 }
 
 void FormMain::BuildToolBar() {
-    toolBar_ = new QToolBar(central_);
-    toolBar_->setObjectName(QStringLiteral("ToolBar"));
+    controls_.toolBar = new QToolBar(controls_.central);
+    controls_.toolBar->setObjectName(QStringLiteral("ToolBar"));
     // 16-pixel images, as the toolbar's design has them: with larger buttons the list-of-lists box
     // beside the last one would not fit a window of the default 6500 twips.
-    toolBar_->setIconSize(QSize(16, 16));
-    toolBar_->setMovable(false);
-    toolBar_->setFloatable(false);
+    controls_.toolBar->setIconSize(QSize(16, 16));
+    controls_.toolBar->setMovable(false);
+    controls_.toolBar->setFloatable(false);
     for (int i = 0; i < 13; ++i) {
         const QString key = QString::fromLatin1(kTools[i].key);
         QAction* action;
         if (key.isEmpty()) {
-            action = toolBar_->addSeparator();
+            action = controls_.toolBar->addSeparator();
         } else if (i == 12) {
             // Room for the list of lists; the box itself is laid out over it.
-            auto* spacer = new QWidget(toolBar_);
+            auto* spacer = new QWidget(controls_.toolBar);
             spacer->setFixedWidth(1);
-            action = toolBar_->addWidget(spacer);
+            action = controls_.toolBar->addWidget(spacer);
         } else {
-            action = toolBar_->addAction(ToolbarIcon(key), QString::fromUtf8(kTools[i].tip));
+            action = controls_.toolBar->addAction(ToolbarIcon(key), QString::fromUtf8(kTools[i].tip));
             action->setToolTip(QString::fromUtf8(kTools[i].tip));
         }
         action->setObjectName(key.isEmpty() ? QStringLiteral("ToolBarSeparator%1").arg(i + 1) : key);
-        toolActions_[i] = action;
-        toolImageKeys_[i] = key;
+        controls_.toolActions[i] = action;
+        controls_.toolImageKeys[i] = key;
     }
-    toolActions_[6]->setCheckable(true);
-    toolActions_[7]->setCheckable(true);
-    saveListMenu_ = new QMenu(this);
-    QAction* saveAs = saveListMenu_->addAction(QStringLiteral("別名で保存"));
-    QAction* rename = saveListMenu_->addAction(QStringLiteral("名前の変更"));
-    saveListMenu_->addSeparator();
-    QAction* remove = saveListMenu_->addAction(QStringLiteral("削除"));
+    controls_.toolActions[6]->setCheckable(true);
+    controls_.toolActions[7]->setCheckable(true);
+    auto* saveListMenu = new QMenu(this);
+    QAction* saveAs = saveListMenu->addAction(QStringLiteral("別名で保存"));
+    QAction* rename = saveListMenu->addAction(QStringLiteral("名前の変更"));
+    saveListMenu->addSeparator();
+    QAction* remove = saveListMenu->addAction(QStringLiteral("削除"));
     connect(saveAs, &QAction::triggered, Item("IDMsaveother"), &QAction::trigger);
     connect(rename, &QAction::triggered, Item("IDMRenameList"), &QAction::trigger);
     connect(remove, &QAction::triggered, Item("IDMDeletelist"), &QAction::trigger);
-    toolActions_[11]->setMenu(saveListMenu_);
-    if (auto* button = qobject_cast<QToolButton*>(toolBar_->widgetForAction(toolActions_[11])))
+    controls_.toolActions[11]->setMenu(saveListMenu);
+    if (auto* button =
+            qobject_cast<QToolButton*>(controls_.toolBar->widgetForAction(controls_.toolActions[11])))
         button->setPopupMode(QToolButton::MenuButtonPopup);
 
-    listOfList_ = new QComboBox(central_);
-    listOfList_->setObjectName(QStringLiteral("ListOfList"));
-    listOfList_->setToolTip(QStringLiteral("リストの一覧"));
-    listOfList_->raise();
-}
-
-QString FormMain::ToolButtonImageKey(int index) const { return toolImageKeys_.at(index - 1); }
-
-void FormMain::SetToolButtonImageKey(int index, const QString& key) {
-    toolImageKeys_.at(index - 1) = key;
-    toolActions_.at(index - 1)->setIcon(ToolbarIcon(key));
+    controls_.listOfList = new QComboBox(controls_.central);
+    controls_.listOfList->setObjectName(QStringLiteral("ListOfList"));
+    controls_.listOfList->setToolTip(QStringLiteral("リストの一覧"));
+    controls_.listOfList->raise();
 }
 
 void FormMain::BuildControls() {
-    central_ = new QWidget(this);
-    central_->setObjectName(QStringLiteral("FormMainClient"));
-    setCentralWidget(central_);
+    controls_.central = new QWidget(this);
+    controls_.central->setObjectName(QStringLiteral("FormMainClient"));
+    setCentralWidget(controls_.central);
     const QColor back(40, 40, 40);
 
-    volume_ = MakePicture(central_, "Volume", back);
-    pPanelBack_ = MakePicture(central_, "PPanelBack", back);
-    pPanel_ = MakePicture(pPanelBack_, "PPanel", back);
+    controls_.volume = MakePicture(controls_.central, "Volume", back);
+    controls_.pPanelBack = MakePicture(controls_.central, "PPanelBack", back);
+    controls_.pPanel = MakePicture(controls_.pPanelBack, "PPanel", back);
     for (int i = 0; i < 8; ++i) {
-        labelTitle_[i] = new QLabel(pPanelBack_);
-        labelTitle_[i]->setObjectName(QStringLiteral("LabelTitle(%1)").arg(i));
+        controls_.labelTitle[i] = new QLabel(controls_.pPanelBack);
+        controls_.labelTitle[i]->setObjectName(QStringLiteral("LabelTitle(%1)").arg(i));
     }
     for (int i = 0; i < 4; ++i) {
-        labelInfo_[i] = new QLabel(QStringLiteral("-----"), pPanelBack_);
-        labelInfo_[i]->setObjectName(QStringLiteral("LabelInfo(%1)").arg(i));
-        platform::SetTextColour(labelInfo_[i], QColor(190, 255, 190));
-        labelInfo_[i]->setGeometry(8, 4 + i * 16, 600, 16);
+        controls_.labelInfo[i] = new QLabel(QStringLiteral("-----"), controls_.pPanelBack);
+        controls_.labelInfo[i]->setObjectName(QStringLiteral("LabelInfo(%1)").arg(i));
+        platform::SetTextColour(controls_.labelInfo[i], QColor(190, 255, 190));
+        controls_.labelInfo[i]->setGeometry(8, 4 + i * 16, 600, 16);
     }
-    backGndLabel_ = new QLabel(pPanelBack_);
-    backGndLabel_->setObjectName(QStringLiteral("BackGndLabel"));
-    backGndLabel_->setVisible(false);
-    imageTimer_ = new QLabel(pPanelBack_);
-    imageTimer_->setObjectName(QStringLiteral("ImageTimer"));
-    imageTimer_->setVisible(false);
-    labelTimer_ = new QLabel(pPanelBack_);
-    labelTimer_->setObjectName(QStringLiteral("LabelTimer"));
-    platform::SetTextColour(labelTimer_, QColor(190, 255, 190));
-    labelTimer_->setVisible(false);
-    progBackPicture_ = MakePicture(central_, "ProgBackPicture", back);
-    labelCurTime_ = new QLabel(QStringLiteral("0：00/0：00"), progBackPicture_);
-    labelCurTime_->setObjectName(QStringLiteral("LabelCurTime"));
-    platform::SetTextColour(labelCurTime_, QColor(190, 255, 190));
-    progPicture_ = MakePicture(progBackPicture_, "ProgPicture", back);
-    startPos_ = new QLabel(QStringLiteral("▲START"), progPicture_);
-    startPos_->setObjectName(QStringLiteral("StartPos"));
-    endPos_ = new QLabel(QStringLiteral("▲END"), progPicture_);
-    endPos_->setObjectName(QStringLiteral("EndPos"));
-    for (QLabel* marker : {startPos_, endPos_}) platform::SetTextColour(marker, QColor(190, 255, 190));
+    controls_.backGndLabel = new QLabel(controls_.pPanelBack);
+    controls_.backGndLabel->setObjectName(QStringLiteral("BackGndLabel"));
+    controls_.backGndLabel->setVisible(false);
+    controls_.imageTimer = new QLabel(controls_.pPanelBack);
+    controls_.imageTimer->setObjectName(QStringLiteral("ImageTimer"));
+    controls_.imageTimer->setVisible(false);
+    controls_.labelTimer = new QLabel(controls_.pPanelBack);
+    controls_.labelTimer->setObjectName(QStringLiteral("LabelTimer"));
+    platform::SetTextColour(controls_.labelTimer, QColor(190, 255, 190));
+    controls_.labelTimer->setVisible(false);
+    controls_.progBackPicture = MakePicture(controls_.central, "ProgBackPicture", back);
+    controls_.labelCurTime = new QLabel(QStringLiteral("0：00/0：00"), controls_.progBackPicture);
+    controls_.labelCurTime->setObjectName(QStringLiteral("LabelCurTime"));
+    platform::SetTextColour(controls_.labelCurTime, QColor(190, 255, 190));
+    controls_.progPicture = MakePicture(controls_.progBackPicture, "ProgPicture", back);
+    controls_.startPos = new QLabel(QStringLiteral("▲START"), controls_.progPicture);
+    controls_.startPos->setObjectName(QStringLiteral("StartPos"));
+    controls_.endPos = new QLabel(QStringLiteral("▲END"), controls_.progPicture);
+    controls_.endPos->setObjectName(QStringLiteral("EndPos"));
+    for (QLabel* marker : {controls_.startPos, controls_.endPos})
+        platform::SetTextColour(marker, QColor(190, 255, 190));
 
     // These never keep the keyboard focus: the playback keys of the lists must always work.
-    for (QWidget* w : std::initializer_list<QWidget*>{this, central_, volume_, pPanelBack_, pPanel_, progBackPicture_, progPicture_})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{this, controls_.central, controls_.volume, controls_.pPanelBack,
+                                         controls_.pPanel, controls_.progBackPicture, controls_.progPicture})
         w->setFocusPolicy(Qt::NoFocus);
-    expTree_ = new QTreeView(central_);
-    expTree_->setObjectName(QStringLiteral("ExpTree"));
-    expTree_->setVisible(false);
-    separator1_ = MakePicture(central_, "Separator1", palette().color(QPalette::Mid));
-    separator2_ = MakePicture(central_, "Separator2", palette().color(QPalette::Mid));
-    for (QWidget* sep : {separator1_, separator2_}) {
+    controls_.expTree = new QTreeView(controls_.central);
+    controls_.expTree->setObjectName(QStringLiteral("ExpTree"));
+    controls_.expTree->setVisible(false);
+    controls_.separator1 = MakePicture(controls_.central, "Separator1", palette().color(QPalette::Mid));
+    controls_.separator2 = MakePicture(controls_.central, "Separator2", palette().color(QPalette::Mid));
+    for (QWidget* sep : {controls_.separator1, controls_.separator2}) {
         sep->setCursor(Qt::SplitHCursor);
         sep->installEventFilter(this);
     }
 
     for (int i = 0; i < 3; ++i) {
-        auto* view = new playlists::TrackView(tracks_, i, central_);
+        auto* view = new playlists::TrackView(lists_->Tracks(), i, controls_.central);
         view->setObjectName(QStringLiteral("ListView(%1)").arg(i));
-        listViews_[i] = view;
+        controls_.listViews[i] = view;
     }
-    listViews_[0]->setVisible(false);
-    listViews_[2]->setVisible(false);
+    controls_.listViews[0]->setVisible(false);
+    controls_.listViews[2]->setVisible(false);
     ApplyColumnSettings(ColumnSettings::Design(), ColumnSettings::Design());
 
-    sList_ = new QPushButton(central_);
-    sList_->setObjectName(QStringLiteral("SList"));
-    sList_->setVisible(false);
+    controls_.sList = new QPushButton(controls_.central);
+    controls_.sList->setObjectName(QStringLiteral("SList"));
+    controls_.sList->setVisible(false);
     for (int i = 0; i < 5; ++i) {
-        toolBarBack_[i] = new QPushButton(central_);
-        toolBarBack_[i]->setObjectName(QStringLiteral("ToolBarBack(%1)").arg(i + 1));
-        toolBarBack_[i]->setVisible(false);
-        toolBarBack_[i]->setFocusPolicy(Qt::NoFocus);
+        controls_.toolBarBack[i] = new QPushButton(controls_.central);
+        controls_.toolBarBack[i]->setObjectName(QStringLiteral("ToolBarBack(%1)").arg(i + 1));
+        controls_.toolBarBack[i]->setVisible(false);
+        controls_.toolBarBack[i]->setFocusPolicy(Qt::NoFocus);
     }
-    prevButton_ = new QPushButton(central_);
-    prevButton_->setObjectName(QStringLiteral("PrevButton"));
-    prevButton_->setVisible(false);
-    hScroll1_ = new QScrollBar(Qt::Horizontal, central_);
-    hScroll1_->setObjectName(QStringLiteral("HScroll1"));
-    hScroll1_->setVisible(false);
+    controls_.prevButton = new QPushButton(controls_.central);
+    controls_.prevButton->setObjectName(QStringLiteral("PrevButton"));
+    controls_.prevButton->setVisible(false);
+    controls_.hScroll1 = new QScrollBar(Qt::Horizontal, controls_.central);
+    controls_.hScroll1->setObjectName(QStringLiteral("HScroll1"));
+    controls_.hScroll1->setVisible(false);
 
-    timer1_ = new QTimer(this);
-    timer1_->setObjectName(QStringLiteral("Timer1"));
-    timer1_->setInterval(1000);
-    timer2_ = new QTimer(this);
-    timer2_->setObjectName(QStringLiteral("Timer2"));
-    timer2_->setInterval(230);
-    timer3_ = new QTimer(this);
-    timer3_->setObjectName(QStringLiteral("Timer3"));
-    timer3_->setInterval(35);
+    controls_.timer1 = new QTimer(this);
+    controls_.timer1->setObjectName(QStringLiteral("Timer1"));
+    controls_.timer1->setInterval(1000);
+    controls_.timer2 = new QTimer(this);
+    controls_.timer2->setObjectName(QStringLiteral("Timer2"));
+    controls_.timer2->setInterval(230);
+    controls_.timer3 = new QTimer(this);
+    controls_.timer3->setObjectName(QStringLiteral("Timer3"));
+    controls_.timer3->setInterval(35);
 }
 
 void FormMain::ApplyColumnSettings(const ColumnSettings& view0, const ColumnSettings& view1) {
     const ColumnSettings* settings[2] = {&view0, &view1};
     for (int v = 0; v < 3; ++v) {
         const ColumnSettings& s = *settings[v == 2 ? 1 : v];
-        playlists::TrackView* view = listViews_[v];
-        for (int c = 0; c < kColumnCount; ++c) view->SetColumnWidthTwips(c, int(s.width[c]));
+        playlists::TrackView* view = controls_.listViews[v];
+        for (int c = 0; c < kColumnCount; ++c)
+            view->SetColumnWidthTwips(c, int(s.width[c]));
         // Positions are 1-based in the file; place columns in the order of their target.
         for (int target = 0; target < kColumnCount; ++target)
             for (int c = 0; c < kColumnCount; ++c)
@@ -377,56 +393,22 @@ void FormMain::ApplyColumnSettings(const ColumnSettings& view0, const ColumnSett
 ColumnSettings FormMain::CollectColumnSettings(int view) const {
     ColumnSettings s;
     for (int c = 0; c < kColumnCount; ++c) {
-        s.position[c] = listViews_[view]->ColumnPosition(c) + 1;
-        s.width[c] = listViews_[view]->ColumnWidthTwips(c);
+        s.position[c] = controls_.listViews[view]->ColumnPosition(c) + 1;
+        s.width[c] = controls_.listViews[view]->ColumnWidthTwips(c);
     }
     return s;
 }
 
-int FormMain::ScaleWidth() const { return PixelsToTwips(central_->width()); }
-int FormMain::ScaleHeight() const { return PixelsToTwips(central_->height()); }
+int FormMain::ScaleWidth() const {
+    return PixelsToTwips(controls_.central->width());
+}
+int FormMain::ScaleHeight() const {
+    return PixelsToTwips(controls_.central->height());
+}
 
 void FormMain::CheckPlayMode(QAction* chosen) {
     for (const char* name : {"IDMGeneralPlay", "IDMContinuePlay", "IDMRandomPlay"})
         Item(name)->setChecked(Item(name) == chosen);
-}
-
-void FormMain::CheckForeColor(int index) {
-    for (QAction* a : IDMForeColor) a->setChecked(false);
-    if (index >= 0 && index < 9) IDMForeColor[index]->setChecked(true);
-    ApplyPanelColor(index);
-}
-
-void FormMain::ApplyPanelColor(int index) {
-    const int chosen = display::SetPanelColor(index);
-    const QColor colour = QColor::fromRgb(display::DisplayColour(chosen));
-    for (QLabel* label : labelInfo_) platform::SetTextColour(label, colour);
-    for (QLabel* label : labelTitle_) platform::SetTextColour(label, colour);
-    for (QLabel* label : {labelCurTime_, startPos_, endPos_, backGndLabel_}) platform::SetTextColour(label, colour);
-    panelView_->SetBackColor(display::kPanelBackColor);
-    panelView_->ShadesChanged();
-    for (display::CProgressBar* bar : {progBar_.get(), volumeBar_.get()}) {
-        bar->SetForeColor(display::DisplayColour(chosen));
-        bar->RedrawPanel();
-    }
-}
-
-void FormMain::SetBarType(int type) {
-    for (QAction* a : IDMPanelBar) a->setChecked(false);
-    if (type >= 1 && type <= 5) IDMPanelBar[type - 1]->setChecked(true);
-    panelView_->SetBarType(type);
-}
-
-// PlayerHost: the device's reach into the window.
-void FormMain::EnableToolbarButton(int index, bool enabled) {
-    if (index >= 1 && index <= 13) toolActions_[index - 1]->setEnabled(enabled);
-}
-void FormMain::SetPositionBar(double seconds) { progBar_->SetValue(int(std::lround(seconds))); }
-void FormMain::SetTimer1Enabled(bool on) { on ? timer1_->start() : timer1_->stop(); }
-void FormMain::SetTimer3Enabled(bool on) { on ? timer3_->start() : timer3_->stop(); }
-void FormMain::SetBusyCursor(bool busy) {
-    if (busy) setCursor(Qt::BusyCursor);
-    else unsetCursor();
 }
 
 } // namespace kv::shell

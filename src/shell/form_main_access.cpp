@@ -2,6 +2,7 @@
 // program's own words, the LCD panel's text, and a focus order that follows the layout.
 #include "playlists/track_view.h"
 #include "shell/form_main.h"
+#include "shell/main_display.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -21,57 +22,52 @@ constexpr char kPanelProperty[] = "kvPanelWindow";
 // The LCD panel reads out what its labels show: the four information texts and the time.
 class PanelAccessible final : public QAccessibleWidget {
   public:
-    PanelAccessible(QWidget* panel, FormMain* window)
-        : QAccessibleWidget(panel, QAccessible::StatusBar), w_(window) {}
+    PanelAccessible(QWidget* panel, MainDisplay* display)
+        : QAccessibleWidget(panel, QAccessible::StatusBar), display_(display) {}
     QString text(QAccessible::Text t) const override {
-        if (t == QAccessible::Description && w_) return w_->PanelText();
+        if (t == QAccessible::Description && display_) return display_->PanelText();
         return QAccessibleWidget::text(t);
     }
 
   private:
-    QPointer<FormMain> w_;
+    QPointer<MainDisplay> display_;
 };
 
 QAccessibleInterface* PanelFactory(const QString&, QObject* object) {
     auto* panel = qobject_cast<QWidget*>(object);
-    auto* window =
-        panel ? qobject_cast<FormMain*>(panel->property(kPanelProperty).value<QObject*>()) : nullptr;
-    return window ? new PanelAccessible(panel, window) : nullptr;
+    auto* display =
+        panel ? qobject_cast<MainDisplay*>(panel->property(kPanelProperty).value<QObject*>()) : nullptr;
+    return display ? new PanelAccessible(panel, display) : nullptr;
 }
 } // namespace
-
-QString FormMain::PanelText() const {
-    QStringList lines;
-    for (QLabel* label : labelInfo_)
-        lines << label->text();
-    lines << labelCurTime_->text();
-    return lines.join(u'\n');
-}
 
 void FormMain::MakeAccessible() {
     static const bool installed = (QAccessible::installFactory(PanelFactory), true);
     (void)installed;
-    pPanelBack_->setProperty(kPanelProperty, QVariant::fromValue<QObject*>(this));
+    controls_.pPanelBack->setProperty(kPanelProperty, QVariant::fromValue<QObject*>(display_.get()));
 
     const std::pair<QWidget*, const char*> names[] = {
-        {listViews_[0], "フォルダ"},     {listViews_[1], "プレイリスト"},
-        {listViews_[2], "作業用リスト"}, // rows in passage while a list is reordered, shuffled or dropped on
-        {expTree_, "エクスプローラ"},    {listOfList_, "リストの一覧"},
-        {progPicture_, "再生位置"},      {volume_, "音量"},
-        {startPos_, "開始位置"},         {endPos_, "終了位置"},
-        {pPanelBack_, "液晶"},           {sList_, "リスト"},
-        {imageTimer_, "タイマー"},
+        {controls_.listViews[0], "フォルダ"},     {controls_.listViews[1], "プレイリスト"},
+        {controls_.listViews[2], "作業用リスト"}, // rows in passage while a list is reordered, shuffled or
+                                                  // dropped on
+        {controls_.expTree, "エクスプローラ"},    {controls_.listOfList, "リストの一覧"},
+        {controls_.progPicture, "再生位置"},      {controls_.volume, "音量"},
+        {controls_.startPos, "開始位置"},         {controls_.endPos, "終了位置"},
+        {controls_.pPanelBack, "液晶"},           {controls_.sList, "リスト"},
+        {controls_.imageTimer, "タイマー"},
     };
     for (auto [widget, name] : names)
         widget->setAccessibleName(QString::fromUtf8(name));
     // On Linux Qt gives a box the name of its current item; what the box is goes in the description.
-    listOfList_->setAccessibleDescription(listOfList_->accessibleName());
+    controls_.listOfList->setAccessibleDescription(controls_.listOfList->accessibleName());
 
     // The bars are reached with Tab (a click still leaves the keyboard with the active list).
-    for (QWidget* bar : {volume_, progPicture_})
+    for (QWidget* bar : {controls_.volume, controls_.progPicture})
         bar->setFocusPolicy(Qt::TabFocus);
     // Left to right, top to bottom, as the window shows them.
-    QWidget* order[] = {listOfList_, volume_, progPicture_, expTree_, listViews_[0], listViews_[1], sList_};
+    QWidget* order[] = {controls_.listOfList, controls_.volume,       controls_.progPicture,
+                        controls_.expTree,    controls_.listViews[0], controls_.listViews[1],
+                        controls_.sList};
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 
@@ -88,18 +84,7 @@ void FormMain::MakeAccessible() {
     auto* leaveStealth = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     leaveStealth->setEnabled(false);
     connect(Item(QStringLiteral("IDMStels")), &QAction::toggled, leaveStealth, &QShortcut::setEnabled);
-    connect(leaveStealth, &QShortcut::activated, this, &FormMain::ToggleStealth);
-}
-
-// The labels also show a selected row for a while and come back every third tick: only a new
-// track is news.
-void FormMain::AnnounceTrack() {
-    const QString playing = PlayingFileName();
-    if (playing.isEmpty() || playing == announcedTrack_) return;
-    announcedTrack_ = playing;
-    QAccessibleEvent event(pPanelBack_, QAccessible::DescriptionChanged);
-    QAccessible::updateAccessibility(&event);
-    emit TrackAnnounced();
+    connect(leaveStealth, &QShortcut::activated, display_.get(), &MainDisplay::ToggleStealth);
 }
 
 } // namespace kv::shell

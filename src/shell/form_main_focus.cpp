@@ -3,6 +3,7 @@
 // keyboard, goes on to it.
 #include "playlists/track_view.h"
 #include "shell/form_main.h"
+#include "shell/main_lists.h"
 
 #include <QCoreApplication>
 #include <QFocusEvent>
@@ -13,11 +14,11 @@
 namespace kv::shell {
 namespace {
 class FocusToActiveList final : public QObject {
-public:
-  FocusToActiveList(QObject* parent, std::function<QWidget*()> list)
-      : QObject(parent), list_(std::move(list)) {}
+  public:
+    FocusToActiveList(QObject* parent, std::function<QWidget*()> list)
+        : QObject(parent), list_(std::move(list)) {}
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         // After the release, so a drag on a bar is not disturbed. The bars keep a focus the
         // keyboard brought them (Tab, or the window coming back to the front).
@@ -36,19 +37,22 @@ protected:
         return QObject::eventFilter(watched, event);
     }
 
-private:
-  void Give() {
-      if (QWidget* list = list_()) list->setFocus(Qt::OtherFocusReason);
-  }
-  std::function<QWidget*()> list_;
+  private:
+    void Give() {
+        if (QWidget* list = list_()) list->setFocus(Qt::OtherFocusReason);
+    }
+    std::function<QWidget*()> list_;
 };
 } // namespace
 
 void FormMain::KeepFocusOnActiveList() {
-    auto* filter = new FocusToActiveList(this, [this]() -> QWidget* { return listViews_[ActiveView()]; });
-    for (QWidget* w : std::initializer_list<QWidget*>{pPanelBack_, pPanel_, progBackPicture_, progPicture_, volume_})
+    auto* filter = new FocusToActiveList(
+        this, [this]() -> QWidget* { return controls_.listViews[size_t(lists_->ActiveView())]; });
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{controls_.pPanelBack, controls_.pPanel, controls_.progBackPicture,
+                                         controls_.progPicture, controls_.volume})
         w->installEventFilter(filter);
-    for (QPushButton* button : toolBarBack_)
+    for (QPushButton* button : controls_.toolBarBack)
         button->installEventFilter(filter);
 }
 

@@ -4,6 +4,11 @@
 #include "playlists/track_list.h"
 #include "playlists/track_view.h"
 #include "shell/form_main.h"
+#include "shell/main_display.h"
+#include "shell/main_lists.h"
+#include "shell/main_player.h"
+#include "shell/main_tree.h"
+#include "shell/marker_placement.h"
 
 #include <QAction>
 #include <QApplication>
@@ -23,7 +28,8 @@ void Place(QWidget* w, const TwipRect& r) {
     if (!w) return;
     // A control that cannot take the size (negative in a tiny window) keeps its old one.
     if (r.width < 0 || r.height < 0) return;
-    w->setGeometry(TwipsToPixels(r.left), TwipsToPixels(r.top), TwipsToPixels(r.width), TwipsToPixels(r.height));
+    w->setGeometry(TwipsToPixels(r.left), TwipsToPixels(r.top), TwipsToPixels(r.width),
+                   TwipsToPixels(r.height));
 }
 } // namespace
 
@@ -33,15 +39,15 @@ void FormMain::InitialArrangement() {
     l.scaleHeight = ScaleHeight();
     // The buttons must be polished (their style decides their size) and laid out before the last
     // one's left edge can be read.
-    toolBar_->ensurePolished();
-    toolBar_->resize(toolBar_->sizeHint());
-    const QSize toolSize = toolBar_->sizeHint();
-    if (toolBar_->layout()) {
-        toolBar_->layout()->activate();
-        toolBar_->layout()->setGeometry(QRect(QPoint(0, 0), toolSize)); // places the buttons now
+    controls_.toolBar->ensurePolished();
+    controls_.toolBar->resize(controls_.toolBar->sizeHint());
+    const QSize toolSize = controls_.toolBar->sizeHint();
+    if (controls_.toolBar->layout()) {
+        controls_.toolBar->layout()->activate();
+        controls_.toolBar->layout()->setGeometry(QRect(QPoint(0, 0), toolSize)); // places the buttons now
     }
     l.toolBar = {0, 0, PixelsToTwips(toolSize.width()), PixelsToTwips(toolSize.height())};
-    QWidget* last = toolBar_->widgetForAction(toolActions_[12]);
+    QWidget* last = controls_.toolBar->widgetForAction(controls_.toolActions[12]);
     l.lastButtonLeft = last && last->x() > 0 ? PixelsToTwips(last->x()) : l.toolBar.width;
     l.listOfList.top = std::max(0, (l.toolBar.height - l.listOfList.height) / 2);
     l.volume.width = 360;
@@ -61,15 +67,15 @@ void FormMain::InitialArrangement() {
 
 void FormMain::LayoutMainWindow() {
     // The list box stands where the toolbar's last button is now.
-    if (QWidget* last = toolBar_->widgetForAction(toolActions_[12]); last && last->x() > 0)
+    if (QWidget* last = controls_.toolBar->widgetForAction(controls_.toolActions[12]); last && last->x() > 0)
         layout_.lastButtonLeft = PixelsToTwips(last->x());
     if (state_.StealthActive) {
-        LayoutStealth();
+        display_->LayoutStealth(layout_);
         return;
     }
     layout_.scaleWidth = ScaleWidth();
     layout_.scaleHeight = ScaleHeight();
-    kv::shell::LayoutMainWindow(layout_, layout_.separator1.left, layout_.separator2.left, markers_);
+    kv::shell::LayoutMainWindow(layout_, layout_.separator1.left, layout_.separator2.left, marks_->Shown());
     ApplyLayout();
 }
 
@@ -78,37 +84,59 @@ void FormMain::ArrangePanes(double s1, double s2) {
     layout_.scaleHeight = ScaleHeight();
     kv::shell::ArrangePanes(layout_, s1, s2, state_.SeparatorPositions);
     ApplyLayout();
-    listViews_[ActiveView()]->setFocus();
+    controls_.listViews[size_t(lists_->ActiveView())]->setFocus();
 }
 
 void FormMain::ApplyLayout() {
     const MainLayout& l = layout_;
     // The toolbar keeps the room its own layout wants (less would fold buttons away); the list
     // box is raised over the part beyond the last button.
-    Place(toolBar_, {l.toolBar.left, l.toolBar.top,
-                     std::max({l.toolBar.width, l.lastButtonLeft, PixelsToTwips(toolBar_->sizeHint().width())}),
-                     l.toolBar.height});
-    Place(listOfList_, l.listOfList);
-    listOfList_->raise();
-    Place(volume_, l.volume);
-    Place(pPanelBack_, l.pPanelBack);
-    PlaceDisplayRow();
-    Place(progBackPicture_, l.progBackPicture);
-    Place(labelCurTime_, l.labelCurTime);
-    Place(progPicture_, l.progPicture);
-    Place(startPos_, l.startPos);
-    Place(endPos_, l.endPos);
-    startPos_->setText(l.startPosCaption);
+    Place(controls_.toolBar, {l.toolBar.left, l.toolBar.top,
+                              std::max({l.toolBar.width, l.lastButtonLeft,
+                                        PixelsToTwips(controls_.toolBar->sizeHint().width())}),
+                              l.toolBar.height});
+    Place(controls_.listOfList, l.listOfList);
+    controls_.listOfList->raise();
+    Place(controls_.volume, l.volume);
+    Place(controls_.pPanelBack, l.pPanelBack);
+    display_->PlaceDisplayRow(l.pPanelBack);
+    Place(controls_.progBackPicture, l.progBackPicture);
+    Place(controls_.labelCurTime, l.labelCurTime);
+    Place(controls_.progPicture, l.progPicture);
+    Place(controls_.startPos, l.startPos);
+    Place(controls_.endPos, l.endPos);
+    controls_.startPos->setText(l.startPosCaption);
     const bool explorer = state_.ExplorerShown;
-    for (QWidget* w : std::initializer_list<QWidget*>{expTree_, listViews_[0], separator1_, separator2_})
+    for (QWidget* w : std::initializer_list<QWidget*>{controls_.expTree, controls_.listViews[0],
+                                                      controls_.separator1, controls_.separator2})
         w->setVisible(explorer);
     if (explorer) {
-        Place(expTree_, l.tree);
-        Place(separator1_, l.separator1);
-        Place(separator2_, l.separator2);
-        Place(listViews_[0], l.view0);
+        Place(controls_.expTree, l.tree);
+        Place(controls_.separator1, l.separator1);
+        Place(controls_.separator2, l.separator2);
+        Place(controls_.listViews[0], l.view0);
     }
-    Place(listViews_[1], l.view1);
+    Place(controls_.listViews[1], l.view1);
+}
+
+// The display row's height changed (the shutter): the rows below move up or down with it.
+void FormMain::SetPanelBackHeight(int height) {
+    MainLayout& l = layout_;
+    l.pPanelBack.height = height;
+    const display::RowsBelowDisplay rows =
+        display::RowsBelow(l.pPanelBack.top, height, l.progBackPicture.height, ScaleHeight());
+    l.progBackPicture.top = rows.progTop;
+    // The volume bar stays beside both rows; dropped below the display it would cover the lists.
+    l.volume.height = rows.paneTop - l.volume.top;
+    for (TwipRect* pane : {&l.tree, &l.view0, &l.view1}) {
+        pane->top = rows.paneTop;
+        pane->height = rows.paneHeight;
+    }
+    for (TwipRect* sep : {&l.separator1, &l.separator2}) {
+        sep->top = rows.paneTop;
+        sep->height = rows.separatorHeight;
+    }
+    ApplyLayout();
 }
 
 void FormMain::resizeEvent(QResizeEvent* event) {
@@ -119,34 +147,33 @@ void FormMain::resizeEvent(QResizeEvent* event) {
 }
 
 void FormMain::ToggleExplorerPane() {
-    SetTimersEnabled(false);
+    player_->SetTimersEnabled(false);
     if (state_.ExplorerShown) {
-        toolActions_[7]->setChecked(false);
+        controls_.toolActions[7]->setChecked(false);
         state_.ExplorerShown = false;
         layout_.view1.left = 0;
         layout_.view1.width = ScaleWidth();
         ApplyLayout();
         Item("IDMShowExplorTree")->setChecked(false);
     } else {
-        toolActions_[7]->setChecked(true);
+        controls_.toolActions[7]->setChecked(true);
         state_.ExplorerShown = true;
         ArrangePanes(layout_.separator1.left, layout_.separator2.left);
         if (!state_.TreeBuilt) {
-            explorTree_->FormatTree(expTree_, explorImageList_.get());
+            tree_->Build(controls_.expTree);
             state_.TreeBuilt = true;
-            tracks_.FillFolderView();
+            lists_->Tracks().FillFolderView();
         }
         Item("IDMShowExplorTree")->setChecked(true);
     }
-    // The clock runs again only when a track is loaded, as after any change of file.
-    SetTimer1Enabled(true);
-    if (device_ && device_->CurrentState() == QStringLiteral("Playing")) SetTimer3Enabled(true);
+    player_->ResumeTimers();
 }
 
 // The separators are dragged with the mouse held; where the button comes up decides, as a drop
 // on the control under the pointer would.
 bool FormMain::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != separator1_ && watched != separator2_) return QMainWindow::eventFilter(watched, event);
+    if (watched != controls_.separator1 && watched != controls_.separator2)
+        return QMainWindow::eventFilter(watched, event);
     auto* separator = static_cast<QWidget*>(watched);
     switch (event->type()) {
     case QEvent::MouseButtonPress:
@@ -154,46 +181,49 @@ bool FormMain::eventFilter(QObject* watched, QEvent* event) {
         return true;
     case QEvent::MouseMove: {
         auto* move = static_cast<QMouseEvent*>(event);
-        separator->move(central_->mapFromGlobal(move->globalPosition().toPoint()).x(), separator->y());
+        separator->move(controls_.central->mapFromGlobal(move->globalPosition().toPoint()).x(),
+                        separator->y());
         return true;
     }
     case QEvent::MouseButtonRelease:
-        DropSeparator(separator, static_cast<QMouseEvent*>(event)->globalPosition().toPoint());
+        DropSeparator(static_cast<QMouseEvent*>(event)->globalPosition().toPoint());
         return true;
-    default: return QMainWindow::eventFilter(watched, event);
+    default:
+        return QMainWindow::eventFilter(watched, event);
     }
 }
 
 void FormMain::DragSeparator(int which, const QPoint& globalDropPos) {
-    QWidget* separator = which == 1 ? separator1_ : separator2_;
+    QWidget* separator = which == 1 ? controls_.separator1 : controls_.separator2;
     separatorDragStart_ = PixelsToTwips(separator->x());
-    DropSeparator(separator, globalDropPos);
+    DropSeparator(globalDropPos);
 }
 
-void FormMain::DropSeparator(QWidget* separator, const QPoint& globalPos) {
+void FormMain::DropSeparator(const QPoint& globalPos) {
     const int view0Left = layout_.view0.left;
     const int view1Left = layout_.view1.left;
     auto xIn = [&](QWidget* target) { return PixelsToTwips(target->mapFromGlobal(globalPos).x()); };
-    auto inside = [&](QWidget* target) { return target->isVisible() && target->rect().contains(target->mapFromGlobal(globalPos)); };
-    if (inside(expTree_)) {
-        ArrangePanes(xIn(expTree_), view1Left - 50);
-        listViews_[0]->setFocus();
-    } else if (inside(listViews_[0])) {
-        const int x = view0Left + xIn(listViews_[0]);
+    auto inside = [&](QWidget* target) {
+        return target->isVisible() && target->rect().contains(target->mapFromGlobal(globalPos));
+    };
+    if (inside(controls_.expTree)) {
+        ArrangePanes(xIn(controls_.expTree), view1Left - 50);
+        controls_.listViews[0]->setFocus();
+    } else if (inside(controls_.listViews[0])) {
+        const int x = view0Left + xIn(controls_.listViews[0]);
         if (separatorDragStart_ < view0Left) {
             ArrangePanes(x, view1Left - 50);
-            listViews_[0]->setFocus();
+            controls_.listViews[0]->setFocus();
         } else {
             ArrangePanes(view0Left - 50, x);
-            listViews_[1]->setFocus();
+            controls_.listViews[1]->setFocus();
         }
-    } else if (inside(listViews_[1])) {
-        ArrangePanes(view0Left - 50, view1Left + xIn(listViews_[1]));
-        listViews_[0]->setFocus();
+    } else if (inside(controls_.listViews[1])) {
+        ArrangePanes(view0Left - 50, view1Left + xIn(controls_.listViews[1]));
+        controls_.listViews[0]->setFocus();
     } else {
         ApplyLayout(); // let go elsewhere: the separator goes back
     }
-    (void)separator;
 }
 
 } // namespace kv::shell

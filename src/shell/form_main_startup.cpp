@@ -3,24 +3,25 @@
 #include "browser/ctree_view.h"
 #include "display/panel_view.h"
 #include "display/progress_bar.h"
-#include "engine/vbmp3.h"
 #include "platform/files.h"
 #include "platform/ini.h"
 #include "platform/message_box.h"
 #include "platform/program_folder.h"
 #include "platform/window_box.h"
-#include "playback/player_backends.h"
-#include "playback/positions.h"
 #include "playback/sound_play.h"
 #include "playlists/list_of_lists.h"
 #include "playlists/track_view.h"
 #include "shell/form_main.h"
-#include "shell/form_main_hosts.h"
-#include "shell/form_main_timer.h"
 #include "shell/layout.h"
+#include "shell/main_display.h"
+#include "shell/main_lists.h"
+#include "shell/main_player.h"
+#include "shell/main_tools.h"
+#include "shell/main_tree.h"
 #include "shell/mpris.h"
 #include "shell/shell_services.h"
 #include "shell/single_instance.h"
+#include "shell/timer_encode.h"
 
 #include <QAction>
 #include <QApplication>
@@ -46,8 +47,6 @@ namespace kv::shell {
 using platform::ReadSetting;
 using platform::WriteSetting;
 
-Q_LOGGING_CATEGORY(lcShell, "kavetto.shell", QtWarningMsg)
-
 namespace {
 
 ScreenTwips ScreenSize() {
@@ -67,23 +66,10 @@ void FormMain::InitializeMainWindow(const QString& commandLine, std::function<vo
     state_.Initializing = true;
     const QString ini = platform::SettingsFile();
     advance(2);
-    // 2: the player device and the engine
-    backends_ = std::make_unique<playback::StandardBackends>();
-    device_ = std::make_unique<playback::CSoundPlay>(*this, backends_->decoder, backends_->mediaPlayer,
-                                                     backends_->realPlayer);
-    device_->StopByHuman = true;
-    play_ = std::make_unique<playback::PlayControl>(*device_, tracks_, *this);
-    positions_ = std::make_unique<playback::StartEndPositions>(*device_, listVol_, *marksHost_);
-    vbmp3_init();
+    // 2, 3: the player device, the engine and the bars
+    player_->Start();
     advance(2);
-    // 3: the bars, and the output volume as found, given back after every pause and stop.
-    progBar_->SetTarget(progPicture_);
-    progBar_->SetBarStyle(display::CProgressBar::PositionStyle);
-    volumeBar_->SetTarget(volume_);
-    volumeBar_->SetBarStyle(display::CProgressBar::VolumeStyle);
-    AttachPanelView();
-    state_.StartVolume = device_->GetVolume();
-    play_->StartVolume = state_.StartVolume;
+    display_->AttachPanelView();
     advance(2);
     // 4
     setWindowTitle(ProgramCaption());
@@ -94,21 +80,21 @@ void FormMain::InitializeMainWindow(const QString& commandLine, std::function<vo
     if (state_.WindowGeometry.maximized) setWindowState(windowState() | Qt::WindowMaximized);
     advance(1);
     // 7
-    CheckForeColor(ReadForeColor(ini));
+    display_->CheckForeColor(ReadForeColor(ini));
     advance(1);
     // 8
     InitialArrangement();
     for (int i = 1; i <= 13; ++i)
-        SetToolButtonImageKey(i, ToolButtonImageKey(i));
-    SetToolButtonImageKey(12, QStringLiteral("notsave"));
-    EnableToolbarButton(2, false);
-    EnableToolbarButton(3, false);
+        controls_.SetToolButtonImageKey(i, controls_.ToolButtonImageKey(i));
+    controls_.SetToolButtonImageKey(12, QStringLiteral("notsave"));
+    controls_.EnableToolButton(2, false);
+    controls_.EnableToolButton(3, false);
     Menu(QStringLiteral("IDMkakusi"))->menuAction()->setVisible(false);
     advance(2);
     // 9
     state_.ShutterClosed = false;
-    if (ReadShutter(ini)) ToggleShutter();
-    toolActions_[6]->setChecked(!state_.ShutterClosed);
+    if (ReadShutter(ini)) display_->ToggleShutter();
+    controls_.toolActions[6]->setChecked(!state_.ShutterClosed);
     Item(QStringLiteral("IDMshutter"))->setChecked(!state_.ShutterClosed);
     advance(2);
     // 10
@@ -134,18 +120,18 @@ void FormMain::InitializeMainWindow(const QString& commandLine, std::function<vo
         text = QStringLiteral("-----");
     advance(3);
     // 14, 15: the lists of the folder and their working copies
-    lists_->StartUp();
+    lists_->ListOfLists().StartUp();
     advance(3);
     advance(3);
     // 16
-    volumeBar_->LoadVolume();
+    player_->CVolume().LoadVolume();
     advance(3);
     // 17
     LoadSettings(advance);
     advance(3);
     // 18: the visualizer's idle panel
-    StopVisualizer();
-    PanelView().DrawPanel();
+    display_->StopVisualizer();
+    display_->PanelView().DrawPanel();
     advance(2);
     // 19: a path may contain blanks, so the whole command line is the file.
     if (!commandLine.isEmpty() && platform::FileExists(commandLine)) OpenTrack(commandLine);
@@ -153,7 +139,7 @@ void FormMain::InitializeMainWindow(const QString& commandLine, std::function<vo
     handOff_ = new PrevButtonServer(
         [this](const QString& fileName) {
             handOffFileName_ = fileName;
-            prevButton_->click();
+            controls_.prevButton->click();
             handOffFileName_.clear();
         },
         this);
@@ -170,9 +156,9 @@ void FormMain::InitializeMainWindow(const QString& commandLine, std::function<vo
     QApplication::restoreOverrideCursor();
     setEnabled(true);
     setUpdatesEnabled(true);
-    listViews_[ActiveView()]->setFocus();
+    controls_.listViews[size_t(lists_->ActiveView())]->setFocus();
     KeepFocusOnActiveList(); // after the bars have their own filters, so this one comes first
-    timer1_->start();
+    controls_.timer1->start();
     state_.Initializing = false;
     if (closeAfterStartUp_)
         QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
@@ -195,16 +181,17 @@ void FormMain::LoadSettings(const std::function<void(int)>& advance) {
     ApplyColumnSettings(view0, view1);
     advance(3);
     state_.PlayingListName = ReadInitialList(ini);
-    if (state_.PlayingListName.isEmpty() && listOfList_->count() > 0)
-        state_.PlayingListName = listOfList_->itemText(0);
-    play_->PlayingListName = state_.PlayingListName;
-    listOfList_->hide();
+    if (state_.PlayingListName.isEmpty() && controls_.listOfList->count() > 0)
+        state_.PlayingListName = controls_.listOfList->itemText(0);
+    player_->Play()->PlayingListName = state_.PlayingListName;
+    controls_.listOfList->hide();
     // A name that is no longer a list leaves the selection as it was; that list is opened.
-    const QString initial =
-        lists_->IndexOf(state_.PlayingListName) >= 0 ? state_.PlayingListName : lists_->SelectedName();
-    listOfList_->show();
+    const QString initial = lists_->ListOfLists().IndexOf(state_.PlayingListName) >= 0
+                                ? state_.PlayingListName
+                                : lists_->ListOfLists().SelectedName();
+    controls_.listOfList->show();
     advance(2);
-    if (!initial.isEmpty()) lists_->SelectList(initial);
+    if (!initial.isEmpty()) lists_->ListOfLists().SelectList(initial);
     advance(3);
     PlayModeChecks modes{Item("IDMGeneralPlay")->isChecked(), Item("IDMContinuePlay")->isChecked(),
                          Item("IDMRandomPlay")->isChecked()};
@@ -213,7 +200,7 @@ void FormMain::LoadSettings(const std::function<void(int)>& advance) {
     Item("IDMContinuePlay")->setChecked(modes.continuous);
     Item("IDMRandomPlay")->setChecked(modes.random);
     Item("IDMwords")->setChecked(ReadWordsChecked(ini));
-    SetBarType(ReadBarType(ini));
+    display_->SetBarType(ReadBarType(ini));
     advance(3);
     state_.StealthSize = ReadStealthSize(ini);
     advance(3);
@@ -229,8 +216,8 @@ SettingsSnapshot FormMain::CollectSettings() const {
     s.window = state_.StealthActive ? state_.WindowGeometry : NormalGeometryTwips();
     s.separators = state_.SeparatorPositions;
     s.treeBuilt = state_.TreeBuilt;
-    s.treePath = explorTree_->Path();
-    s.initialList = listOfList_->currentText();
+    s.treePath = tree_->ExplorTree().Path();
+    s.initialList = controls_.listOfList->currentText();
     s.view0 = CollectColumnSettings(0);
     s.view1 = CollectColumnSettings(1);
     s.playModes = {Item("IDMGeneralPlay")->isChecked(), Item("IDMContinuePlay")->isChecked(),
@@ -238,13 +225,13 @@ SettingsSnapshot FormMain::CollectSettings() const {
     s.wordsChecked = Item("IDMwords")->isChecked();
     s.foreColor = kNoForeColorItem;
     for (int i = 0; i < 9; ++i)
-        if (IDMForeColor[i]->isChecked()) {
+        if (controls_.foreColor[size_t(i)]->isChecked()) {
             s.foreColor = i;
             break;
         }
     s.barType = 2;
     for (int i = 0; i < 5; ++i)
-        if (IDMPanelBar[i]->isChecked()) s.barType = i + 1;
+        if (controls_.panelBar[size_t(i)]->isChecked()) s.barType = i + 1;
     s.shutterClosed = state_.ShutterClosed;
     s.explorerShown = state_.ExplorerShown;
     s.stealthSize = state_.StealthSize;
@@ -257,41 +244,35 @@ SettingsSnapshot FormMain::CollectSettings() const {
 bool FormMain::ShutdownMainWindow(bool askQuestion) {
     if (shutdownDone_) return true;
     // 1
-    if (askQuestion && lists_->AskSaveChanges() == 1) return false;
-    if (!askQuestion && saveListsOnClose_) lists_->SaveChangesWithoutAsking();
+    playlists::ListOfLists& lists = lists_->ListOfLists();
+    if (askQuestion && lists.AskSaveChanges() == 1) return false;
+    if (!askQuestion && saveListsOnClose_) lists.SaveChangesWithoutAsking();
     // 2
     state_.Closing = true;
-    CloseToolWindows();
+    tools_->CloseToolWindows();
     // In stealth mode the window is never maximised: the flag kept on entering it holds.
     if (!state_.StealthActive) state_.WindowGeometry.maximized = isMaximized();
     if (isMinimized() || isMaximized()) showNormal();
     // 3
-    UnloadMediaWindows();
+    player_->UnloadMediaWindows();
     hide();
-    // 4
-    if (play_) play_->StopPlayback();
-    // However the program ends (the desktop session, a signal, the sleep timer), a conversion
-    // cut short leaves no hidden partial file in the user's folder.
-    if (const auto* glue = findChild<TimerEncodeGlue*>(QString(), Qt::FindDirectChildrenOnly))
-        if (tools::FormEncode* encode = glue->EncodeWindow()) encode->Run().CutShort();
+    // 4: playing stops, and the output volume found at start-up comes back. However the program
+    // ends (the desktop session, a signal, the sleep timer), a conversion cut short leaves no
+    // hidden partial file in the user's folder.
+    player_->Stop();
+    tools_->CutConversionShort();
     // 5
     if (tray_) tray_->RemoveTrayIcon();
-    if (device_) device_->SetVolume(state_.StartVolume);
     // 7
     const QString folder = platform::ProgramFolder();
     kv::shell::SaveSettings(CollectSettings(), platform::SettingsFile());
-    volumeBar_->SaveVolume();
-    lists_->ShutDown();
-    // 8, 9: the media back ends go before the engine they play through.
-    if (device_) device_->StopCurrentDevice();
-    positions_.reset();
-    play_.reset();
-    device_.reset();
-    backends_.reset();
-    vbmp3_free();
-    timer1_->stop();
-    timer2_->stop();
-    timer3_->stop();
+    player_->CVolume().SaveVolume();
+    lists.ShutDown();
+    // 8, 9
+    player_->Release();
+    controls_.timer1->stop();
+    controls_.timer2->stop();
+    controls_.timer3->stop();
     // A copy started from now on starts on its own instead of handing its file to this one.
     delete handOff_;
     handOff_ = nullptr;
@@ -331,7 +312,7 @@ void FormMain::TrayMessage(int message) {
         break;
     case kTrayDoubleClick:
         if (state_.StealthActive) {
-            ToggleStealth();
+            display_->ToggleStealth();
             BringToFront();
         } else if (isMinimized()) {
             showNormal();
@@ -359,9 +340,7 @@ void FormMain::PrevButtonClick() {
 }
 
 void FormMain::OpenTrack(const QString& path) {
-    qCInfo(lcShell) << "OpenTrack:" << path;
-    lastOpenedTrack_ = path;
-    tracks_.OpenTrack(path);
+    lists_->OpenTrack(path);
 }
 
 void FormMain::ShowHelp() {

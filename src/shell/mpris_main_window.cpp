@@ -7,6 +7,8 @@
 #include "playlists/track_entry.h"
 #include "playlists/track_info.h"
 #include "shell/form_main.h"
+#include "shell/main_lists.h"
+#include "shell/main_player.h"
 #include "shell/mpris.h"
 
 #include <QAction>
@@ -20,46 +22,49 @@ class MainWindowMpris final : public MprisHost {
     explicit MainWindowMpris(FormMain& window) : w_(window) {}
 
     QString PlaybackStatus() override {
-        const QString state = w_.Device() ? w_.Device()->CurrentState() : QString();
+        const QString state = w_.Player().Device() ? w_.Player().Device()->CurrentState() : QString();
         if (state == u"Playing" || state == u"Paused") return state;
         return QStringLiteral("Stopped");
     }
 
     MprisTrack Track() override {
         MprisTrack t;
-        if (!w_.Device() || !w_.Play()) return t;
-        t.path = w_.Device()->FileName();
+        if (!w_.Player().Device() || !w_.Player().Play()) return t;
+        t.path = w_.Player().Device()->FileName();
         if (t.path.isEmpty()) return t;
         const QString name = platform::FileNameOf(t.path);
-        const auto& info = w_.Play()->Information; // file, artist, title, time of the playing row
+        const auto& info = w_.Player().Play()->Information; // file, artist, title, time of the playing row
         const bool fromRow = info[0] == name;
         auto known = [](const QString& s) { return !s.isEmpty() && s != playlists::kNoInfo; };
         t.title = fromRow && known(info[2]) && !info[2].startsWith(u'【') ? info[2] : name;
         t.artist = fromRow && known(info[1]) ? info[1] : QString();
         t.album = Album(t.path);
-        t.lengthUs = qint64(std::llround(w_.Device()->Duration() * 1e6));
+        t.lengthUs = qint64(std::llround(w_.Player().Device()->Duration() * 1e6));
         return t;
     }
 
     qint64 PositionUs() override {
-        return w_.Device() && Loaded() ? qint64(std::llround(w_.Device()->CurrentPosition() * 1e6)) : 0;
+        return w_.Player().Device() && Loaded()
+                   ? qint64(std::llround(w_.Player().Device()->CurrentPosition() * 1e6))
+                   : 0;
     }
     double Volume() override {
-        const auto& bar = w_.CVolume();
+        const auto& bar = w_.Player().CVolume();
         return bar.Max() > 0 ? double(bar.Value()) / bar.Max() : 0;
     }
     void SetVolume(double volume) override {
-        auto& bar = w_.CVolume();
+        auto& bar = w_.Player().CVolume();
         bar.SetValue(int(std::lround(volume * bar.Max()))); // as a click on the volume bar
     }
     bool CanGoNext() override { return HasRows(); }
     bool CanGoPrevious() override { return HasRows(); }
     bool CanPlay() override { return Loaded() || HasRows(); }
     bool CanPause() override { return Loaded(); }
-    bool CanSeek() override { return Loaded() && w_.Device()->Duration() > 0; }
+    bool CanSeek() override { return Loaded() && w_.Player().Device()->Duration() > 0; }
 
     QString LoopStatus() override {
-        return w_.Mode() == playback::PlayMode::Single || w_.Mode() == playback::PlayMode::None
+        return w_.Player().Mode() == playback::PlayMode::Single ||
+                       w_.Player().Mode() == playback::PlayMode::None
                    ? QStringLiteral("None")
                    : QStringLiteral("Playlist");
     }
@@ -67,10 +72,10 @@ class MainWindowMpris final : public MprisHost {
         // "Track" has no play mode of its own and is refused, as the interface allows.
         if (status == u"None")
             ChooseMode("IDMGeneralPlay");
-        else if (status == u"Playlist" && w_.Mode() != playback::PlayMode::Random)
+        else if (status == u"Playlist" && w_.Player().Mode() != playback::PlayMode::Random)
             ChooseMode("IDMContinuePlay");
     }
-    bool Shuffle() override { return w_.Mode() == playback::PlayMode::Random; }
+    bool Shuffle() override { return w_.Player().Mode() == playback::PlayMode::Random; }
     void SetShuffle(bool on) override {
         if (on)
             ChooseMode("IDMRandomPlay");
@@ -79,17 +84,17 @@ class MainWindowMpris final : public MprisHost {
     }
 
     void Play() override {
-        if (PlaybackStatus() != u"Playing") w_.PlayButton();
+        if (PlaybackStatus() != u"Playing") w_.Player().PlayButton();
     }
     void Pause() override {
-        if (w_.Play() && PlaybackStatus() == u"Playing") w_.Play()->PausePlayback();
+        if (w_.Player().Play() && PlaybackStatus() == u"Playing") w_.Player().Play()->PausePlayback();
     }
     void PlayPause() override {
         // With nothing loaded the key starts the selected row, as the toolbar's play button does.
         if (Loaded())
-            w_.PlayPauseCommand();
+            w_.Player().PlayPauseCommand();
         else
-            w_.PlayButton();
+            w_.Player().PlayButton();
     }
     void Stop() override { w_.Item(QStringLiteral("IDMstop"))->trigger(); }
     void Next() override { w_.Item(QStringLiteral("IDMnext"))->trigger(); }
@@ -97,8 +102,8 @@ class MainWindowMpris final : public MprisHost {
     void SetPositionUs(qint64 position) override {
         // As a position bar let go at that point: the device seeks, the bar follows.
         const double seconds = double(position) / 1e6;
-        w_.Device()->SetCurrentPosition(seconds);
-        w_.CProgBar().SetValue(int(seconds));
+        w_.Player().Device()->SetCurrentPosition(seconds);
+        w_.Player().CProgBar().SetValue(int(seconds));
     }
     void OpenFile(const QString& path) override { w_.OpenTrack(path); }
     void Raise() override { w_.Item(QStringLiteral("IDMMinMax"))->trigger(); }
@@ -110,9 +115,9 @@ class MainWindowMpris final : public MprisHost {
         QAction* a = w_.Item(QString::fromLatin1(item));
         if (!a->isChecked()) a->trigger();
     }
-    bool Loaded() const { return w_.Device() && !w_.Device()->FileName().isEmpty(); }
+    bool Loaded() const { return w_.Player().Device() && !w_.Player().Device()->FileName().isEmpty(); }
     bool HasRows() {
-        auto& tracks = w_.Tracks();
+        auto& tracks = w_.Lists().Tracks();
         for (int view : {playlists::TrackViews::kFolderView, playlists::TrackViews::kPlaylistView})
             if (tracks.ListView(view).Count() > 0) return true;
         return false;

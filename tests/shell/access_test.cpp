@@ -7,6 +7,11 @@
 #include "playback/sound_play.h"
 #include "playlists/track_view.h"
 #include "shell/form_main.h"
+#include "shell/main_display.h"
+#include "shell/main_lists.h"
+#include "shell/main_player.h"
+#include "shell/main_tools.h"
+#include "shell/main_tree.h"
 #include "support/audio_files.h"
 #include "tools/form_equalizer.h"
 
@@ -53,22 +58,22 @@ class Access : public ::testing::Test {
 };
 
 TEST_F(Access, EveryControlHasItsName) {
-    window->ShowEqualizer();
+    window->Tools().ShowEqualizer();
     const std::pair<QObject*, const char*> table[] = {
-        {window->ListView(0), "フォルダ"},
-        {window->ListView(1), "プレイリスト"},
-        {window->ListView(2), "作業用リスト"},
+        {window->Controls().listViews[0], "フォルダ"},
+        {window->Controls().listViews[1], "プレイリスト"},
+        {window->Controls().listViews[2], "作業用リスト"},
         {Child<QTreeView>("ExpTree"), "エクスプローラ"},
-        {window->ListOfList(), "リストの一覧"},
+        {window->Controls().listOfList, "リストの一覧"},
         {Child<QWidget>("ProgPicture"), "再生位置"},
         {Child<QWidget>("Volume"), "音量"},
         {Child<QLabel>("StartPos"), "開始位置"},
         {Child<QLabel>("EndPos"), "終了位置"},
         {Child<QWidget>("PPanelBack"), "液晶"},
-        {window->SList(), "リスト"},
-        {window->ImageTimer(), "タイマー"},
-        {window->Equalizer()->VScroll1(0), "低音"},
-        {window->Equalizer()->VScroll1(4), "帯域5"},
+        {window->Controls().sList, "リスト"},
+        {window->Controls().imageTimer, "タイマー"},
+        {window->Tools().Equalizer()->VScroll1(0), "低音"},
+        {window->Tools().Equalizer()->VScroll1(4), "帯域5"},
     };
     for (auto [object, name] : table) {
         ASSERT_NE(object, nullptr) << name;
@@ -80,9 +85,9 @@ TEST_F(Access, EveryControlHasItsName) {
 TEST_F(Access, BarsReportAndTakeValuesInTheirRangeAndTheKeysMoveThem) {
     const QString wave = QString::fromStdString(kvtest::MakeWave(media.file("a.wav"), 20, 8000, 1));
     window->OpenTrack(wave);
-    ASSERT_EQ(window->Device()->CurrentState(), "Playing");
+    ASSERT_EQ(window->Player().Device()->CurrentState(), "Playing");
     window->Item("IDMplay")->trigger(); // paused: a set position resumes play, as a drag does
-    ASSERT_EQ(window->Device()->CurrentState(), "Paused");
+    ASSERT_EQ(window->Player().Device()->CurrentState(), "Paused");
 
     QAccessibleValueInterface* position = Face(Child<QWidget>("ProgPicture"))->valueInterface();
     QAccessibleValueInterface* volume = Face(Child<QWidget>("Volume"))->valueInterface();
@@ -93,43 +98,43 @@ TEST_F(Access, BarsReportAndTakeValuesInTheirRangeAndTheKeysMoveThem) {
 
     position->setCurrentValue(12);
     EXPECT_EQ(position->currentValue().toInt(), 12);
-    EXPECT_EQ(window->Device()->CurrentState(), "Playing");
-    EXPECT_NEAR(window->Device()->CurrentPosition(), 12, 1);
+    EXPECT_EQ(window->Player().Device()->CurrentState(), "Playing");
+    EXPECT_NEAR(window->Player().Device()->CurrentPosition(), 12, 1);
     for (int outside : {-1, 21}) {
         position->setCurrentValue(outside);
         volume->setCurrentValue(outside * 5);
     }
-    EXPECT_EQ(window->CProgBar().Value(), 12);
-    EXPECT_NEAR(window->Device()->CurrentPosition(), 12, 1);
+    EXPECT_EQ(window->Player().CProgBar().Value(), 12);
+    EXPECT_NEAR(window->Player().Device()->CurrentPosition(), 12, 1);
 
     volume->setCurrentValue(30);
-    EXPECT_EQ(window->CVolume().Value(), 30);
+    EXPECT_EQ(window->Player().CVolume().Value(), 30);
     EXPECT_EQ(volume->currentValue().toInt(), 30);
-    EXPECT_EQ(window->CVolume().Value(), window->Device()->GetVolume());
+    EXPECT_EQ(window->Player().CVolume().Value(), window->Player().Device()->GetVolume());
 
     // The keys, with the bar focused by Tab: arrows, pages, Home and End; Alt+arrows stay the lists'.
     QWidget* volumeBar = Child<QWidget>("Volume");
     EXPECT_EQ(volumeBar->focusPolicy(), Qt::TabFocus);
     QTest::keyClick(volumeBar, Qt::Key_Up);
-    EXPECT_EQ(window->CVolume().Value(), 32);
+    EXPECT_EQ(window->Player().CVolume().Value(), 32);
     QTest::keyClick(volumeBar, Qt::Key_PageDown);
-    EXPECT_EQ(window->CVolume().Value(), 22);
+    EXPECT_EQ(window->Player().CVolume().Value(), 22);
     QTest::keyClick(volumeBar, Qt::Key_End);
-    EXPECT_EQ(window->CVolume().Value(), 100);
+    EXPECT_EQ(window->Player().CVolume().Value(), 100);
     QTest::keyClick(Child<QWidget>("ProgPicture"), Qt::Key_Home);
-    EXPECT_EQ(window->CProgBar().Value(), 0);
+    EXPECT_EQ(window->Player().CProgBar().Value(), 0);
     QTest::keyClick(Child<QWidget>("ProgPicture"), Qt::Key_Right);
-    EXPECT_EQ(window->CProgBar().Value(), 5);
+    EXPECT_EQ(window->Player().CProgBar().Value(), 5);
 }
 
 TEST_F(Access, PanelDescribesTheTrackAndAnnouncesEachTrackOnce) {
-    QSignalSpy announced(window.get(), &FormMain::TrackAnnounced);
+    QSignalSpy announced(&window->Display(), &MainDisplay::TrackAnnounced);
     QWidget* panel = Child<QWidget>("PPanelBack");
     for (const char* name : {"a.wav", "b.wav"}) {
         window->OpenTrack(QString::fromStdString(kvtest::MakeWave(media.file(name), 3, 8000, 1)));
         // A row shown for a while, then the track again on the third tick: no new track.
-        window->Tracks().RowClicked(1, 0);
-        for (int tick = 0; tick < 4; ++tick) window->Play()->Timer1Tick();
+        window->Lists().Tracks().RowClicked(1, 0);
+        for (int tick = 0; tick < 4; ++tick) window->Player().Play()->Timer1Tick();
     }
     EXPECT_EQ(announced.count(), 2);
     const QString text = Face(panel)->text(QAccessible::Description);
@@ -141,31 +146,31 @@ TEST_F(Access, TheKeyboardReachesTheBarsAndLeavesStealthModeAndTheToolWindows) {
     window->show();
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    window->ListOfList()->setFocus(Qt::TabFocusReason);
-    QTest::keyClick(window->ListOfList(), Qt::Key_Tab);
+    window->Controls().listOfList->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(window->Controls().listOfList, Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), Child<QWidget>("Volume"));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), Child<QWidget>("ProgPicture"));
     // A key with Alt is the lists' even from a bar: Alt+Up raises the volume by their step.
-    const int volume = window->CVolume().Value();
+    const int volume = window->Player().CVolume().Value();
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up, Qt::AltModifier);
-    EXPECT_EQ(window->CVolume().Value(), volume + 2);
+    EXPECT_EQ(window->Player().CVolume().Value(), volume + 2);
 
     QTest::keyClick(window.get(), Qt::Key_F10);
     EXPECT_EQ(window->menuBar()->activeAction(), window->Item("IDMFile"));
     QTest::keyClick(window->menuBar(), Qt::Key_Escape);
     QTest::keyClick(window->menuBar(), Qt::Key_Escape);
 
-    window->ToggleStealth();
+    window->Display().ToggleStealth();
     ASSERT_TRUE(window->State().StealthActive);
     QTest::keyClick(window.get(), Qt::Key_Escape);
     EXPECT_FALSE(window->State().StealthActive);
 
-    window->ShowEqualizer();
-    QApplication::setActiveWindow(window->Equalizer()); // offscreen, nothing else activates it
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window->Equalizer()));
-    QTest::keyClick(window->Equalizer(), Qt::Key_Escape);
-    EXPECT_FALSE(window->Equalizer()->isVisible());
+    window->Tools().ShowEqualizer();
+    QApplication::setActiveWindow(window->Tools().Equalizer()); // offscreen, nothing else activates it
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window->Tools().Equalizer()));
+    QTest::keyClick(window->Tools().Equalizer(), Qt::Key_Escape);
+    EXPECT_FALSE(window->Tools().Equalizer()->isVisible());
 }
 
 } // namespace

@@ -7,6 +7,11 @@
 #include "playlists/track_list.h"
 #include "playlists/track_view.h"
 #include "shell/form_main.h"
+#include "shell/main_display.h"
+#include "shell/main_lists.h"
+#include "shell/main_player.h"
+#include "shell/main_tools.h"
+#include "shell/main_tree.h"
 #include "shell/shell_services.h"
 #include "support/audio_files.h"
 #include "tools/form_tag.h"
@@ -50,8 +55,8 @@ class Commands : public ::testing::Test {
                 QString::fromStdString(kvtest::MakeWave(media.file(name), 3, 22050, 1));
             rows.push_back(row);
         }
-        window->Tracks().ListView(1).AppendRows(rows);
-        window->Tracks().State().ActiveView = 1;
+        window->Lists().Tracks().ListView(1).AppendRows(rows);
+        window->Lists().Tracks().State().ActiveView = 1;
         Select(1);
     }
     void TearDown() override {
@@ -61,16 +66,16 @@ class Commands : public ::testing::Test {
         kv::platform::SetProgramFolder(QString());
     }
     void Select(int row) {
-        window->Tracks().ListView(1).SelectOnly({row - 1});
-        window->Tracks().ListView(1).SetCurrentRow(row - 1);
+        window->Lists().Tracks().ListView(1).SelectOnly({row - 1});
+        window->Lists().Tracks().ListView(1).SetCurrentRow(row - 1);
     }
-    QString State() const { return window->Device()->CurrentState(); }
-    QString Playing() const { return QFileInfo(window->Device()->FileName()).fileName(); }
+    QString State() const { return window->Player().Device()->CurrentState(); }
+    QString Playing() const { return QFileInfo(window->Player().Device()->FileName()).fileName(); }
     void Trigger(const QString& entry) {
         if (entry.startsWith("toolbar "))
-            window->ToolButton(entry.mid(8).toInt())->trigger();
+            window->Controls().ToolButton(entry.mid(8).toInt())->trigger();
         else if (entry.startsWith("ToolBarBack "))
-            window->ToolBarBack(entry.mid(12).toInt())->click();
+            window->Controls().ClickToolBarBack(entry.mid(12).toInt());
         else
             window->Item(entry)->trigger();
     }
@@ -88,8 +93,8 @@ TEST_F(Commands, FirstPlayButtonPlaysTheSelectedRowWhilePlayMenuResumes) {
     Trigger("toolbar 1");
     EXPECT_EQ(Playing(), "b.wav");
     EXPECT_EQ(State(), "Playing");
-    EXPECT_TRUE(window->ToolButton(2)->isEnabled());
-    EXPECT_TRUE(window->ToolButton(3)->isEnabled());
+    EXPECT_TRUE(window->Controls().ToolButton(2)->isEnabled());
+    EXPECT_TRUE(window->Controls().ToolButton(3)->isEnabled());
 }
 
 TEST_F(Commands, PauseEntryPoints) {
@@ -114,7 +119,7 @@ TEST_F(Commands, StopEntryPoints) {
         ASSERT_EQ(State(), "Playing");
         Trigger(entry);
         EXPECT_EQ(State(), "Stopped") << entry;
-        EXPECT_FALSE(window->ToolButton(3)->isEnabled()) << entry;
+        EXPECT_FALSE(window->Controls().ToolButton(3)->isEnabled()) << entry;
     }
 }
 
@@ -122,14 +127,14 @@ TEST_F(Commands, PreviousAndNextEntryPoints) {
     Select(2);
     Trigger("toolbar 1");
     for (const char* entry : {"IDMnext", "IDMnext2", "IDMnext3", "toolbar 5", "ToolBarBack 5"}) {
-        const int before = window->Play()->PlayIndex;
+        const int before = window->Player().Play()->PlayIndex;
         Trigger(entry);
-        EXPECT_EQ(window->Play()->PlayIndex, before == 3 ? 1 : before + 1) << entry;
+        EXPECT_EQ(window->Player().Play()->PlayIndex, before == 3 ? 1 : before + 1) << entry;
     }
     for (const char* entry : {"IDMbefore", "IDMbefore2", "IDMbefore3", "toolbar 4", "ToolBarBack 4"}) {
-        const int before = window->Play()->PlayIndex;
+        const int before = window->Player().Play()->PlayIndex;
         Trigger(entry);
-        EXPECT_EQ(window->Play()->PlayIndex, std::max(1, before - 1)) << entry;
+        EXPECT_EQ(window->Player().Play()->PlayIndex, std::max(1, before - 1)) << entry;
     }
 }
 
@@ -138,36 +143,36 @@ TEST_F(Commands, NextIsRandomInRandomModeAndPreviousNeverIs) {
     EXPECT_TRUE(window->Item("IDMRandomPlay")->isChecked());
     EXPECT_FALSE(window->Item("IDMContinuePlay")->isChecked());
     EXPECT_FALSE(window->Item("IDMGeneralPlay")->isChecked());
-    window->Play()->SetRandomSource([] { return 0.0; }); // always the first row
+    window->Player().Play()->SetRandomSource([] { return 0.0; }); // always the first row
     Select(3);
     Trigger("toolbar 1");
     for (const char* entry : {"IDMnext", "IDMnext2", "IDMnext3", "toolbar 5", "ToolBarBack 5"}) {
         Select(3);
-        window->Play()->PlayIndex = 3;
+        window->Player().Play()->PlayIndex = 3;
         Trigger(entry);
-        EXPECT_EQ(window->Play()->PlayIndex, 1) << entry;
+        EXPECT_EQ(window->Player().Play()->PlayIndex, 1) << entry;
     }
-    window->Play()->PlayIndex = 3;
+    window->Player().Play()->PlayIndex = 3;
     Trigger("IDMbefore");
-    EXPECT_EQ(window->Play()->PlayIndex, 2);
+    EXPECT_EQ(window->Player().Play()->PlayIndex, 2);
 }
 
 TEST_F(Commands, VolumeStepsByTen) {
-    window->Device()->SetVolume(50);
+    window->Player().Device()->SetVolume(50);
     Trigger("IDMVolUp");
-    EXPECT_EQ(window->Device()->GetVolume(), 60);
+    EXPECT_EQ(window->Player().Device()->GetVolume(), 60);
     Trigger("IDMVolDown");
     Trigger("IDMVolDown");
-    EXPECT_EQ(window->Device()->GetVolume(), 40);
+    EXPECT_EQ(window->Player().Device()->GetVolume(), 40);
 }
 
 TEST_F(Commands, ColourAndPanelTypeItemsAreRadioGroups) {
-    window->ForeColorItem(3)->trigger();
+    window->Controls().foreColor[3]->trigger();
     for (int i = 0; i < 9; ++i)
-        EXPECT_EQ(window->ForeColorItem(i)->isChecked(), i == 3);
-    window->PanelBarItem(5)->trigger();
+        EXPECT_EQ(window->Controls().foreColor[i]->isChecked(), i == 3);
+    window->Controls().panelBar[5 - 1]->trigger();
     for (int i = 1; i <= 5; ++i)
-        EXPECT_EQ(window->PanelBarItem(i)->isChecked(), i == 5);
+        EXPECT_EQ(window->Controls().panelBar[i - 1]->isChecked(), i == 5);
 }
 
 TEST_F(Commands, HelpWithoutItsFileSaysSo) {
@@ -179,14 +184,14 @@ TEST_F(Commands, ExplorerToggleShowsAndHidesTheFolderPanes) {
     Trigger("toolbar 8");
     EXPECT_TRUE(window->State().ExplorerShown);
     EXPECT_TRUE(window->Item("IDMShowExplorTree")->isChecked());
-    EXPECT_TRUE(window->ListView(0)->isVisible());
+    EXPECT_TRUE(window->Controls().listViews[0]->isVisible());
     EXPECT_EQ(window->Layout().separator1.left, 2000);
     EXPECT_EQ(window->Layout().separator2.left, 4000);
     Trigger("IDMShowExplorTree");
     EXPECT_FALSE(window->State().ExplorerShown);
-    EXPECT_FALSE(window->ListView(0)->isVisible());
-    EXPECT_EQ(window->ListView(1)->x(), 0);
-    EXPECT_EQ(window->ListView(1)->width(), window->centralWidget()->width());
+    EXPECT_FALSE(window->Controls().listViews[0]->isVisible());
+    EXPECT_EQ(window->Controls().listViews[1]->x(), 0);
+    EXPECT_EQ(window->Controls().listViews[1]->width(), window->centralWidget()->width());
     Trigger("IDMShowExplorTree");
     EXPECT_EQ(window->Layout().separator1.left, 2000); // back where they were
     EXPECT_EQ(window->Layout().separator2.left, 4000);
@@ -205,15 +210,15 @@ TEST_F(Commands, ARightClickOnAViewOrTheTreeOpensOneMenu) {
                 menu->hide();
             }
     };
-    QTreeView* tree = window->ExplorTree().TreeView();
+    QTreeView* tree = window->Tree().ExplorTree().TreeView();
     ASSERT_NE(tree, nullptr);
     const QModelIndex node = tree->model()->index(0, 0);
     struct Case {
         const char* name;
         QWidget* surface;
         QPoint at;
-    } cases[] = {{"playlist", window->ListView(1)->viewport(), {20, 5}},
-                 {"folder view", window->ListView(0)->viewport(), {20, 5}},
+    } cases[] = {{"playlist", window->Controls().listViews[1]->viewport(), {20, 5}},
+                 {"folder view", window->Controls().listViews[0]->viewport(), {20, 5}},
                  {"tree", tree->viewport(), tree->visualRect(node).center()}};
     for (const Case& c : cases) {
         seen.clear();
@@ -260,7 +265,7 @@ TEST_F(Commands, PropertiesShowTheTreesFolderWhileTheTreeHasTheFocus) {
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     const QString folder = QString::fromStdString(media.path());
-    window->SetFolderTreePath(folder);
+    window->Lists().SetFolderTreePath(folder);
     QStringList shown;
     auto properties = [&] {
         QTimer::singleShot(50, [&] {
@@ -272,11 +277,11 @@ TEST_F(Commands, PropertiesShowTheTreesFolderWhileTheTreeHasTheFocus) {
         });
         Trigger("IDMproperty");
     };
-    window->ExplorTree().TreeView()->setFocus();
+    window->Tree().ExplorTree().TreeView()->setFocus();
     QTest::qWait(10);
-    ASSERT_TRUE(window->ExplorTree().ExpTreeForcus());
+    ASSERT_TRUE(window->Tree().ExplorTree().ExpTreeForcus());
     properties();
-    window->ListView(1)->setFocus();
+    window->Controls().listViews[1]->setFocus();
     QTest::qWait(10);
     properties();
     EXPECT_EQ(shown, (QStringList{QFileInfo(folder).fileName() + "のプロパティ", "a.wavのプロパティ"}));
@@ -293,17 +298,17 @@ TEST_F(Commands, RenamingAFolderFromTheTreeTakesThePlayingTrackAlong) {
     row[kv::playlists::ColKind] = "wav";
     row[kv::playlists::ColPath] =
         QString::fromStdString(kvtest::MakeWave(media.file("Album/d.wav"), 3, 22050, 1));
-    window->Tracks().ListView(1).AppendRows({row});
+    window->Lists().Tracks().ListView(1).AppendRows({row});
     Select(4);
     Trigger("toolbar 1");
-    ASSERT_EQ(window->Device()->FileName(), album + "/d.wav");
+    ASSERT_EQ(window->Player().Device()->FileName(), album + "/d.wav");
     auto rename = [&](const QString& folder, const QString& name) {
         window->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-        window->SetFolderTreePath(folder);
-        window->ExplorTree().TreeView()->setFocus();
+        window->Lists().SetFolderTreePath(folder);
+        window->Tree().ExplorTree().TreeView()->setFocus();
         QTest::qWait(10);
-        ASSERT_TRUE(window->ExplorTree().ExpTreeForcus());
+        ASSERT_TRUE(window->Tree().ExplorTree().ExpTreeForcus());
         QTimer::singleShot(0, [&] {
             auto* form = qobject_cast<kv::tools::FormTag*>(QApplication::activeModalWidget());
             ASSERT_NE(form, nullptr);
@@ -317,13 +322,13 @@ TEST_F(Commands, RenamingAFolderFromTheTreeTakesThePlayingTrackAlong) {
     rename(album, "Album 2");
     const QString moved = QString::fromStdString(media.file("Album 2")) + "/d.wav";
     ASSERT_TRUE(QFileInfo::exists(moved));
-    EXPECT_EQ(window->Device()->FileName(), moved);
-    EXPECT_EQ(window->Tracks().ListView(1).Text(3, kv::playlists::ColPath), moved);
+    EXPECT_EQ(window->Player().Device()->FileName(), moved);
+    EXPECT_EQ(window->Lists().Tracks().ListView(1).Text(3, kv::playlists::ColPath), moved);
     EXPECT_EQ(State(), "Playing");
     Trigger("toolbar 3");
-    window->Play()->PlaySelected(); // opens the row's file anew
+    window->Player().Play()->PlaySelected(); // opens the row's file anew
     EXPECT_EQ(State(), "Playing");
-    EXPECT_EQ(window->Device()->FileName(), moved);
+    EXPECT_EQ(window->Player().Device()->FileName(), moved);
     EXPECT_TRUE(messages.isEmpty()) << messages.join(u'|').toStdString();
 
     const QString program = QString::fromStdString(folder.path());
@@ -372,13 +377,13 @@ TEST_F(Commands, AClickOnThePanelOrTheBarsGivesTheFocusToTheActiveList) {
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     for (const char* name : {"PPanelBack", "PPanel", "Volume", "ProgBackPicture"}) {
-        window->ListOfList()->setFocus();
+        window->Controls().listOfList->setFocus();
         QTest::qWait(5);
-        ASSERT_EQ(QApplication::focusWidget(), window->ListOfList());
+        ASSERT_EQ(QApplication::focusWidget(), window->Controls().listOfList);
         QWidget* surface = window->findChild<QWidget*>(name);
         ASSERT_NE(surface, nullptr) << name;
         QTest::mouseClick(surface, Qt::LeftButton, {}, QPoint(2, 2));
-        EXPECT_EQ(QApplication::focusWidget(), window->ListView(1)) << name;
+        EXPECT_EQ(QApplication::focusWidget(), window->Controls().listViews[1]) << name;
     }
 }
 
@@ -387,19 +392,19 @@ TEST_F(Commands, AClickOnThePanelOrTheBarsGivesTheFocusToTheActiveList) {
 TEST_F(Commands, TheConversionItemGoesWhenTheKeyboardLeavesTheList) {
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    window->ListView(1)->setFocus();
-    QTest::keyPress(window->ListView(1), Qt::Key_Control);
+    window->Controls().listViews[1]->setFocus();
+    QTest::keyPress(window->Controls().listViews[1], Qt::Key_Control);
     EXPECT_TRUE(window->Item("IDMEncode")->isVisible());
-    window->ListOfList()->setFocus(Qt::OtherFocusReason);
+    window->Controls().listOfList->setFocus(Qt::OtherFocusReason);
     EXPECT_FALSE(window->Item("IDMEncode")->isVisible());
 }
 
 // At the default width the list-of-lists box shows whole, at its design width, beside the buttons.
 TEST_F(Commands, AtTheDefaultWidthTheListBoxShowsWholeBesideTheToolbar) {
     ASSERT_NEAR(window->ScaleWidth(), 6500, 15); // whole pixels
-    const QRect box = window->ListOfList()->geometry();
+    const QRect box = window->Controls().listOfList->geometry();
     const QWidget* lastButton =
-        window->findChild<QToolBar*>("ToolBar")->widgetForAction(window->ToolButton(12));
+        window->findChild<QToolBar*>("ToolBar")->widgetForAction(window->Controls().ToolButton(12));
     ASSERT_NE(lastButton, nullptr);
     EXPECT_LE(box.right() + 1, window->centralWidget()->width())
         << box.right() << " " << lastButton->geometry().right();
@@ -407,7 +412,7 @@ TEST_F(Commands, AtTheDefaultWidthTheListBoxShowsWholeBesideTheToolbar) {
     EXPECT_GE(box.left(), lastButton->geometry().right()); // not over the list-save button
     for (int i : {1, 2, 3, 4, 5, 7, 8, 9, 11, 12}) {
         const QWidget* button =
-            window->findChild<QToolBar*>("ToolBar")->widgetForAction(window->ToolButton(i));
+            window->findChild<QToolBar*>("ToolBar")->widgetForAction(window->Controls().ToolButton(i));
         EXPECT_TRUE(button && button->isVisible() && button->width() >= 16) << i;
     }
 }
@@ -436,7 +441,7 @@ class Trash : public Commands {
                 QString::fromStdString(kvtest::MakeWave(folderFiles.file(name), 1, 22050, 1));
             rows.push_back(row);
         }
-        window->Tracks().ListView(0).AppendRows(rows);
+        window->Lists().Tracks().ListView(0).AppendRows(rows);
         kv::platform::SetMessageHandler([this](const kv::platform::MessageRequest& r) {
             messages << r.text + u'|' + r.title;
             return answer;
@@ -462,7 +467,7 @@ class Trash : public Commands {
 TEST_F(Trash, SeveralFilesAreAskedAboutByCountAndThePlayingFileStays) {
     window->OpenTrack(QString::fromStdString(folderFiles.file("y.wav")));
     ASSERT_EQ(Playing(), "y.wav");
-    window->Tracks().ListView(0).SelectOnly({0, 1, 2});
+    window->Lists().Tracks().ListView(0).SelectOnly({0, 1, 2});
     Trigger("IDMGoToTrash");
     EXPECT_EQ(messages, QStringList{"3個のファイルをごみ箱に移してもよろしいですか？|ファイルの削除の確認"});
     EXPECT_FALSE(Exists("x.wav"));
@@ -472,17 +477,17 @@ TEST_F(Trash, SeveralFilesAreAskedAboutByCountAndThePlayingFileStays) {
 
 TEST_F(Trash, OneFileIsAskedAboutByNameAndNoKeepsIt) {
     answer = kv::platform::MsgAnswer::No;
-    window->Tracks().ListView(0).SelectOnly({2});
+    window->Lists().Tracks().ListView(0).SelectOnly({2});
     Trigger("IDMGoToTrash");
     EXPECT_EQ(messages, QStringList{"「z.wav」をごみ箱に移してもよろしいですか？|ファイルの削除の確認"});
     EXPECT_TRUE(Exists("z.wav"));
 }
 
 TEST_F(Trash, ListRepairWithAnEmptyListSaysSo) {
-    window->Tracks().ListView(1).Clear();
+    window->Lists().Tracks().ListView(1).Clear();
     Trigger("IDMWriteEmptyCell");
     EXPECT_EQ(messages, QStringList{"リストに曲がありません。|Kavetto"});
-    EXPECT_TRUE(window->Timer1()->isActive());
+    EXPECT_TRUE(window->Controls().timer1->isActive());
 }
 
 } // namespace

@@ -10,6 +10,11 @@
 #include "playback/sound_play.h"
 #include "playlists/track_view.h"
 #include "shell/form_main.h"
+#include "shell/main_display.h"
+#include "shell/main_lists.h"
+#include "shell/main_player.h"
+#include "shell/main_tools.h"
+#include "shell/main_tree.h"
 #include "shell/shell_services.h"
 #include "support/audio_files.h"
 
@@ -35,7 +40,7 @@ class DisplayEntryPoints : public ::testing::Test {
     void Start() {
         window = std::make_unique<FormMain>();
         window->InitializeMainWindow(QString(), {});
-        window->SetPointerSource([this] { return pointer; });
+        window->Display().SetPointerSource([this] { return pointer; });
     }
     void TearDown() override {
         if (window) window->close();
@@ -43,9 +48,9 @@ class DisplayEntryPoints : public ::testing::Test {
         kv::platform::SetMessageHandler({});
         kv::platform::SetProgramFolder(QString());
     }
-    int ListTop() const { return window->ListView(1)->geometry().top(); }
+    int ListTop() const { return window->Controls().listViews[1]->geometry().top(); }
     bool ShutterMarksOpen() const {
-        return window->ToolButton(7)->isChecked() && window->Item("IDMshutter")->isChecked();
+        return window->Controls().ToolButton(7)->isChecked() && window->Item("IDMshutter")->isChecked();
     }
 
     kvtest::TempDir folder;
@@ -60,21 +65,21 @@ TEST_F(DisplayEntryPoints, StartUpWithTheShutterClosedAndBothToggles) {
     kv::platform::WriteSetting("other", "Shutter", "True", kv::platform::SettingsFile());
     Start();
     EXPECT_TRUE(window->State().ShutterClosed);
-    EXPECT_TRUE(window->PPanel()->isHidden());
-    EXPECT_FALSE(window->ToolButton(7)->isChecked());
+    EXPECT_TRUE(window->Controls().pPanel->isHidden());
+    EXPECT_FALSE(window->Controls().ToolButton(7)->isChecked());
     EXPECT_FALSE(window->Item("IDMshutter")->isChecked());
-    EXPECT_TRUE(window->BackGndLabel()->isVisibleTo(window.get()));
+    EXPECT_TRUE(window->Controls().backGndLabel->isVisibleTo(window.get()));
     const int closedTop = ListTop();
 
     window->Item("IDMshutter")->trigger();
     EXPECT_FALSE(window->State().ShutterClosed);
-    EXPECT_FALSE(window->PPanel()->isHidden());
+    EXPECT_FALSE(window->Controls().pPanel->isHidden());
     EXPECT_TRUE(ShutterMarksOpen());
-    EXPECT_FALSE(window->BackGndLabel()->isVisibleTo(window.get()));
+    EXPECT_FALSE(window->Controls().backGndLabel->isVisibleTo(window.get()));
     // The lists gain the 800 twips the display gives up.
     EXPECT_NEAR(ListTop() - closedTop, 800 / 15, 1);
 
-    window->ToolButton(7)->trigger();
+    window->Controls().ToolButton(7)->trigger();
     EXPECT_TRUE(window->State().ShutterClosed);
     EXPECT_EQ(ListTop(), closedTop);
     window->close();
@@ -96,41 +101,41 @@ TEST_F(DisplayEntryPoints, StealthFromEveryEntryPointRestoresTheWindow) {
             if (entry == "tray")
                 window->TrayMessage(kTrayDoubleClick);
             else if (entry.startsWith("toolbar "))
-                window->ToolButton(entry.mid(8).toInt())->trigger();
+                window->Controls().ToolButton(entry.mid(8).toInt())->trigger();
             else
                 window->Item(entry)->trigger();
         };
         fire(way.enter);
         ASSERT_TRUE(window->State().StealthActive) << way.enter;
-        EXPECT_TRUE(window->Timer2()->isActive());
-        EXPECT_TRUE(window->SList()->isVisibleTo(window.get()));
-        EXPECT_EQ(window->SList()->text(), "L i s t");
-        EXPECT_FALSE(window->ToolButton(7)->isVisible());
-        EXPECT_TRUE(window->ToolButton(9)->isChecked());
+        EXPECT_TRUE(window->Controls().timer2->isActive());
+        EXPECT_TRUE(window->Controls().sList->isVisibleTo(window.get()));
+        EXPECT_EQ(window->Controls().sList->text(), "L i s t");
+        EXPECT_FALSE(window->Controls().ToolButton(7)->isVisible());
+        EXPECT_TRUE(window->Controls().ToolButton(9)->isChecked());
         EXPECT_TRUE(window->Item("IDMStels")->isChecked());
         EXPECT_TRUE(window->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         EXPECT_EQ(window->height(), 1925 / 15);
 
-        window->ToggleShutter(); // ignored in stealth mode
+        window->Display().ToggleShutter(); // ignored in stealth mode
         EXPECT_FALSE(window->State().ShutterClosed);
 
         pointer = {2000, 2000};
-        window->StealthTick();
+        window->Display().StealthTick();
         EXPECT_FALSE(window->isVisible());
         pointer = {10, 0};
-        window->StealthTick();
+        window->Display().StealthTick();
         EXPECT_TRUE(window->isVisible());
         pointer = {2000, 2000};
-        window->StealthTick();
+        window->Display().StealthTick();
 
         fire(way.leave);
         EXPECT_FALSE(window->State().StealthActive) << way.leave;
         EXPECT_TRUE(window->isVisible());
         EXPECT_EQ(window->geometry(), normal) << way.leave;
-        EXPECT_FALSE(window->Timer2()->isActive());
-        EXPECT_FALSE(window->SList()->isVisibleTo(window.get()));
-        EXPECT_TRUE(window->ToolButton(7)->isVisible());
-        EXPECT_FALSE(window->ToolButton(9)->isChecked());
+        EXPECT_FALSE(window->Controls().timer2->isActive());
+        EXPECT_FALSE(window->Controls().sList->isVisibleTo(window.get()));
+        EXPECT_TRUE(window->Controls().ToolButton(7)->isVisible());
+        EXPECT_FALSE(window->Controls().ToolButton(9)->isChecked());
         EXPECT_FALSE(window->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     }
 }
@@ -138,38 +143,38 @@ TEST_F(DisplayEntryPoints, StealthFromEveryEntryPointRestoresTheWindow) {
 TEST_F(DisplayEntryPoints, ListButtonExpandsTheStrip) {
     Start();
     window->Item("IDMStels")->trigger();
-    kv::playlists::TrackView* list = window->ListView(window->Tracks().State().PlayingView);
+    kv::playlists::TrackView* list = window->Controls().listViews[size_t(window->Lists().Tracks().State().PlayingView)];
     // The low strip has no room for the list: none of it shows, not a header under a scroll bar.
     EXPECT_FALSE(list->isVisibleTo(window.get()));
-    QTest::mousePress(window->SList(), Qt::LeftButton);
-    QTest::mouseRelease(window->SList(), Qt::LeftButton);
+    QTest::mousePress(window->Controls().sList, Qt::LeftButton);
+    QTest::mouseRelease(window->Controls().sList, Qt::LeftButton);
     EXPECT_EQ(window->height(), 4000 / 15);
     ASSERT_TRUE(list->isVisibleTo(window.get()));
     EXPECT_GE(list->viewport()->height(), list->fontMetrics().height());
-    QTest::mousePress(window->SList(), Qt::LeftButton);
-    QTest::mouseRelease(window->SList(), Qt::LeftButton);
+    QTest::mousePress(window->Controls().sList, Qt::LeftButton);
+    QTest::mouseRelease(window->Controls().sList, Qt::LeftButton);
     EXPECT_EQ(window->height(), 1925 / 15);
     EXPECT_FALSE(list->isVisibleTo(window.get()));
     window->Item("IDMStels")->trigger();
-    EXPECT_TRUE(window->ListView(1)->isVisibleTo(window.get()));
+    EXPECT_TRUE(window->Controls().listViews[1]->isVisibleTo(window.get()));
 }
 
 TEST_F(DisplayEntryPoints, ColourAndBarTypeMenus) {
     Start();
-    window->ForeColorItem(4)->trigger();
+    window->Controls().foreColor[4]->trigger();
     for (int i = 0; i < 9; ++i)
-        EXPECT_EQ(window->ForeColorItem(i)->isChecked(), i == 4);
+        EXPECT_EQ(window->Controls().foreColor[i]->isChecked(), i == 4);
     EXPECT_EQ(kv::display::ShadeTable(), kv::display::MakeShadeTable(kv::display::DisplayColour(4)));
-    EXPECT_EQ(kv::platform::TextColour(window->BackGndLabel()), QColor(190, 190, 255));
+    EXPECT_EQ(kv::platform::TextColour(window->Controls().backGndLabel), QColor(190, 190, 255));
     for (int type = 1; type <= 5; ++type) {
-        window->PanelBarItem(type)->trigger();
-        EXPECT_EQ(window->PanelView().BarType(), type);
+        window->Controls().panelBar[type - 1]->trigger();
+        EXPECT_EQ(window->Display().PanelView().BarType(), type);
         for (int i = 1; i <= 5; ++i)
-            EXPECT_EQ(window->PanelBarItem(i)->isChecked(), i == type);
+            EXPECT_EQ(window->Controls().panelBar[i - 1]->isChecked(), i == type);
     }
-    QTest::mouseDClick(window->PPanel(), Qt::LeftButton);
-    EXPECT_EQ(window->PanelView().BarType(), 1);
-    EXPECT_TRUE(window->PanelBarItem(1)->isChecked());
+    QTest::mouseDClick(window->Controls().pPanel, Qt::LeftButton);
+    EXPECT_EQ(window->Display().PanelView().BarType(), 1);
+    EXPECT_TRUE(window->Controls().panelBar[1 - 1]->isChecked());
     window->close();
     window.reset();
     EXPECT_EQ(kv::platform::ReadSetting("other", "BarType", kv::platform::SettingsFile()), "1");
@@ -178,25 +183,25 @@ TEST_F(DisplayEntryPoints, ColourAndBarTypeMenus) {
 
 TEST_F(DisplayEntryPoints, VisualizerRunsWhilePlayingAndRestsAfterStop) {
     Start();
-    EXPECT_FALSE(window->Timer3()->isActive()); // the idle panel of start-up
+    EXPECT_FALSE(window->Controls().timer3->isActive()); // the idle panel of start-up
     const QString wave = QString::fromStdString(kvtest::MakeWave(media.file("a.wav"), 3, 22050, 2));
     window->OpenTrack(wave);
-    ASSERT_EQ(window->Device()->CurrentState(), "Playing");
-    EXPECT_TRUE(window->Timer3()->isActive());
-    EXPECT_FALSE(window->PanelView().Frames().Stopped);
+    ASSERT_EQ(window->Player().Device()->CurrentState(), "Playing");
+    EXPECT_TRUE(window->Controls().timer3->isActive());
+    EXPECT_FALSE(window->Display().PanelView().Frames().Stopped);
     QTest::qWait(150);
     window->Item("IDMstop")->trigger();
-    EXPECT_TRUE(window->PanelView().Frames().Stopped);
-    for (int k = 0; k < 100 && window->Timer3()->isActive(); ++k)
+    EXPECT_TRUE(window->Display().PanelView().Frames().Stopped);
+    for (int k = 0; k < 100 && window->Controls().timer3->isActive(); ++k)
         QTest::qWait(35);
-    EXPECT_FALSE(window->Timer3()->isActive());
+    EXPECT_FALSE(window->Controls().timer3->isActive());
 }
 
 TEST_F(DisplayEntryPoints, HiddenScrollBarRestartsWithItsBarCount) {
     Start();
-    window->HScroll1()->setValue(30);
-    EXPECT_EQ(window->PanelView().Frames().BarCount(), 30);
-    EXPECT_EQ(window->PanelView().Frames().Step(), 255 / 30);
+    window->Controls().hScroll1->setValue(30);
+    EXPECT_EQ(window->Display().PanelView().Frames().BarCount(), 30);
+    EXPECT_EQ(window->Display().PanelView().Frames().Step(), 255 / 30);
     EXPECT_EQ(window->windowTitle(), "30");
-    EXPECT_EQ(window->PPanel()->font().pointSize(), 18);
+    EXPECT_EQ(window->Controls().pPanel->font().pointSize(), 18);
 }

@@ -11,7 +11,12 @@
 #include "playlists/track_list.h"
 #include "playlists/track_view.h"
 #include "shell/form_main.h"
-#include "shell/form_main_media.h"
+#include "shell/main_display.h"
+#include "shell/main_lists.h"
+#include "shell/main_player.h"
+#include "shell/main_tools.h"
+#include "shell/main_tree.h"
+#include "shell/media_windows.h"
 #include "support/audio_files.h"
 
 #include <QAction>
@@ -65,7 +70,7 @@ struct MainWindow : ::testing::Test {
         });
         window = std::make_unique<FormMain>();
         window->InitializeMainWindow(QString(), {});
-        window->Tracks().State().ActiveView = 1;
+        window->Lists().Tracks().State().ActiveView = 1;
         window->Item("IDMContinuePlay")->trigger();
     }
     void TearDown() override {
@@ -75,11 +80,11 @@ struct MainWindow : ::testing::Test {
         kv::platform::SetProgramFolder(QString());
     }
     void PlayRow(int row) {
-        window->Tracks().ListView(1).SelectOnly({row - 1});
-        window->Tracks().ListView(1).SetCurrentRow(row - 1);
-        window->PlaySelected();
+        window->Lists().Tracks().ListView(1).SelectOnly({row - 1});
+        window->Lists().Tracks().ListView(1).SetCurrentRow(row - 1);
+        window->Player().PlaySelected();
     }
-    QString Playing() const { return QFileInfo(window->Device()->FileName()).fileName(); }
+    QString Playing() const { return QFileInfo(window->Player().Device()->FileName()).fileName(); }
 };
 
 TEST_F(MainWindow, VideoShowsWSoundAloneNeverDoesAndADamagedFileIsSkipped) {
@@ -90,24 +95,24 @@ TEST_F(MainWindow, VideoShowsWSoundAloneNeverDoesAndADamagedFileIsSkipped) {
         GTEST_SKIP() << "ffmpeg could not make the files";
     std::vector<uint8_t> noise(8000, 0x5A);
     const QString damaged = Q(kvtest::WriteBytes(media.file("damaged.wmv"), noise));
-    window->Tracks().ListView(1).AppendRows({Row(damaged, "wmv"), Row(avi, "avi"), Row(wma, "wma")});
+    window->Lists().Tracks().ListView(1).AppendRows({Row(damaged, "wmv"), Row(avi, "avi"), Row(wma, "wma")});
 
     PlayRow(1); // the damaged file fails to open: the next row plays instead
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window->MediaWindowVisible(); }, 8000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->Player().MediaWindowVisible(); }, 8000));
     EXPECT_EQ(Playing(), "clip.avi");
-    EXPECT_EQ(window->Tracks().ListView(1).Text(0, pl::ColKind), pl::kKindNothing);
-    EXPECT_EQ(window->Tracks().ListView(1).Icon(0), pl::kIconNothing);
-    kv::playback::MediaWindow* w = window->Media().W();
+    EXPECT_EQ(window->Lists().Tracks().ListView(1).Text(0, pl::ColKind), pl::kKindNothing);
+    EXPECT_EQ(window->Lists().Tracks().ListView(1).Icon(0), pl::kIconNothing);
+    kv::playback::MediaWindow* w = window->Player().Media().W();
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(w->windowTitle(), QStringLiteral("【movie】 clip.avi"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return w->Movie() && w->Movie()->FramesDrawn() > 2; }, 5000));
-    EXPECT_TRUE(window->Timer1()->isActive());
+    EXPECT_TRUE(window->Controls().timer1->isActive());
 
     kv::platform::PlaceWindow(*w, QRect(150, 120, 400, 300));
     PlayRow(3);
     ASSERT_TRUE(QTest::qWaitFor([&] { return Playing() == "tone.wma" && !w->isVisible(); }, 5000));
     QTest::qWait(300);
-    EXPECT_FALSE(window->MediaWindowVisible());
+    EXPECT_FALSE(window->Player().MediaWindowVisible());
 
     // The shared placement goes to the settings file at shutdown.
     window->close();
@@ -122,13 +127,13 @@ TEST_F(MainWindow, AnAviOfSoundAloneShowsNoWindowEvenWhenResumed) {
     const QString avi = Q(media.file("sound.avi"));
     if (!Ffmpeg({"-f", "lavfi", "-i", "sine=duration=3", "-c:a", "pcm_s16le", avi}))
         GTEST_SKIP() << "ffmpeg could not make the file";
-    window->Tracks().ListView(1).AppendRows({Row(avi, "avi")});
+    window->Lists().Tracks().ListView(1).AppendRows({Row(avi, "avi")});
     PlayRow(1);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window->Device()->CurrentState() == "Playing"; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->Player().Device()->CurrentState() == "Playing"; }, 5000));
     window->Item("IDMplay")->trigger(); // pause
     window->Item("IDMplay")->trigger(); // the device's resume asks for W by the extension
-    EXPECT_EQ(window->Device()->CurrentState(), "Playing");
-    EXPECT_FALSE(window->MediaWindowVisible());
+    EXPECT_EQ(window->Player().Device()->CurrentState(), "Playing");
+    EXPECT_FALSE(window->Player().MediaWindowVisible());
 }
 
 TEST_F(MainWindow, RealMediaWithAPictureShowsYAndNotW) {
@@ -137,14 +142,14 @@ TEST_F(MainWindow, RealMediaWithAPictureShowsYAndNotW) {
     if (!Ffmpeg({"-f", "lavfi", "-i", "testsrc=size=32x24:rate=5:duration=2", "-f", "lavfi", "-i",
                  "sine=duration=2", "-c:v", "rv20", "-c:a", "ac3", "-b:a", "64k", rm}))
         GTEST_SKIP() << "ffmpeg could not make the file";
-    window->Tracks().ListView(1).AppendRows({Row(rm, "rm")});
+    window->Lists().Tracks().ListView(1).AppendRows({Row(rm, "rm")});
     PlayRow(1);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window->MediaWindowVisible(); }, 5000));
-    kv::playback::MediaWindow* y = window->Media().Y();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->Player().MediaWindowVisible(); }, 5000));
+    kv::playback::MediaWindow* y = window->Player().Media().Y();
     ASSERT_NE(y, nullptr);
     EXPECT_TRUE(y->isVisible());
     EXPECT_EQ(y->windowTitle(), QStringLiteral("【movie】 clip.rm"));
-    EXPECT_FALSE(window->Media().W() && window->Media().W()->isVisible());
+    EXPECT_FALSE(window->Player().Media().W() && window->Player().Media().W()->isVisible());
     EXPECT_TRUE(window->State().RealWindowLoaded);
 }
 
@@ -176,30 +181,30 @@ TEST_F(RepairFromMenu, MovedFilesAreFoundRewrittenAndKeepTheirVolume) {
     QDir().mkpath(tree + "/a/b");
     ASSERT_TRUE(QFile::rename(old[0], tree + "/a/b/one.wav"));
     ASSERT_TRUE(QFile::rename(old[1], tree + "/a/b/two.wav"));
-    window->Tracks().ListView(1).AppendRows({Row(old[0], "wav"), Row(kept, "wav"), Row(old[1], "wav")});
-    const int volume = window->ListVol().Add(old[0]);
-    window->ListVol().SetSubItem(volume, 1, "33");
+    window->Lists().Tracks().ListView(1).AppendRows({Row(old[0], "wav"), Row(kept, "wav"), Row(old[1], "wav")});
+    const int volume = window->Lists().ListVol().Add(old[0]);
+    window->Lists().ListVol().SetSubItem(volume, 1, "33");
     kv::platform::WriteSetting("other", "InitialFindDir", tree, kv::platform::SettingsFile());
 
     DriveSearchWindow();
     window->Item("IDMWriteEmptyCell")->trigger();
 
-    auto& rows = window->Tracks().ListView(1);
+    auto& rows = window->Lists().Tracks().ListView(1);
     EXPECT_EQ(rows.Path(0), tree + "/a/b/one.wav");
     EXPECT_EQ(rows.Path(1), kept);
     EXPECT_EQ(rows.Path(2), tree + "/a/b/two.wav");
     EXPECT_EQ(rows.Text(2, pl::ColTime), "0：01");
     EXPECT_EQ(rows.Text(1, pl::ColTime), "0：01"); // the re-check refreshed the row that was there
-    EXPECT_EQ(window->ListVol().Find(old[0]), -1);
-    EXPECT_EQ(window->ListVol().SubItem(window->ListVol().Find(tree + "/a/b/one.wav"), 1), "33");
+    EXPECT_EQ(window->Lists().ListVol().Find(old[0]), -1);
+    EXPECT_EQ(window->Lists().ListVol().SubItem(window->Lists().ListVol().Find(tree + "/a/b/one.wav"), 1), "33");
     EXPECT_EQ(
         messages,
         QStringList{"リンクが切れたデータが2個ありました。\r\n\r\nこれらのデータのリンク切れを回復しますか？"
                     "（場合によっては数十分かかります。）"});
-    EXPECT_EQ(window->ToolButtonImageKey(12), "save");
+    EXPECT_EQ(window->Controls().ToolButtonImageKey(12), "save");
     EXPECT_EQ(kv::platform::ReadSetting("other", "InitialFindDir", kv::platform::SettingsFile()), tree);
-    EXPECT_TRUE(window->Timer1()->isActive());
-    EXPECT_FALSE(window->Play()->NoAutoStart);
+    EXPECT_TRUE(window->Controls().timer1->isActive());
+    EXPECT_FALSE(window->Player().Play()->NoAutoStart);
 }
 
 TEST_F(RepairFromMenu, OtherKindsAreReadThroughTheMediaPlayerControl) {
@@ -207,13 +212,13 @@ TEST_F(RepairFromMenu, OtherKindsAreReadThroughTheMediaPlayerControl) {
     if (!Ffmpeg({"-f", "lavfi", "-i", "sine=duration=3", "-metadata", "title=Tone", "-metadata",
                  "artist=Maker", "-c:a", "wmav2", wma}))
         GTEST_SKIP() << "ffmpeg could not make the file";
-    window->Tracks().ListView(1).AppendRows({Row(wma, "wma")});
+    window->Lists().Tracks().ListView(1).AppendRows({Row(wma, "wma")});
     window->Item("IDMWriteEmptyCell")->trigger();
-    auto& rows = window->Tracks().ListView(1);
+    auto& rows = window->Lists().Tracks().ListView(1);
     EXPECT_EQ(rows.Text(0, pl::ColTitle), "Tone");
     EXPECT_EQ(rows.Text(0, pl::ColArtist), "Maker");
     EXPECT_EQ(rows.Text(0, pl::ColTime), "0：03");
-    EXPECT_EQ(window->Device()->CurrentState(), "NotLoaded"); // nothing was started meanwhile
+    EXPECT_EQ(window->Player().Device()->CurrentState(), "NotLoaded"); // nothing was started meanwhile
 }
 
 TEST_F(RepairFromMenu, TheLoadedVideosWindowComesBackOnlyIfItWasShown) {
@@ -222,28 +227,28 @@ TEST_F(RepairFromMenu, TheLoadedVideosWindowComesBackOnlyIfItWasShown) {
                  "sine=duration=3", "-c:v", "mpeg4", "-c:a", "pcm_s16le", avi}))
         GTEST_SKIP() << "ffmpeg could not make the file";
     const QString wav = Q(kvtest::MakeWave(media.file("here.wav"), 1.0, 8000, 1));
-    window->Tracks().ListView(1).AppendRows({Row(avi, "avi"), Row(wav, "wav")});
+    window->Lists().Tracks().ListView(1).AppendRows({Row(avi, "avi"), Row(wav, "wav")});
     PlayRow(1);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window->MediaWindowVisible(); }, 8000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->Player().MediaWindowVisible(); }, 8000));
 
     window->Item("IDMWriteEmptyCell")->trigger();
     EXPECT_EQ(Playing(), "clip.avi");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return window->MediaWindowVisible(); }, 3000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->Player().MediaWindowVisible(); }, 3000));
 
-    window->Media().W()->close(); // the close box: hidden, and playback stops
-    ASSERT_FALSE(window->MediaWindowVisible());
+    window->Player().Media().W()->close(); // the close box: hidden, and playback stops
+    ASSERT_FALSE(window->Player().MediaWindowVisible());
     window->Item("IDMWriteEmptyCell")->trigger();
     EXPECT_EQ(Playing(), "clip.avi");
     QTest::qWait(500); // a late ready report of the reloaded file must not bring it back either
-    EXPECT_FALSE(window->MediaWindowVisible());
+    EXPECT_FALSE(window->Player().MediaWindowVisible());
 }
 
 TEST_F(RepairFromMenu, NothingBrokenSaysSoAndNeverSearches) {
     const QString here = Q(kvtest::MakeWave(media.file("here.wav"), 1.0, 8000, 1));
-    window->Tracks().ListView(1).AppendRows({Row(here, "wav")});
+    window->Lists().Tracks().ListView(1).AppendRows({Row(here, "wav")});
     window->Item("IDMWriteEmptyCell")->trigger();
     EXPECT_EQ(messages, QStringList{"リンクが切れたデータはありませんでした。"});
-    EXPECT_EQ(window->Tracks().ListView(1).Icon(0), "wav");
+    EXPECT_EQ(window->Lists().Tracks().ListView(1).Icon(0), "wav");
 }
 
 } // namespace

@@ -6,6 +6,11 @@
 #include "playback/sound_play.h"
 #include "playlists/track_list.h"
 #include "shell/form_main.h"
+#include "shell/main_display.h"
+#include "shell/main_lists.h"
+#include "shell/main_player.h"
+#include "shell/main_tools.h"
+#include "shell/main_tree.h"
 #include "shell/mpris.h"
 #include "support/audio_files.h"
 
@@ -91,8 +96,8 @@ class Mpris : public ::testing::Test {
         ASSERT_TRUE(vbmp3_setTagInfo(media.file("c.mp3").c_str(), &tag, 1, 0));
         rows[2][kv::playlists::ColTitle] = "Song C";
         rows[2][kv::playlists::ColArtist] = "Singer";
-        window->Tracks().ListView(1).AppendRows(rows);
-        window->Tracks().State().ActiveView = 1;
+        window->Lists().Tracks().ListView(1).AppendRows(rows);
+        window->Lists().Tracks().State().ActiveView = 1;
         Select(1);
 
         const QString busName = QStringLiteral("kv-mpris-service-%1").arg(++serviceNumber);
@@ -109,8 +114,8 @@ class Mpris : public ::testing::Test {
         kv::platform::SetProgramFolder(QString());
     }
     void Select(int row) {
-        window->Tracks().ListView(1).SelectOnly({row - 1});
-        window->Tracks().ListView(1).SetCurrentRow(row - 1);
+        window->Lists().Tracks().ListView(1).SelectOnly({row - 1});
+        window->Lists().Tracks().ListView(1).SetCurrentRow(row - 1);
     }
 
     // Calls wait in a local event loop: the service answers on this same thread.
@@ -146,11 +151,11 @@ TEST_F(Mpris, PlayPauseTogglesThroughThePlayCommands) {
     EXPECT_EQ(Status(), "Stopped");
     Select(2);
     Call("PlayPause"); // nothing loaded: the selected row starts, as with the play button
-    EXPECT_EQ(QFileInfo(window->Device()->FileName()).fileName(), "b.wav");
+    EXPECT_EQ(QFileInfo(window->Player().Device()->FileName()).fileName(), "b.wav");
     EXPECT_EQ(Status(), "Playing");
     Call("PlayPause");
     EXPECT_EQ(Status(), "Paused");
-    EXPECT_EQ(window->Device()->CurrentState(), "Paused");
+    EXPECT_EQ(window->Player().Device()->CurrentState(), "Paused");
     Call("PlayPause");
     EXPECT_EQ(Status(), "Playing");
     Call("Pause");
@@ -171,17 +176,17 @@ TEST_F(Mpris, NextFollowsThePlayMode) {
     for (const Case c :
          {Case{"IDMContinuePlay", 1, 2}, Case{"IDMContinuePlay", 3, 1}, Case{"IDMRandomPlay", 2, 1}}) {
         window->Item(c.mode)->trigger();
-        window->Play()->SetRandomSource([] { return 0.0; }); // a random pick lands on the first row
+        window->Player().Play()->SetRandomSource([] { return 0.0; }); // a random pick lands on the first row
         Select(c.from);
-        window->PlaySelected(); // as a double click on the row
-        ASSERT_EQ(window->Play()->PlayIndex, c.from);
+        window->Player().PlaySelected(); // as a double click on the row
+        ASSERT_EQ(window->Player().Play()->PlayIndex, c.from);
         Call("Next");
-        EXPECT_EQ(window->Play()->PlayIndex, c.expected) << c.mode << " from " << c.from;
+        EXPECT_EQ(window->Player().Play()->PlayIndex, c.expected) << c.mode << " from " << c.from;
     }
     Select(2);
-    window->PlaySelected();
+    window->Player().PlaySelected();
     Call("Previous");
-    EXPECT_EQ(window->Play()->PlayIndex, 1);
+    EXPECT_EQ(window->Player().Play()->PlayIndex, 1);
 }
 
 TEST_F(Mpris, MetadataDescribesTheTrackAndChangesWithIt) {
@@ -195,7 +200,7 @@ TEST_F(Mpris, MetadataDescribesTheTrackAndChangesWithIt) {
               QUrl::fromLocalFile(QString::fromStdString(media.file("a.wav"))).toString());
     EXPECT_EQ(first.value("mpris:length").toLongLong(), 3'000'000);
     Select(3);
-    window->PlaySelected();
+    window->Player().PlaySelected();
     const QVariantMap third = Metadata();
     EXPECT_EQ(third.value("xesam:title").toString(), "Song C");
     EXPECT_EQ(third.value("xesam:artist").toStringList(), QStringList{"Singer"});
@@ -226,7 +231,7 @@ TEST_F(Mpris, PropertiesChangedAndSeekedArrive) {
                                 QString::fromLatin1(kMprisPlayerInterface), "Seeked", &listener,
                                 SLOT(Seeked(qlonglong))));
     QTest::qWait(300);
-    window->Device()->SetCurrentPosition(2.0); // a jump made in the window is a seek
+    window->Player().Device()->SetCurrentPosition(2.0); // a jump made in the window is a seek
     QTRY_VERIFY_WITH_TIMEOUT(!listener.seeks.isEmpty(), 5000);
     EXPECT_GE(listener.seeks.last(), 1'900'000);
 }
@@ -237,7 +242,7 @@ TEST_F(Mpris, VolumeAndPositionGoThroughTheBars) {
     set << QString::fromLatin1(kMprisPlayerInterface) << QStringLiteral("Volume")
         << QVariant::fromValue(QDBusVariant(0.5));
     ASSERT_EQ(client->call(set, QDBus::BlockWithGui, 5000).type(), QDBusMessage::ReplyMessage);
-    EXPECT_EQ(window->CVolume().Value(), window->CVolume().Max() / 2);
+    EXPECT_EQ(window->Player().CVolume().Value(), window->Player().CVolume().Max() / 2);
     EXPECT_NEAR(Get("Volume").toDouble(), 0.5, 0.01);
 
     Call("Play");
@@ -247,7 +252,7 @@ TEST_F(Mpris, VolumeAndPositionGoThroughTheBars) {
     EXPECT_LT(Get("Position").toLongLong(), 1'500'000); // a stale track id is ignored
     Call("SetPosition", {QVariant::fromValue(QDBusObjectPath(id)), qlonglong(2'000'000)});
     EXPECT_GE(Get("Position").toLongLong(), 2'000'000);
-    EXPECT_EQ(window->CProgBar().Value(), 2);
+    EXPECT_EQ(window->Player().CProgBar().Value(), 2);
     Call("Seek", {qlonglong(-5'000'000)}); // before the start: the start
     EXPECT_LT(Get("Position").toLongLong(), 500'000);
 }

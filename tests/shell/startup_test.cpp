@@ -4,6 +4,11 @@
 #include "playlists/list_of_lists.h"
 #include "playlists/track_view.h"
 #include "shell/form_main.h"
+#include "shell/main_display.h"
+#include "shell/main_lists.h"
+#include "shell/main_player.h"
+#include "shell/main_tools.h"
+#include "shell/main_tree.h"
 #include "shell/single_instance.h"
 #include "shell/startup.h"
 #include "support/audio_files.h"
@@ -172,18 +177,18 @@ TEST_F(MainWindowTest, StartAndCloseLeaveTheExpectedSettingsFile) {
         EXPECT_FALSE(window.State().Initializing);
         EXPECT_TRUE(window.Item("IDMContinuePlay")->isChecked());
         EXPECT_TRUE(window.Item("IDMwords")->isChecked());
-        EXPECT_TRUE(window.PanelBarItem(2)->isChecked());
-        EXPECT_TRUE(window.ForeColorItem(0)->isChecked());
+        EXPECT_TRUE(window.Controls().panelBar[2 - 1]->isChecked());
+        EXPECT_TRUE(window.Controls().foreColor[0]->isChecked());
         EXPECT_FALSE(window.Menu("IDMkakusi")->menuAction()->isVisible());
         EXPECT_FALSE(window.Item("IDMEncode")->isVisible());
-        EXPECT_EQ(window.ToolButtonImageKey(12), "notsave");
-        EXPECT_FALSE(window.ToolButton(2)->isEnabled());
-        EXPECT_FALSE(window.ToolButton(3)->isEnabled());
-        EXPECT_TRUE(window.Timer1()->isActive());
-        EXPECT_EQ(window.ListView(1)->model()->columnCount(), 10);
-        EXPECT_TRUE(window.ListView(1)->isVisible());
-        EXPECT_FALSE(window.ListView(0)->isVisible());
-        EXPECT_EQ(window.ListView(1)->model()->headerData(6, Qt::Horizontal).toString(), "場所");
+        EXPECT_EQ(window.Controls().ToolButtonImageKey(12), "notsave");
+        EXPECT_FALSE(window.Controls().ToolButton(2)->isEnabled());
+        EXPECT_FALSE(window.Controls().ToolButton(3)->isEnabled());
+        EXPECT_TRUE(window.Controls().timer1->isActive());
+        EXPECT_EQ(window.Controls().listViews[1]->model()->columnCount(), 10);
+        EXPECT_TRUE(window.Controls().listViews[1]->isVisible());
+        EXPECT_FALSE(window.Controls().listViews[0]->isVisible());
+        EXPECT_EQ(window.Controls().listViews[1]->model()->headerData(6, Qt::Horizontal).toString(), "場所");
         EXPECT_EQ(ReadSetting("PrevInstance", "hWnd", Ini()), window.HandOffName());
         window.close();
         EXPECT_FALSE(window.isVisible());
@@ -205,8 +210,8 @@ TEST_F(MainWindowTest, SettingsOfOneRunComeBackInTheNext) {
         FormMain window;
         window.InitializeMainWindow(QString(), {});
         window.Item("IDMRandomPlay")->trigger();
-        window.ForeColorItem(5)->trigger();
-        window.PanelBarItem(4)->trigger();
+        window.Controls().foreColor[5]->trigger();
+        window.Controls().panelBar[4 - 1]->trigger();
         window.Item("IDMwords")->trigger();
         window.close();
     }
@@ -214,9 +219,9 @@ TEST_F(MainWindowTest, SettingsOfOneRunComeBackInTheNext) {
     window.InitializeMainWindow(QString(), {});
     EXPECT_TRUE(window.Item("IDMRandomPlay")->isChecked());
     EXPECT_FALSE(window.Item("IDMContinuePlay")->isChecked());
-    EXPECT_TRUE(window.ForeColorItem(5)->isChecked());
-    EXPECT_FALSE(window.ForeColorItem(0)->isChecked());
-    EXPECT_TRUE(window.PanelBarItem(4)->isChecked());
+    EXPECT_TRUE(window.Controls().foreColor[5]->isChecked());
+    EXPECT_FALSE(window.Controls().foreColor[0]->isChecked());
+    EXPECT_TRUE(window.Controls().panelBar[4 - 1]->isChecked());
     EXPECT_FALSE(window.Item("IDMwords")->isChecked());
     window.close();
 }
@@ -226,7 +231,7 @@ TEST_F(MainWindowTest, CommandLineFileIsOpenedWhole) {
     const QString song = QString::fromStdString(kvtest::MakeWave(media.file("a b.wav"), 0.2));
     FormMain window;
     window.InitializeMainWindow(song, {});
-    EXPECT_EQ(window.LastOpenedTrack(), song);
+    EXPECT_EQ(window.Lists().LastOpenedTrack(), song);
     window.close();
 }
 
@@ -240,7 +245,7 @@ TEST_F(MainWindowTest, GarbageSettingsFileStartsWithDefaults) {
     FormMain window;
     window.InitializeMainWindow(QString(), {});
     EXPECT_TRUE(window.Item("IDMContinuePlay")->isChecked());
-    EXPECT_TRUE(window.PanelBarItem(2)->isChecked());
+    EXPECT_TRUE(window.Controls().panelBar[2 - 1]->isChecked());
     window.close();
     EXPECT_EQ(ReadSetting("other", "BarType", Ini()), "2");
 }
@@ -270,9 +275,9 @@ TEST_F(MainWindowTest, TheSessionsEndSavesChangedListsWhereTheSleepTimersEndDrop
         ASSERT_TRUE(WriteListFile(kvt, {row}, true));
         FormMain window;
         window.InitializeMainWindow(QString(), {});
-        window.Lists().SelectList("a");
+        window.Lists().ListOfLists().SelectList("a");
         row[ColFile] = "a2.mp3";
-        window.Tracks().ListView(TrackViews::kPlaylistView).AppendRows({row});
+        window.Lists().Tracks().ListView(TrackViews::kPlaylistView).AppendRows({row});
         window.Lists().SaveWorkingCopy("a");
         window.Lists().SetSaveButtonImage(kSaveImage);
         if (sessionEnd)

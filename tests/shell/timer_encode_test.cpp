@@ -10,7 +10,12 @@
 #include "playlists/track_list.h"
 #include "playlists/track_view.h"
 #include "shell/form_main.h"
-#include "shell/form_main_timer.h"
+#include "shell/main_display.h"
+#include "shell/main_lists.h"
+#include "shell/main_player.h"
+#include "shell/main_tools.h"
+#include "shell/main_tree.h"
+#include "shell/timer_encode.h"
 #include "support/audio_files.h"
 #include "support/qt_files.h"
 
@@ -100,7 +105,7 @@ class TimerEncode : public ::testing::Test {
         TimerWindow()->Command1()->click();
     }
     bool IndicatorShown() const {
-        return !window->ImageTimer()->isHidden() && !window->LabelTimer()->isHidden();
+        return !window->Controls().imageTimer->isHidden() && !window->Controls().labelTimer->isHidden();
     }
 
     kvtest::TempDir folder;
@@ -121,23 +126,23 @@ TEST_F(TimerEncode, EveryEntryPointOfTheTimerWindow) {
     TimerWindow()->Text1()->setText("5");
     TimerWindow()->Command1()->click();
     EXPECT_FALSE(TimerWindow()->isVisible());
-    EXPECT_TRUE(window->SleepTimerRunning());
+    EXPECT_TRUE(window->Tools().SleepTimerRunning());
     EXPECT_TRUE(IndicatorShown());
-    EXPECT_FALSE(window->ImageTimer()->pixmap().isNull()) << "the clock picture";
+    EXPECT_FALSE(window->Controls().imageTimer->pixmap().isNull()) << "the clock picture";
     EXPECT_EQ(window->windowTitle(), "タイマー：残り5分");
-    EXPECT_EQ(window->LabelTimer()->text(), "タイマー：残り5分");
+    EXPECT_EQ(window->Controls().labelTimer->text(), "タイマー：残り5分");
 
     // A double click on the indicator shows the window without stopping the count.
     QMouseEvent click(QEvent::MouseButtonDblClick, QPointF(2, 2), QPointF(2, 2), Qt::LeftButton,
                       Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(window->LabelTimer(), &click);
+    QApplication::sendEvent(window->Controls().labelTimer, &click);
     EXPECT_TRUE(TimerWindow()->isVisible());
     EXPECT_EQ(TimerWindow()->windowModality(), Qt::NonModal);
-    EXPECT_TRUE(window->SleepTimerRunning());
+    EXPECT_TRUE(window->Tools().SleepTimerRunning());
 
     // The timer command stops the count until "実行".
     window->Item("IDMTimer")->trigger();
-    EXPECT_FALSE(window->SleepTimerRunning());
+    EXPECT_FALSE(window->Tools().SleepTimerRunning());
     EXPECT_EQ(TimerWindow()->windowModality(), Qt::ApplicationModal);
     TimerWindow()->Command2()->click();
     EXPECT_FALSE(IndicatorShown());
@@ -152,13 +157,13 @@ TEST_F(TimerEncode, TheTimeUpSavesEverythingWithoutAQuestionThenPowersOffAndEnds
     extra[kv::playlists::ColFile] = "b.wav";
     extra[kv::playlists::ColKind] = "wav";
     extra[kv::playlists::ColPath] = Q(kvtest::MakeWave(media.file("b.wav"), 1, 22050, 1));
-    window->Tracks().ListView(1).AppendRows({extra});
-    window->SaveWorkingCopy("mylist");
-    window->SetSaveButtonImage("save");
-    window->Tracks().State().ActiveView = 1;
-    window->Tracks().ListView(1).SelectOnly({0});
-    window->PlayButton();
-    ASSERT_EQ(window->Device()->CurrentState(), "Playing");
+    window->Lists().Tracks().ListView(1).AppendRows({extra});
+    window->Lists().SaveWorkingCopy("mylist");
+    window->Lists().SetSaveButtonImage("save");
+    window->Lists().Tracks().State().ActiveView = 1;
+    window->Lists().Tracks().ListView(1).SelectOnly({0});
+    window->Player().PlayButton();
+    ASSERT_EQ(window->Player().Device()->CurrentState(), "Playing");
 
     StartTimer("1", true);
     clock.now += 1000;
@@ -197,8 +202,8 @@ TEST_F(TimerEncode, TheTimeUpDuringALinkSearchEndsTheProcessThereAndThen) {
         moved[kv::playlists::ColFile] = "moved.wav";
         moved[kv::playlists::ColKind] = "wav";
         moved[kv::playlists::ColPath] = Q(media.file("moved.wav"));
-        window->Tracks().ListView(1).AppendRows({moved});
-        window->Tracks().State().ActiveView = 1;
+        window->Lists().Tracks().ListView(1).AppendRows({moved});
+        window->Lists().Tracks().State().ActiveView = 1;
         kv::platform::WriteSetting("other", "InitialFindDir", tree, kv::platform::SettingsFile());
         StartTimer("1", true);
         glue->SetEndProcess({});
@@ -247,7 +252,7 @@ TEST_F(TimerEncode, AConversionCutShortByTheProgramsEndLeavesNoPartialFile) {
         SCOPED_TRACE(name);
         if (window->ShutdownDone()) OpenWindow();
         kvtest::TempDir out;
-        window->SetEncodeMenuVisible(true);
+        window->Lists().SetEncodeMenuVisible(true);
         window->Item("IDMEncode")->trigger();
         kv::tools::FormEncode* form = glue->EncodeWindow();
         ASSERT_NE(form, nullptr);
@@ -268,19 +273,19 @@ TEST_F(TimerEncode, AFileDroppedOnTheIndicatorIsOpened) {
     const QString song = Q(kvtest::MakeWave(media.file("dropped.wav"), 1, 22050, 1));
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile(song)});
-    for (QLabel* target : {window->ImageTimer(), window->LabelTimer()}) {
+    for (QLabel* target : {window->Controls().imageTimer, window->Controls().labelTimer}) {
         // As a drag from the desktop arrives: the entry makes the label the drop's target.
         QDragEnterEvent enter(QPoint(1, 1), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(target, &enter);
         EXPECT_TRUE(enter.isAccepted());
         QDropEvent drop(QPointF(1, 1), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(target, &drop);
-        EXPECT_EQ(window->LastOpenedTrack(), song) << target->objectName().toStdString();
+        EXPECT_EQ(window->Lists().LastOpenedTrack(), song) << target->objectName().toStdString();
     }
 }
 
 TEST_F(TimerEncode, TheConversionWindowsFolderIsTheOneSavedAtExit) {
-    window->SetEncodeMenuVisible(true); // Ctrl held in a list
+    window->Lists().SetEncodeMenuVisible(true); // Ctrl held in a list
     window->Item("IDMEncode")->trigger();
     kv::tools::FormEncode* form = glue->EncodeWindow();
     ASSERT_NE(form, nullptr);

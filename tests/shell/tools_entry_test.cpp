@@ -7,6 +7,11 @@
 #include "playback/sound_play.h"
 #include "playlists/track_info.h"
 #include "shell/form_main.h"
+#include "shell/main_display.h"
+#include "shell/main_lists.h"
+#include "shell/main_player.h"
+#include "shell/main_tools.h"
+#include "shell/main_tree.h"
 #include "support/audio_files.h"
 #include "tools/form_equalizer.h"
 #include "tools/form_words.h"
@@ -47,16 +52,16 @@ class ToolEntryTest : public ::testing::Test {
 TEST_F(ToolEntryTest, EqualizerItemShowsOneModelessWindow) {
     FormMain window;
     window.InitializeMainWindow(QString(), {});
-    EXPECT_EQ(window.Equalizer(), nullptr) << "made on first use";
+    EXPECT_EQ(window.Tools().Equalizer(), nullptr) << "made on first use";
     window.Item("IDMEqualizer")->trigger();
-    ASSERT_NE(window.Equalizer(), nullptr);
-    EXPECT_TRUE(window.Equalizer()->isVisible());
-    EXPECT_FALSE(window.Equalizer()->isModal());
-    EXPECT_EQ(window.Equalizer()->windowTitle(), QStringLiteral("音質調整"));
-    auto* first = window.Equalizer();
-    window.Equalizer()->close();
+    ASSERT_NE(window.Tools().Equalizer(), nullptr);
+    EXPECT_TRUE(window.Tools().Equalizer()->isVisible());
+    EXPECT_FALSE(window.Tools().Equalizer()->isModal());
+    EXPECT_EQ(window.Tools().Equalizer()->windowTitle(), QStringLiteral("音質調整"));
+    auto* first = window.Tools().Equalizer();
+    window.Tools().Equalizer()->close();
     window.Item("IDMEqualizer")->trigger();
-    EXPECT_EQ(window.Equalizer(), first);
+    EXPECT_EQ(window.Tools().Equalizer(), first);
     EXPECT_TRUE(first->isVisible());
     window.close();
 }
@@ -71,21 +76,21 @@ TEST_F(ToolEntryTest, LyricsFollowTheLoadedTrackAndTheItemAndKeepTheirPlace) {
     {
         FormMain window;
         window.InitializeMainWindow(a, {});
-        ASSERT_TRUE(QTest::qWaitFor([&] { return window.Words() && window.Words()->isVisible(); }, 10000));
-        EXPECT_EQ(window.Words()->TextWords()->toPlainText(), QStringLiteral("la la\n"));
-        EXPECT_EQ(kv::platform::WindowBox(*window.Words()), QRect(100, 200, 300, 400));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window.Tools().Words() && window.Tools().Words()->isVisible(); }, 10000));
+        EXPECT_EQ(window.Tools().Words()->TextWords()->toPlainText(), QStringLiteral("la la\n"));
+        EXPECT_EQ(kv::platform::WindowBox(*window.Tools().Words()), QRect(100, 200, 300, 400));
 
         window.Item("IDMwords")->trigger(); // off
-        EXPECT_FALSE(window.Words()->isVisible());
+        EXPECT_FALSE(window.Tools().Words()->isVisible());
         window.Item("IDMwords")->trigger(); // on: the current track's lyrics again
-        EXPECT_TRUE(window.Words()->isVisible());
+        EXPECT_TRUE(window.Tools().Words()->isVisible());
 
-        kv::platform::PlaceWindow(*window.Words(), QRect(110, 210, 320, 420));
+        kv::platform::PlaceWindow(*window.Tools().Words(), QRect(110, 210, 320, 420));
         window.OpenTrack(Song("b.mp3")); // no b.txt
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !window.Words()->isVisible(); }, 10000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !window.Tools().Words()->isVisible(); }, 10000));
         window.OpenTrack(a);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return window.Words()->isVisible(); }, 10000));
-        EXPECT_EQ(kv::platform::WindowBox(*window.Words()), QRect(110, 210, 320, 420));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window.Tools().Words()->isVisible(); }, 10000));
+        EXPECT_EQ(kv::platform::WindowBox(*window.Tools().Words()), QRect(110, 210, 320, 420));
         window.close(); // still shown: its place is saved all the same
     }
     EXPECT_EQ(ReadSetting("other", "WordsLeft", Ini()), "1650");
@@ -103,11 +108,11 @@ TEST_F(ToolEntryTest, LyricsWithoutAStoredPlaceFirstAppearBesideTheMainWindow) {
     {
         FormMain window;
         window.InitializeMainWindow(a, {});
-        ASSERT_TRUE(QTest::qWaitFor([&] { return window.Words() && window.Words()->isVisible(); }, 10000));
-        const QRect words = window.Words()->frameGeometry();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window.Tools().Words() && window.Tools().Words()->isVisible(); }, 10000));
+        const QRect words = window.Tools().Words()->frameGeometry();
         EXPECT_FALSE(words.intersects(window.frameGeometry()))
             << words.x() << "," << words.y() << " over " << window.frameGeometry().width();
-        shownAt = kv::platform::WindowBox(*window.Words()).topLeft();
+        shownAt = kv::platform::WindowBox(*window.Tools().Words()).topLeft();
         window.close();
     }
     // From then on it has a place of its own.
@@ -136,9 +141,9 @@ TEST_F(ToolEntryTest, EditFileItemOpensTheTagEditorOnTheSelectedRowOnly) {
     EXPECT_TRUE(opened.isEmpty());
 
     const QString a = Song("a.mp3");
-    auto& playlist = window.Tracks().ListView(1);
+    auto& playlist = window.Lists().Tracks().ListView(1);
     playlist.AppendRows({kv::playlists::MakeFileRow(a, QFileInfo(a).size())});
-    window.Tracks().State().ActiveView = 1;
+    window.Lists().Tracks().State().ActiveView = 1;
     playlist.SetCurrentRow(0);
     answer();
     window.Item("IDMEditFile")->trigger();

@@ -1,9 +1,8 @@
-// The main window's side of the sleep timer and of the conversion window.
-#include "shell/form_main_timer.h"
+#include "shell/timer_encode.h"
 
 #include "display/panel_colors.h"
 #include "platform/text_colour.h"
-#include "shell/form_main.h"
+#include "shell/main_controls.h"
 #include "shell/shell_services.h"
 #include "shell/startup.h"
 #include "tools/form_encode.h"
@@ -63,23 +62,26 @@ QString ProgramCaption() {
         .arg(KAVETTO_VERSION_PATCH);
 }
 
-TimerEncodeGlue::TimerEncodeGlue(FormMain& window)
-    : QObject(&window), window_(window), clock_(&tools::SteadyClock()) {
+TimerEncodeGlue::TimerEncodeGlue(MainControls& controls, ProgramState& state, QWidget& window,
+                                 std::function<void()> saveEverything,
+                                 std::function<void(const QString&)> openTrack)
+    : QObject(&window), c_(controls), state_(state), window_(window),
+      saveEverything_(std::move(saveEverything)), openTrack_(std::move(openTrack)),
+      clock_(&tools::SteadyClock()) {
     setObjectName(QStringLiteral("TimerEncodeGlue"));
-    connect(window.Item(QStringLiteral("IDMTimer")), &QAction::triggered, this,
+    connect(c_.Item(QStringLiteral("IDMTimer")), &QAction::triggered, this,
             [this] { ShowTimerWindow(true); });
-    connect(window.Item(QStringLiteral("IDMEncode")), &QAction::triggered, this,
-            [this] { ShowEncodeWindow(); });
-    for (QLabel* label : {window.ImageTimer(), window.LabelTimer()}) {
+    connect(c_.Item(QStringLiteral("IDMEncode")), &QAction::triggered, this, [this] { ShowEncodeWindow(); });
+    for (QLabel* label : {c_.imageTimer, c_.labelTimer}) {
         label->setAcceptDrops(true);
         label->installEventFilter(this);
     }
-    window.LabelTimer()->setToolTip(QStringLiteral("ダブルクリックでタイマーの設定"));
-    window.ImageTimer()->setFixedSize(kClockSize, kClockSize);
-    window.ImageTimer()->parentWidget()->installEventFilter(this);
-    imageTimer_ = window.ImageTimer();
-    labelTimer_ = window.LabelTimer();
-    panel_ = window.ImageTimer()->parentWidget();
+    c_.labelTimer->setToolTip(QStringLiteral("ダブルクリックでタイマーの設定"));
+    c_.imageTimer->setFixedSize(kClockSize, kClockSize);
+    c_.imageTimer->parentWidget()->installEventFilter(this);
+    imageTimer_ = c_.imageTimer;
+    labelTimer_ = c_.labelTimer;
+    panel_ = c_.imageTimer->parentWidget();
 }
 
 bool TimerEncodeGlue::TimerRunning() const {
@@ -109,7 +111,7 @@ void TimerEncodeGlue::ShowEncodeWindow() {
         form->showProperties = [](const QString& path, QWidget* owner) { ShowProperties(path, owner); };
         // The main window writes the folder again at exit; it must write this one.
         connect(form, &tools::FormEncode::SaveFolderWritten, this,
-                [this](const QString& folder) { window_.State().ConversionSaveFolder = folder; });
+                [this](const QString& folder) { state_.ConversionSaveFolder = folder; });
         encodeWindow_ = form;
     }
     encodeWindow_->show();
@@ -118,17 +120,17 @@ void TimerEncodeGlue::ShowEncodeWindow() {
 }
 
 void TimerEncodeGlue::ShowCountdown(const QString& text) {
-    window_.SetCaption(text);
-    window_.LabelTimer()->setText(text);
-    window_.LabelTimer()->adjustSize();
+    window_.setWindowTitle(text);
+    c_.labelTimer->setText(text);
+    c_.labelTimer->adjustSize();
     PlaceIndicator();
 }
 
 void TimerEncodeGlue::ShowTimerIndicator(bool shown) {
     // Stealth mode hides the indicator; it comes back with the normal window while the count runs.
-    const bool visible = shown && !window_.State().StealthActive;
-    QLabel* image = window_.ImageTimer();
-    QLabel* label = window_.LabelTimer();
+    const bool visible = shown && !state_.StealthActive;
+    QLabel* image = c_.imageTimer;
+    QLabel* label = c_.labelTimer;
     if (visible) {
         const QColor colour = QColor::fromRgb(display::ShadeTable()[99]);
         image->setPixmap(ClockPicture(colour, image->devicePixelRatioF()));
@@ -140,11 +142,11 @@ void TimerEncodeGlue::ShowTimerIndicator(bool shown) {
 }
 
 void TimerEncodeGlue::RestoreCaption() {
-    window_.SetCaption(ProgramCaption());
+    window_.setWindowTitle(ProgramCaption());
 }
 
 void TimerEncodeGlue::SaveEverything() {
-    window_.ShutdownMainWindow(false);
+    saveEverything_();
 }
 
 void TimerEncodeGlue::EndProcess() {
@@ -159,8 +161,8 @@ void TimerEncodeGlue::EndProcess() {
 
 void TimerEncodeGlue::PlaceIndicator() {
     // Top right of the display panel, clear of the information labels on the left.
-    QLabel* image = window_.ImageTimer();
-    QLabel* label = window_.LabelTimer();
+    QLabel* image = c_.imageTimer;
+    QLabel* label = c_.labelTimer;
     const QWidget* panel = image->parentWidget();
     const int labelWidth = label->sizeHint().width();
     const int labelHeight = std::max(kClockSize, label->sizeHint().height());
@@ -196,7 +198,7 @@ bool TimerEncodeGlue::eventFilter(QObject* watched, QEvent* event) {
             const QString path = FirstDroppedFile(drop->mimeData());
             drop->acceptProposedAction();
             // As a drop anywhere else on the main window: the file is opened for playing.
-            if (!path.isEmpty()) window_.OpenTrack(path);
+            if (!path.isEmpty()) openTrack_(path);
             return true;
         }
         break;
@@ -204,11 +206,6 @@ bool TimerEncodeGlue::eventFilter(QObject* watched, QEvent* event) {
         break;
     }
     return QObject::eventFilter(watched, event);
-}
-
-bool FormMain::SleepTimerRunning() const {
-    const auto* glue = findChild<TimerEncodeGlue*>(QString(), Qt::FindDirectChildrenOnly);
-    return glue && glue->TimerRunning();
 }
 
 } // namespace kv::shell

@@ -1,6 +1,7 @@
-// The main window's side of the sleep timer and of the conversion window: their commands, the
-// timer indicator ImageTimer/LabelTimer in the display row, and the timer's shutdown.
+// The window's side of the sleep timer and of the conversion window: their commands, the timer
+// indicator ImageTimer/LabelTimer in the display row, and the timer's shutdown.
 #pragma once
+#include "shell/program_state.h"
 #include "tools/form_encode.h"
 #include "tools/form_timer.h"
 
@@ -10,7 +11,7 @@
 
 namespace kv::shell {
 
-class FormMain;
+struct MainControls;
 
 // The main caption at start-up: the program's title and version.
 QString ProgramCaption();
@@ -18,7 +19,10 @@ QString ProgramCaption();
 class TimerEncodeGlue : public QObject, public tools::SleepTimerHost {
     Q_OBJECT
   public:
-    explicit TimerEncodeGlue(FormMain& window);
+    // `saveEverything` is the window's shutdown without a question; `openTrack` plays a file
+    // dropped on the indicator.
+    TimerEncodeGlue(MainControls& controls, ProgramState& state, QWidget& window,
+                    std::function<void()> saveEverything, std::function<void(const QString&)> openTrack);
 
     // IDMTimer (modal, the count stopped first) and the indicator's double click (not modal).
     void ShowTimerWindow(bool fromTimerCommand);
@@ -45,7 +49,11 @@ class TimerEncodeGlue : public QObject, public tools::SleepTimerHost {
   private:
     void PlaceIndicator();
 
-    FormMain& window_;
+    MainControls& c_;
+    ProgramState& state_;
+    QWidget& window_;
+    std::function<void()> saveEverything_;
+    std::function<void(const QString&)> openTrack_;
     // What the filter watches, as plain objects: events still arrive while the window is being
     // destroyed, when it must no longer be called.
     const QObject* imageTimer_ = nullptr;

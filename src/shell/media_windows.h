@@ -1,17 +1,20 @@
-// The media windows `W` and `Y` as the main window holds them: created on first use, shown
-// while a video plays, unloaded when the program closes. UI thread only.
+// The media windows `W` and `Y` as the player holds them: created on first use, shown while a
+// video plays, unloaded when the program closes. UI thread only.
 #pragma once
 #include "playback/media_window.h"
+#include "shell/program_state.h"
 
 #include <QPointer>
 
 namespace kv::shell {
 
-class FormMain;
+struct MainControls;
+class MainPlayer;
 
 class MediaWindows final : public playback::MediaWindowHost {
   public:
-    explicit MediaWindows(FormMain& window) : w_(window) {}
+    MediaWindows(MainPlayer& player, ProgramState& state, MainControls& controls, QWidget& owner)
+        : player_(player), state_(state), c_(controls), owner_(owner) {}
     ~MediaWindows() override;
 
     playback::MediaWindow* W() const { return w_window_; }
@@ -36,7 +39,10 @@ class MediaWindows final : public playback::MediaWindowHost {
     // Shows `show`'s window for a file with a picture and hides the other.
     void ShowFor(playback::MediaWindow* show, playback::MediaWindow* other);
 
-    FormMain& w_;
+    MainPlayer& player_;
+    ProgramState& state_;
+    MainControls& c_;
+    QWidget& owner_;
     QPointer<playback::MediaWindow> w_window_;
     QPointer<playback::MediaWindow> y_window_;
 };
