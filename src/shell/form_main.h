@@ -15,10 +15,6 @@
 
 namespace kv::shell {
 
-// The maker's home page and mail address, shown in the about window.
-inline constexpr char kHomePage[] = "https://kavetto.invalid/";
-inline constexpr char kMailAddress[] = "kavetto@kavetto.invalid";
-
 class PrevButtonServer;
 class TrayIcon;
 class MainPlayer;
@@ -84,17 +80,12 @@ class FormMain : public QMainWindow {
 
   private:
     void BuildMenus();
-    void BuildToolBar();
-    void BuildControls();
     void ConnectRoles();
     void ConnectCommands();
     void ApplyWindowGeometry();
     void KeepNormalGeometry();
     // The normal-state geometry in twips, the stored twips where they still fit the window.
     WindowGeometryValues NormalGeometryTwips() const;
-    void KeepFocusOnActiveList();
-    void ApplyColumnSettings(const ColumnSettings& view0, const ColumnSettings& view1);
-    ColumnSettings CollectColumnSettings(int view) const;
     void LoadSettings(const std::function<void(int)>& advance);
     SettingsSnapshot CollectSettings() const;
     // Layout of the controls, kept in twips in layout_ and applied to the widgets.
@@ -102,11 +93,8 @@ class FormMain : public QMainWindow {
     void LayoutMainWindow();
     void ArrangePanes(double s1, double s2);
     void ApplyLayout();
-    void SetPanelBackHeight(int height);
     void DropSeparator(const QPoint& globalPos);
     void CheckPlayMode(QAction* chosen);
-    void ShowHelp();
-    void ShowAbout();
     // Names, focus order and keys for screen readers and the keyboard (form_main_access.cpp).
     void MakeAccessible();
 

@@ -136,8 +136,8 @@ void FormMain::ConnectCommands() {
     on("IDMPlayEndPos", withMarks(&playback::StartEndPositions::SetEndPosition));
     on("IDMDesartPos", withMarks(&playback::StartEndPositions::DiscardPositions));
 
-    on("IDMPlayerhelp", [this] { ShowHelp(); });
-    on("IDMversion", [this] { ShowAbout(); });
+    on("IDMPlayerhelp", [] { OpenHelpFile(); });
+    on("IDMversion", [this] { ShowAboutWindow(this); });
     on("IDMGoToHomePage", [this] { CShell().ShellX(QString::fromLatin1(kHomePage), this, false); });
     connect(controls_.prevButton, &QPushButton::clicked, this, &FormMain::PrevButtonClick);
     connect(controls_.timer1, &QTimer::timeout, this, [player] {

@@ -1,7 +1,5 @@
 // Placing the main window's controls: the layout arithmetic of shell/layout.h applied to the
 // widgets, the separators' drag and drop, and showing or hiding the folder tree pane.
-#include "browser/ctree_view.h"
-#include "playlists/track_list.h"
 #include "playlists/track_view.h"
 #include "shell/form_main.h"
 #include "shell/main_display.h"
@@ -11,14 +9,10 @@
 #include "shell/marker_placement.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QComboBox>
-#include <QFrame>
 #include <QLabel>
 #include <QLayout>
 #include <QMouseEvent>
-#include <QRubberBand>
-#include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
 
@@ -117,26 +111,6 @@ void FormMain::ApplyLayout() {
         Place(controls_.listViews[0], l.view0);
     }
     Place(controls_.listViews[1], l.view1);
-}
-
-// The display row's height changed (the shutter): the rows below move up or down with it.
-void FormMain::SetPanelBackHeight(int height) {
-    MainLayout& l = layout_;
-    l.pPanelBack.height = height;
-    const display::RowsBelowDisplay rows =
-        display::RowsBelow(l.pPanelBack.top, height, l.progBackPicture.height, ScaleHeight());
-    l.progBackPicture.top = rows.progTop;
-    // The volume bar stays beside both rows; dropped below the display it would cover the lists.
-    l.volume.height = rows.paneTop - l.volume.top;
-    for (TwipRect* pane : {&l.tree, &l.view0, &l.view1}) {
-        pane->top = rows.paneTop;
-        pane->height = rows.paneHeight;
-    }
-    for (TwipRect* sep : {&l.separator1, &l.separator2}) {
-        sep->top = rows.paneTop;
-        sep->height = rows.separatorHeight;
-    }
-    ApplyLayout();
 }
 
 void FormMain::resizeEvent(QResizeEvent* event) {

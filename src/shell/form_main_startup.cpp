@@ -5,14 +5,13 @@
 #include "display/progress_bar.h"
 #include "platform/files.h"
 #include "platform/ini.h"
-#include "platform/message_box.h"
 #include "platform/program_folder.h"
 #include "platform/window_box.h"
 #include "playback/sound_play.h"
 #include "playlists/list_of_lists.h"
 #include "playlists/track_view.h"
+#include "shell/focus_to_list.h"
 #include "shell/form_main.h"
-#include "shell/layout.h"
 #include "shell/main_display.h"
 #include "shell/main_lists.h"
 #include "shell/main_player.h"
@@ -20,28 +19,19 @@
 #include "shell/main_tree.h"
 #include "shell/mpris.h"
 #include "shell/shell_services.h"
-#include "shell/single_instance.h"
 #include "shell/timer_encode.h"
+#include "shell/single_instance.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCursor>
-#include <QDesktopServices>
-#include <QDialog>
-#include <QDialogButtonBox>
 #include <QGuiApplication>
-#include <QLabel>
-#include <QLoggingCategory>
 #include <QMenu>
 #include <QPushButton>
-#include <QRandomGenerator>
 #include <QScreen>
 #include <QTimer>
-#include <QTreeView>
-#include <QUrl>
-#include <QVBoxLayout>
 
 namespace kv::shell {
 using platform::ReadSetting;
@@ -157,7 +147,11 @@ void FormMain::InitializeMainWindow(const QString& commandLine, std::function<vo
     setEnabled(true);
     setUpdatesEnabled(true);
     controls_.listViews[size_t(lists_->ActiveView())]->setFocus();
-    KeepFocusOnActiveList(); // after the bars have their own filters, so this one comes first
+    // After the bars have their own filters, so this one comes first.
+    const MainControls& c = controls_;
+    KeepFocusOnList(this, [this]() -> QWidget* { return controls_.listViews[size_t(lists_->ActiveView())]; },
+                    {c.pPanelBack, c.pPanel, c.progBackPicture, c.progPicture, c.volume, c.toolBarBack[0],
+                     c.toolBarBack[1], c.toolBarBack[2], c.toolBarBack[3], c.toolBarBack[4]});
     controls_.timer1->start();
     state_.Initializing = false;
     if (closeAfterStartUp_)
@@ -175,30 +169,14 @@ void FormMain::ApplyWindowGeometry() {
 void FormMain::LoadSettings(const std::function<void(int)>& advance) {
     const QString ini = platform::SettingsFile();
     platform::SettingsBatch batch(ini); // one read of the file for all of its keys
-    ColumnSettings view0 = CollectColumnSettings(0), view1 = CollectColumnSettings(1);
+    ColumnSettings view0 = lists_->CollectColumnSettings(0), view1 = lists_->CollectColumnSettings(1);
     ReadColumnSettings(ini, view0, view1);
     advance(1);
-    ApplyColumnSettings(view0, view1);
+    lists_->ApplyColumnSettings(view0, view1);
     advance(3);
-    state_.PlayingListName = ReadInitialList(ini);
-    if (state_.PlayingListName.isEmpty() && controls_.listOfList->count() > 0)
-        state_.PlayingListName = controls_.listOfList->itemText(0);
-    player_->Play()->PlayingListName = state_.PlayingListName;
-    controls_.listOfList->hide();
-    // A name that is no longer a list leaves the selection as it was; that list is opened.
-    const QString initial = lists_->ListOfLists().IndexOf(state_.PlayingListName) >= 0
-                                ? state_.PlayingListName
-                                : lists_->ListOfLists().SelectedName();
-    controls_.listOfList->show();
-    advance(2);
-    if (!initial.isEmpty()) lists_->ListOfLists().SelectList(initial);
-    advance(3);
-    PlayModeChecks modes{Item("IDMGeneralPlay")->isChecked(), Item("IDMContinuePlay")->isChecked(),
-                         Item("IDMRandomPlay")->isChecked()};
-    modes = ReadPlayModes(ini, modes);
-    Item("IDMGeneralPlay")->setChecked(modes.general);
-    Item("IDMContinuePlay")->setChecked(modes.continuous);
-    Item("IDMRandomPlay")->setChecked(modes.random);
+    lists_->OpenInitialList(ReadInitialList(ini));
+    advance(5);
+    controls_.SetPlayModes(ReadPlayModes(ini, controls_.PlayModes()));
     Item("IDMwords")->setChecked(ReadWordsChecked(ini));
     display_->SetBarType(ReadBarType(ini));
     advance(3);
@@ -218,20 +196,12 @@ SettingsSnapshot FormMain::CollectSettings() const {
     s.treeBuilt = state_.TreeBuilt;
     s.treePath = tree_->ExplorTree().Path();
     s.initialList = controls_.listOfList->currentText();
-    s.view0 = CollectColumnSettings(0);
-    s.view1 = CollectColumnSettings(1);
-    s.playModes = {Item("IDMGeneralPlay")->isChecked(), Item("IDMContinuePlay")->isChecked(),
-                   Item("IDMRandomPlay")->isChecked()};
-    s.wordsChecked = Item("IDMwords")->isChecked();
-    s.foreColor = kNoForeColorItem;
-    for (int i = 0; i < 9; ++i)
-        if (controls_.foreColor[size_t(i)]->isChecked()) {
-            s.foreColor = i;
-            break;
-        }
-    s.barType = 2;
-    for (int i = 0; i < 5; ++i)
-        if (controls_.panelBar[size_t(i)]->isChecked()) s.barType = i + 1;
+    s.view0 = lists_->CollectColumnSettings(0);
+    s.view1 = lists_->CollectColumnSettings(1);
+    s.playModes = controls_.PlayModes();
+    s.wordsChecked = controls_.Checked("IDMwords");
+    s.foreColor = controls_.CheckedForeColor();
+    s.barType = controls_.CheckedBarType();
     s.shutterClosed = state_.ShutterClosed;
     s.explorerShown = state_.ExplorerShown;
     s.stealthSize = state_.StealthSize;
@@ -330,6 +300,11 @@ void FormMain::TrayMessage(int message) {
     }
 }
 
+void FormMain::BringToFront() {
+    raise();
+    activateWindow();
+}
+
 void FormMain::PrevButtonClick() {
     QString fileName =
         ReadSetting(QStringLiteral("PrevInstance"), QStringLiteral("FileName"), platform::SettingsFile());
@@ -341,35 +316,6 @@ void FormMain::PrevButtonClick() {
 
 void FormMain::OpenTrack(const QString& path) {
     lists_->OpenTrack(path);
-}
-
-void FormMain::ShowHelp() {
-    const QString help = platform::JoinPath(platform::ProgramFolder(), QStringLiteral("KAVETTO.HLP"));
-    if (!platform::FileExists(help)) {
-        platform::ShowMessage(QStringLiteral("ヘルプファイル「KAVETTO.HLP」が存在しません。"),
-                              platform::MsgButtons::Ok, platform::MsgIcon::Critical);
-        return;
-    }
-    QDesktopServices::openUrl(QUrl::fromLocalFile(help));
-}
-
-void FormMain::ShowAbout() {
-    QDialog about(this);
-    about.setObjectName(QStringLiteral("FormVersion"));
-    about.setWindowTitle(QStringLiteral("バージョン情報"));
-    auto* layout = new QVBoxLayout(&about);
-    auto* title = new QLabel(QStringLiteral("<h2>Kavetto</h2>"), &about);
-    layout->addWidget(title);
-    layout->addWidget(
-        new QLabel(QStringLiteral("バージョン %1").arg(QStringLiteral(KAVETTO_VERSION)), &about));
-    layout->addWidget(
-        new QLabel(QStringLiteral("メール: %1").arg(QString::fromLatin1(kMailAddress)), &about));
-    layout->addWidget(
-        new QLabel(QStringLiteral("ホームページ: %1").arg(QString::fromLatin1(kHomePage)), &about));
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &about);
-    connect(buttons, &QDialogButtonBox::accepted, &about, &QDialog::accept);
-    layout->addWidget(buttons);
-    about.exec();
 }
 
 } // namespace kv::shell

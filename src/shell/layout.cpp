@@ -1,5 +1,7 @@
 #include "shell/layout.h"
 
+#include "display/display_modes.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -49,7 +51,8 @@ void ArrangePanes(MainLayout& l, double s1, double s2, SeparatorPositionsValues&
     l.view0.width = l.separator2.left - l.view0.left;
     l.view1.left = l.separator2.left + kSeparatorWidth;
     l.view1.width = l.scaleWidth - l.view1.left;
-    if (l.separator1.left > 50 && l.separator2.left > 50) stored = {double(l.separator1.left), double(l.separator2.left)};
+    if (l.separator1.left > 50 && l.separator2.left > 50)
+        stored = {double(l.separator1.left), double(l.separator2.left)};
 }
 
 void LayoutMainWindow(MainLayout& l, double s1, double s2, const MarkerPositions& m) {
@@ -77,7 +80,7 @@ void LayoutMainWindow(MainLayout& l, double s1, double s2, const MarkerPositions
         if (l.startPos.left < 0) l.startPos.left = 0;
         if (l.endPos.Right() > inner) l.endPos.left = int(inner) - l.endPos.width;
         l.startPosCaption = (l.endPos.left - l.startPos.left < l.startPos.width) ? QStringLiteral("▲        ")
-                                                                              : QStringLiteral("▲START");
+                                                                                 : QStringLiteral("▲START");
     }
 
     for (TwipRect* pane : {&l.tree, &l.view0, &l.view1}) {
@@ -87,8 +90,27 @@ void LayoutMainWindow(MainLayout& l, double s1, double s2, const MarkerPositions
     l.tree.width = int(std::lround(s1)) - l.tree.left + 5;
     l.view0.width = int(std::lround(s2)) - l.view0.left + 5;
     l.view1.width = l.scaleWidth - l.view1.left;
-    if (s1 >= l.scaleWidth) l.tree.width = l.scaleWidth - l.tree.left + 5;
-    else if (s2 >= l.scaleWidth) l.view0.width = l.scaleWidth - l.view0.left + 5;
+    if (s1 >= l.scaleWidth)
+        l.tree.width = l.scaleWidth - l.tree.left + 5;
+    else if (s2 >= l.scaleWidth)
+        l.view0.width = l.scaleWidth - l.view0.left + 5;
+}
+
+void ResizeDisplayRow(MainLayout& l, int height) {
+    l.pPanelBack.height = height;
+    const display::RowsBelowDisplay rows =
+        display::RowsBelow(l.pPanelBack.top, height, l.progBackPicture.height, l.scaleHeight);
+    l.progBackPicture.top = rows.progTop;
+    // Dropped below the display, the volume bar would cover the lists.
+    l.volume.height = rows.paneTop - l.volume.top;
+    for (TwipRect* pane : {&l.tree, &l.view0, &l.view1}) {
+        pane->top = rows.paneTop;
+        pane->height = rows.paneHeight;
+    }
+    for (TwipRect* sep : {&l.separator1, &l.separator2}) {
+        sep->top = rows.paneTop;
+        sep->height = rows.separatorHeight;
+    }
 }
 
 } // namespace kv::shell

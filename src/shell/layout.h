@@ -28,14 +28,14 @@ struct MainLayout {
     int scaleWidth = 0;
     int scaleHeight = 0;
     TwipRect toolBar;
-    int lastButtonLeft = 0;          // left edge of toolbar button 13, room of the list box
+    int lastButtonLeft = 0; // left edge of toolbar button 13, room of the list box
     TwipRect listOfList{0, 65, kListOfListDesignWidth, 300};
     TwipRect volume;
     TwipRect pPanelBack;
     TwipRect progBackPicture;
     TwipRect labelCurTime;
-    TwipRect progPicture;            // inside progBackPicture
-    TwipRect startPos;               // inside progPicture
+    TwipRect progPicture; // inside progBackPicture
+    TwipRect startPos;    // inside progPicture
     TwipRect endPos;
     QString startPosCaption = QStringLiteral("▲START");
     TwipRect tree;
@@ -58,6 +58,8 @@ void InitialArrangement(MainLayout& layout);
 void ArrangePanes(MainLayout& layout, double s1, double s2, SeparatorPositionsValues& stored);
 // The resize layout of normal mode.
 void LayoutMainWindow(MainLayout& layout, double s1, double s2, const MarkerPositions& markers);
-
+// The display row's new height (the shutter): the position bar, the panes and the separators move
+// up or down with it; the volume bar stays beside both rows.
+void ResizeDisplayRow(MainLayout& layout, int height);
 
 } // namespace kv::shell

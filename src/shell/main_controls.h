@@ -2,6 +2,8 @@
 // Qt's parent chain owns them; the parts of the window place, fill and read them, but never make
 // or delete one. UI thread only.
 #pragma once
+#include "shell/settings.h"
+
 #include <QMap>
 #include <QString>
 #include <array>
@@ -10,6 +12,7 @@ class QAction;
 class QComboBox;
 class QFrame;
 class QLabel;
+class QMainWindow;
 class QMenu;
 class QPushButton;
 class QScrollBar;
@@ -19,12 +22,18 @@ class QTreeView;
 class QWidget;
 
 namespace kv::playlists {
+class TrackList;
 class TrackView;
-}
+} // namespace kv::playlists
 
 namespace kv::shell {
 
 struct MainControls {
+    // The display row, the position bar, the panes and the hidden controls on the window's client
+    // area, then the toolbar (the menus come first: the toolbar's menu leads to their items).
+    void MakeControls(QMainWindow& window, playlists::TrackList& tracks);
+    void MakeToolBar(QMainWindow& window);
+
     QAction* Item(const QString& name) const { return items.value(name); }             // e.g. "IDMplay"
     QMenu* Menu(const QString& name) const { return menus.value(name); }               // e.g. "IDMkakusi"
     QAction* ToolButton(int index) const { return toolActions.at(size_t(index - 1)); } // 1..13
@@ -33,6 +42,13 @@ struct MainControls {
     void EnableToolButton(int index, bool enabled);
     void ClickToolBarBack(int button); // the hidden buttons 1..5 the keys and other windows press
     bool Checked(const char* item) const;
+    // The checks of the play menu, the colour menu (kNoForeColorItem when none) and the panel types.
+    PlayModeChecks PlayModes() const;
+    void SetPlayModes(const PlayModeChecks& modes);
+    int CheckedForeColor() const;
+    int CheckedBarType() const; // 2 when none is checked
+    // Names for screen readers in the program's own words, and a focus order that follows the layout.
+    void NameForReaders();
 
     QMap<QString, QAction*> items;
     QMap<QString, QMenu*> menus;

@@ -13,6 +13,7 @@
 #include "shell/main_tools.h"
 
 #include <QAccessible>
+#include <QAccessibleWidget>
 #include <QAction>
 #include <QComboBox>
 #include <QCursor>
@@ -22,6 +23,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QMainWindow>
+#include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTimer>
@@ -56,6 +58,28 @@ class SListFont : public QObject {
     }
 };
 
+constexpr char kPanelProperty[] = "kvPanelWindow";
+
+// The LCD panel reads out what its labels show: the four information texts and the time.
+class PanelAccessible final : public QAccessibleWidget {
+  public:
+    PanelAccessible(QWidget* panel, MainDisplay* display)
+        : QAccessibleWidget(panel, QAccessible::StatusBar), display_(display) {}
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Description && display_) return display_->PanelText();
+        return QAccessibleWidget::text(t);
+    }
+
+  private:
+    QPointer<MainDisplay> display_;
+};
+
+QAccessibleInterface* PanelFactory(const QString&, QObject* object) {
+    auto* panel = qobject_cast<QWidget*>(object);
+    auto* display =
+        panel ? qobject_cast<MainDisplay*>(panel->property(kPanelProperty).value<QObject*>()) : nullptr;
+    return display ? new PanelAccessible(panel, display) : nullptr;
+}
 } // namespace
 
 MainDisplay::MainDisplay(MainControls& controls, ProgramState& state, QMainWindow& window)
@@ -164,6 +188,12 @@ void MainDisplay::ShowInfoLabels(const std::array<QString, 4>& texts) {
         c_.labelInfo[size_t(i)]->setText(texts[size_t(i)]);
     SyncBackGndLabel();
     AnnounceTrack();
+}
+
+void MainDisplay::MakePanelReadable() {
+    static const bool installed = (QAccessible::installFactory(PanelFactory), true);
+    (void)installed;
+    c_.pPanelBack->setProperty(kPanelProperty, QVariant::fromValue<QObject*>(this));
 }
 
 QString MainDisplay::PanelText() const {

@@ -57,6 +57,7 @@ class MainDisplay final : public QObject, public display::DisplayModesHost {
     void ShowInfoLabels(const std::array<QString, 4>& texts);
     // The LCD panel's text as a screen reader reads it: the four information texts and the time.
     QString PanelText() const;
+    void MakePanelReadable();
 
     void ToggleShutter();
     void ToggleStealth();

@@ -74,6 +74,41 @@ QString MainLists::ActiveViewSelectedPath() const {
     return SelectedPath(ActiveView());
 }
 
+void MainLists::ApplyColumnSettings(const ColumnSettings& view0, const ColumnSettings& view1) {
+    const ColumnSettings* settings[2] = {&view0, &view1};
+    for (int v = 0; v < 3; ++v) {
+        const ColumnSettings& s = *settings[v == 2 ? 1 : v];
+        playlists::TrackView* view = c_.listViews[v];
+        for (int c = 0; c < kColumnCount; ++c)
+            view->SetColumnWidthTwips(c, int(s.width[c]));
+        // Positions are 1-based in the file; place columns in the order of their target.
+        for (int target = 0; target < kColumnCount; ++target)
+            for (int c = 0; c < kColumnCount; ++c)
+                if (s.position[c] - 1 == target) view->SetColumnPosition(c, target);
+    }
+}
+
+ColumnSettings MainLists::CollectColumnSettings(int view) const {
+    ColumnSettings s;
+    for (int c = 0; c < kColumnCount; ++c) {
+        s.position[c] = c_.listViews[view]->ColumnPosition(c) + 1;
+        s.width[c] = c_.listViews[view]->ColumnWidthTwips(c);
+    }
+    return s;
+}
+
+void MainLists::OpenInitialList(const QString& stored) {
+    QString& name = state_.PlayingListName;
+    name = stored;
+    if (name.isEmpty() && c_.listOfList->count() > 0) name = c_.listOfList->itemText(0);
+    player_->Play()->PlayingListName = name;
+    c_.listOfList->hide();
+    // A name that is no longer a list leaves the selection as it was; that list is opened.
+    const QString initial = lists_->IndexOf(name) >= 0 ? name : lists_->SelectedName();
+    c_.listOfList->show();
+    if (!initial.isEmpty()) lists_->SelectList(initial);
+}
+
 void MainLists::OpenTrack(const QString& path) {
     qCInfo(lcLists) << "OpenTrack:" << path;
     lastOpenedTrack_ = path;

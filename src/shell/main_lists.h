@@ -6,6 +6,7 @@
 #include "playlists/track_list_host.h"
 #include "shell/layout.h"
 #include "shell/program_state.h"
+#include "shell/settings.h"
 
 #include <memory>
 
@@ -37,6 +38,13 @@ class MainLists final : public playlists::TrackListHost {
     // The full path of the selected row of a view, or of the active view ("" when none).
     QString SelectedPath(int view) const;
     QString ActiveViewSelectedPath() const;
+
+    // The views' column widths and order; the third view takes the second's.
+    void ApplyColumnSettings(const ColumnSettings& view0, const ColumnSettings& view1);
+    ColumnSettings CollectColumnSettings(int view) const;
+
+    // Start-up: the list the settings name (the first list when none) becomes the playing one.
+    void OpenInitialList(const QString& stored);
 
     // A file to play, from the command line, a drop, another copy of the program or the desktop.
     void OpenTrack(const QString& path);

@@ -19,7 +19,7 @@ enum TrayMessageCode { kTrayLeftDown = 513, kTrayLeftUp = 514, kTrayDoubleClick 
 // program runs on without one.
 class TrayIcon : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit TrayIcon(std::function<void(int)> onMessage, QObject* parent = nullptr);
     bool AddTrayIcon(const QIcon& icon, const QString& tip);
     void RemoveTrayIcon();
@@ -28,7 +28,7 @@ public:
     // The tip shown: cut to 63 bytes, never inside a character.
     static QString CutTip(const QString& tip);
 
-private:
+  private:
     std::function<void(int)> onMessage_;
     QSystemTrayIcon* icon_ = nullptr;
     QString tip_;
@@ -39,11 +39,11 @@ QString BrowseForFolder(QWidget* owner, const QString& title);
 // Opens a document or address with the desktop; with `wait`, returns only after the program
 // that opened it has ended, letting window events run every 100 ms.
 class CShell {
-public:
+  public:
     ~CShell() { destroying_ = true; }
     bool ShellX(const QString& target, QWidget* owner, bool wait);
 
-private:
+  private:
     std::atomic<bool> destroying_{false};
 };
 
@@ -56,5 +56,14 @@ QString GetSystemFolder();
 
 // Moves a file or folder to the desktop's trash; 0 on success.
 int MoveToRecycleBin(const QString& path);
+
+// The maker's home page and mail address, shown in the about window.
+inline constexpr char kHomePage[] = "https://kavetto.invalid/";
+inline constexpr char kMailAddress[] = "kavetto@kavetto.invalid";
+
+// IDMPlayerhelp: the help file beside the program, or a message that it is missing.
+void OpenHelpFile();
+// IDMversion: the program's name, version, mail address and home page.
+void ShowAboutWindow(QWidget* owner);
 
 } // namespace kv::shell

@@ -1,9 +1,7 @@
 // The window's display surfaces never keep the keyboard focus: the playback keys belong to the
 // active list view, so a click on the panel or a bar, or focus arriving there other than by the
 // keyboard, goes on to it.
-#include "playlists/track_view.h"
-#include "shell/form_main.h"
-#include "shell/main_lists.h"
+#include "shell/focus_to_list.h"
 
 #include <QCoreApplication>
 #include <QFocusEvent>
@@ -45,20 +43,11 @@ class FocusToActiveList final : public QObject {
 };
 } // namespace
 
-void FormMain::KeepFocusOnActiveList() {
-    auto* filter = new FocusToActiveList(
-        this, [this]() -> QWidget* { return controls_.listViews[size_t(lists_->ActiveView())]; });
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{controls_.pPanelBack, controls_.pPanel, controls_.progBackPicture,
-                                         controls_.progPicture, controls_.volume})
+void KeepFocusOnList(QObject* owner, std::function<QWidget*()> list,
+                     std::initializer_list<QWidget*> surfaces) {
+    auto* filter = new FocusToActiveList(owner, std::move(list));
+    for (QWidget* w : surfaces)
         w->installEventFilter(filter);
-    for (QPushButton* button : controls_.toolBarBack)
-        button->installEventFilter(filter);
-}
-
-void FormMain::BringToFront() {
-    raise();
-    activateWindow();
 }
 
 } // namespace kv::shell
