@@ -11,14 +11,14 @@
 namespace kv::engine {
 
 struct WaveHeader {
-    int formatTag = 0;       // 1 PCM, 3 float, 0xfffe extensible, 0x55 MP3, 0x50 MPEG ...
+    int formatTag = 0; // 1 PCM, 3 float, 0xfffe extensible, 0x55 MP3, 0x50 MPEG ...
     int channels = 0;
     int sampleRate = 0;
     int byteRate = 0;
     int blockAlign = 0;
     int bitsPerSample = 0;
     int64_t dataOffset = 0;
-    int64_t dataBytes = 0;   // clamped to what the file holds
+    int64_t dataBytes = 0; // clamped to what the file holds
     bool IsMpeg() const { return formatTag == 0x55 || formatTag == 0x50; }
 };
 
@@ -28,14 +28,14 @@ struct WaveHeader {
 bool ParseWaveHeader(const uint8_t* head, size_t size, int64_t fileSize, WaveHeader* out);
 
 struct MpegFrameHeader {
-    int version10 = 0;       // 10, 20, 25
-    int layer = 0;           // 1..3
-    int bitRate = 0;         // kbit/s
+    int version10 = 0; // 10, 20, 25
+    int layer = 0;     // 1..3
+    int bitRate = 0;   // kbit/s
     int sampleRate = 0;
     int channels = 0;
     int mode = 0;
     int padding = 0;
-    int protection = 0;      // 1 when a CRC follows
+    int protection = 0; // 1 when a CRC follows
     int copyright = 0, original = 0, emphasis = 0;
     int frameBytes = 0;
     int samplesPerFrame = 0;
