@@ -11,8 +11,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace kv::engine {
@@ -590,12 +592,24 @@ int GetFileInfoFromBytes(const uint8_t* data, size_t size, VBMP3_TAG_INFO* tag, 
 }
 
 int SetTagInfoInBytes(std::vector<uint8_t>& bytes, const VBMP3_TAG_INFO* tag, int writeV2, int writeV1) {
-    if (!tag) return 0;
+    if (!tag || bytes.empty()) return 0;
+    // The probe only notes where the tags are; they are read from the parse that writes them.
+    bool hasId3v2 = false;
+    std::optional<std::array<uint8_t, 128>> id3v1;
+    const TagReader noteTags = [&](bool hasV2, const uint8_t* v1, TagText*) {
+        hasId3v2 = hasV2;
+        if (v1) std::memcpy(id3v1.emplace().data(), v1, 128);
+    };
     VBMP3_FILE_INFO fi{};
-    TagText current;
-    if (!ProbeBytes(bytes.data(), bytes.size(), &fi, &current) || fi.format != 1) return 0;
-    const unsigned changed = TakeChangedFields(tag, &current);
-    return WriteTagsToBytes(bytes, current, changed, writeV2 != 0, writeV1 != 0) ? 1 : 0;
+    TagText unread;
+    if (!Probe(MemoryReader(bytes.data(), bytes.size()), int64_t(bytes.size()), &fi, &unread, noteTags) ||
+        fi.format != 1)
+        return 0;
+    const auto change = [tag](TagText* t) { return TakeChangedFields(tag, t); };
+    return EditTagsInBytes(bytes, hasId3v2, id3v1 ? id3v1->data() : nullptr, change, writeV2 != 0,
+                           writeV1 != 0)
+               ? 1
+               : 0;
 }
 
 } // namespace kv::engine

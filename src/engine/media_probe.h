@@ -74,8 +74,10 @@ enum TagField : unsigned {
 // the file lacks is made whole from `tags`.
 bool WriteTags(const char* path, const TagText& tags, unsigned changed, bool v2, bool v1);
 void ReadTagsFromBytes(const uint8_t* data, size_t size, bool hasId3v2, const uint8_t* id3v1, TagText* tags);
-// WriteTags for an MP3 held in memory; false leaves the bytes as they were.
-bool WriteTagsToBytes(std::vector<uint8_t>& bytes, const TagText& tags, unsigned changed, bool v2, bool v1);
+// ReadTagsFromBytes and WriteTags in one for an MP3 held in memory: `change` gets the tags as read,
+// puts its texts into them and returns the fields it changed. false leaves the bytes as they were.
+bool EditTagsInBytes(std::vector<uint8_t>& bytes, bool hasId3v2, const uint8_t* id3v1,
+                     const std::function<unsigned(TagText*)>& change, bool v2, bool v1);
 
 // Reads up to `n` bytes at `pos`, returning how many it read.
 using ByteReader = std::function<size_t(int64_t pos, uint8_t* dst, size_t n)>;

@@ -23,6 +23,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace kv::engine {
@@ -333,18 +334,27 @@ bool EditThroughCopy(const char* path, const std::function<bool(const char* temp
     return ok;
 }
 
-bool WriteTagsToBytes(std::vector<uint8_t>& bytes, const TagText& t, unsigned changed, bool v2, bool v1) {
-    if ((!v2 && !v1) || changed == 0) return true;
+bool EditTagsInBytes(std::vector<uint8_t>& bytes, bool hasId3v2, const uint8_t* id3v1,
+                     const std::function<unsigned(TagText*)>& change, bool v2, bool v1) {
+    if (!v2 && !v1) return true;
+    // One TagLib parse both reads the tags and writes them: parsing is by far the dearest step.
+    std::optional<TagLib::ByteVectorStream> stream;
+    std::optional<TagLib::MPEG::File> file;
+    if (hasId3v2 || v2) {
+        stream.emplace(
+            TagLib::ByteVector(reinterpret_cast<const char*>(bytes.data()), unsigned(bytes.size())));
+        file.emplace(&*stream, TagLib::ID3v2::FrameFactory::instance(), false);
+    }
+    TagText t;
+    if (hasId3v2) ReadId3v2(*file, &t);
+    if (id3v1) ReadId3v1(id3v1, &t);
+    const unsigned changed = change(&t);
+    if (changed == 0) return true;
     // ID3 in front of a RIFF container would break it.
     if (bytes.size() < 4 || std::memcmp(bytes.data(), "RIFF", 4) == 0) return false;
     if (v2) {
-        TagLib::ByteVectorStream stream(
-            TagLib::ByteVector(reinterpret_cast<const char*>(bytes.data()), unsigned(bytes.size())));
-        {
-            TagLib::MPEG::File file(&stream, TagLib::ID3v2::FrameFactory::instance(), false);
-            if (!SaveId3v2(file, t, changed)) return false;
-        }
-        const TagLib::ByteVector& out = *stream.data();
+        if (!SaveId3v2(*file, t, changed)) return false;
+        const TagLib::ByteVector& out = *stream->data();
         bytes.assign(out.begin(), out.end());
     }
     if (v1) SaveId3v1(bytes, t, changed);

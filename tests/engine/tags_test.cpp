@@ -1,4 +1,5 @@
 // Tag reading (ID3v2 over ID3v1, CP932 detection) and atomic tag writing.
+#include "engine/media_probe.h"
 #include "engine/text.h"
 #include "engine/vbmp3.h"
 #include "support/audio_files.h"
@@ -170,6 +171,17 @@ TEST(Tags, AWriteChangesOnlyTheFieldsGivenAndKeepsTheVersion) {
         ASSERT_EQ(vbmp3_getFileInfo(p.c_str(), &record, nullptr), 1);
         ASSERT_EQ(vbmp3_setTagInfo(p.c_str(), &record, 1, 1), 1);
         EXPECT_EQ(kvtest::ReadBytes(p), v1Before);
+
+        // The same file held in memory is written byte for byte as the file is.
+        std::vector<uint8_t> inMemory = v1Before;
+        ASSERT_EQ(kv::engine::SetTagInfoInBytes(inMemory, &record, 1, 1), 1);
+        EXPECT_EQ(inMemory, v1Before);
+        for (const auto& [v2, v1] : {std::pair{0, 1}, std::pair{1, 0}}) {
+            kv::engine::PutFixedText(record.artist, 128, v2 ? "歌手二" : "歌手一");
+            ASSERT_EQ(kv::engine::SetTagInfoInBytes(inMemory, &record, v2, v1), 1);
+            ASSERT_EQ(vbmp3_setTagInfo(p.c_str(), &record, v2, v1), 1);
+            EXPECT_EQ(inMemory, kvtest::ReadBytes(p)) << v2 << v1;
+        }
 
         // Only the artist.
         const char* artistOnly[5] = {nullptr, "新しい歌手", nullptr, nullptr, nullptr};
