@@ -11,30 +11,37 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace kv::engine {
 namespace {
 
-uint32_t Le32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
-uint16_t Le16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
-uint32_t Be32(const uint8_t* p) { return uint32_t(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3]; }
+uint32_t Le32(const uint8_t* p) {
+    return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24;
+}
+uint16_t Le16(const uint8_t* p) {
+    return uint16_t(p[0] | p[1] << 8);
+}
+uint32_t Be32(const uint8_t* p) {
+    return uint32_t(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3];
+}
 
 using ReadAt = ByteReader;
 
-bool ParseWave(const ReadAt& read, int64_t fileSize, WaveHeader* out)
-{
+bool ParseWave(const ReadAt& read, int64_t fileSize, WaveHeader* out) {
     uint8_t h[40];
-    if (fileSize < 12 || read(0, h, 12) != 12 || std::memcmp(h, "RIFF", 4) != 0 || std::memcmp(h + 8, "WAVE", 4) != 0)
+    if (fileSize < 12 || read(0, h, 12) != 12 || std::memcmp(h, "RIFF", 4) != 0 ||
+        std::memcmp(h + 8, "WAVE", 4) != 0)
         return false;
     WaveHeader w;
     bool haveFmt = false;
     int64_t pos = 12;
     for (int chunks = 0; chunks < 1000 && pos + 8 <= fileSize; ++chunks) {
-        if (read(pos, h, 8) != 8)
-            return false;
+        if (read(pos, h, 8) != 8) return false;
         const int64_t len = Le32(h + 4);
         const int64_t body = pos + 8;
         if (std::memcmp(h, "fmt ", 4) == 0) {
@@ -46,20 +53,16 @@ bool ParseWave(const ReadAt& read, int64_t fileSize, WaveHeader* out)
             w.byteRate = int(std::min<uint32_t>(Le32(h + 8), 1u << 30));
             w.blockAlign = Le16(h + 12);
             w.bitsPerSample = Le16(h + 14);
-            if (w.formatTag == 0xfffe && len >= 40)
-                w.formatTag = Le16(h + 24);
+            if (w.formatTag == 0xfffe && len >= 40) w.formatTag = Le16(h + 24);
             haveFmt = true;
         } else if (std::memcmp(h, "data", 4) == 0) {
-            if (!haveFmt)
-                return false;
+            if (!haveFmt) return false;
             w.dataOffset = body;
             w.dataBytes = (len == 0 || body + len > fileSize) ? fileSize - body : len;
-            if (w.dataBytes < 0)
-                w.dataBytes = 0;
+            if (w.dataBytes < 0) w.dataBytes = 0;
             // Plain PCM: the byte rate follows from the layout, whatever the header claims.
             if (w.formatTag == 1 || w.formatTag == 3) {
-                if (w.blockAlign == 0)
-                    w.blockAlign = w.channels * ((w.bitsPerSample + 7) / 8);
+                if (w.blockAlign == 0) w.blockAlign = w.channels * ((w.bitsPerSample + 7) / 8);
                 w.byteRate = w.sampleRate * w.blockAlign;
             }
             *out = w;
@@ -74,26 +77,22 @@ constexpr size_t kHeadBytes = 64 * 1024;
 
 // Buffered reads of a byte range; frame walks only need the four header bytes of each frame.
 class BlockReader {
-public:
+  public:
     BlockReader(const ReadAt& read, int64_t end) : read_(read), end_(end) {}
-    const uint8_t* At(int64_t pos, size_t need)
-    {
-        if (pos < 0 || pos + int64_t(need) > end_)
-            return nullptr;
+    const uint8_t* At(int64_t pos, size_t need) {
+        if (pos < 0 || pos + int64_t(need) > end_) return nullptr;
         if (pos < start_ || pos + int64_t(need) > start_ + int64_t(len_)) {
             // Sized to what is read: a small file or buffer does not pay for a whole block.
             const size_t want = size_t(std::min<int64_t>(256 * 1024, end_ - pos));
-            if (buf_.size() < want)
-                buf_.resize(want);
+            if (buf_.size() < want) buf_.resize(want);
             start_ = pos;
             len_ = read_(pos, buf_.data(), want);
-            if (len_ < need)
-                return nullptr;
+            if (len_ < need) return nullptr;
         }
         return buf_.data() + (pos - start_);
     }
 
-private:
+  private:
     const ReadAt& read_;
     int64_t end_;
     int64_t start_ = 0;
@@ -101,59 +100,51 @@ private:
     std::vector<uint8_t> buf_;
 };
 
-bool SameStream(const MpegFrameHeader& a, const MpegFrameHeader& b)
-{
+bool SameStream(const MpegFrameHeader& a, const MpegFrameHeader& b) {
     return a.version10 == b.version10 && a.layer == b.layer && a.sampleRate == b.sampleRate;
 }
 
 // A frame header counts only when the next one (if inside the range) agrees with it.
-bool FrameAt(BlockReader& r, int64_t pos, int64_t end, MpegFrameHeader* h, int confirm)
-{
+bool FrameAt(BlockReader& r, int64_t pos, int64_t end, MpegFrameHeader* h, int confirm) {
     const uint8_t* p = r.At(pos, 4);
-    if (!p || !ParseMpegFrameHeader(p, h) || pos + h->frameBytes > end)
-        return false;
+    if (!p || !ParseMpegFrameHeader(p, h) || pos + h->frameBytes > end) return false;
     int64_t next = pos + h->frameBytes;
     for (int i = 0; i < confirm && next + 4 <= end; ++i) {
         MpegFrameHeader n;
         const uint8_t* q = r.At(next, 4);
-        if (!q || !ParseMpegFrameHeader(q, &n) || !SameStream(*h, n))
-            return false;
+        if (!q || !ParseMpegFrameHeader(q, &n) || !SameStream(*h, n)) return false;
         next += n.frameBytes;
     }
     return true;
 }
 
 int64_t FindFrame(BlockReader& r, int64_t from, int64_t limit, int64_t end, const MpegFrameHeader* like,
-                  MpegFrameHeader* h)
-{
+                  MpegFrameHeader* h) {
     for (int64_t pos = from; pos + 4 <= std::min(limit, end); ++pos) {
         const uint8_t* p = r.At(pos, 2);
-        if (!p || p[0] != 0xff || (p[1] & 0xe0) != 0xe0)
-            continue;
-        if (FrameAt(r, pos, end, h, 2) && (!like || SameStream(*like, *h)))
-            return pos;
+        if (!p || p[0] != 0xff || (p[1] & 0xe0) != 0xe0) continue;
+        if (FrameAt(r, pos, end, h, 2) && (!like || SameStream(*like, *h))) return pos;
     }
     return -1;
 }
 
 struct LengthHeader {
     bool found = false;
-    bool info = false;       // "Info": a constant-bitrate stream
+    bool info = false; // "Info": a constant-bitrate stream
     int vbr = 1;
     int64_t frames = 0;
     int64_t bytes = 0;
     int delay = 0, padding = 0;
 };
 
-LengthHeader ReadLengthHeader(const uint8_t* f, const MpegFrameHeader& h)
-{
+LengthHeader ReadLengthHeader(const uint8_t* f, const MpegFrameHeader& h) {
     LengthHeader x;
-    if (h.layer != 3)
-        return x;
+    if (h.layer != 3) return x;
     const bool mono = h.channels == 1;
     const int side = h.version10 == 10 ? (mono ? 17 : 32) : (mono ? 9 : 17);
     const int off = 4 + side + (h.protection ? 2 : 0);
-    if (off + 120 + 24 <= h.frameBytes && (std::memcmp(f + off, "Xing", 4) == 0 || std::memcmp(f + off, "Info", 4) == 0)) {
+    if (off + 120 + 24 <= h.frameBytes &&
+        (std::memcmp(f + off, "Xing", 4) == 0 || std::memcmp(f + off, "Info", 4) == 0)) {
         x.info = f[off] == 'I';
         x.vbr = x.info ? 0 : 1;
         const uint32_t flags = Be32(f + off + 4);
@@ -166,11 +157,10 @@ LengthHeader ReadLengthHeader(const uint8_t* f, const MpegFrameHeader& h)
             x.bytes = Be32(f + pos);
             pos += 4;
         }
-        if (flags & 4)
-            pos += 100;
-        if (flags & 8)
-            pos += 4;
-        if (pos + 24 <= h.frameBytes && (std::memcmp(f + pos, "LAME", 4) == 0 || std::memcmp(f + pos, "Lav", 3) == 0)) {
+        if (flags & 4) pos += 100;
+        if (flags & 8) pos += 4;
+        if (pos + 24 <= h.frameBytes &&
+            (std::memcmp(f + pos, "LAME", 4) == 0 || std::memcmp(f + pos, "Lav", 3) == 0)) {
             const int method = f[pos + 9] & 0x0f;
             if (method == 2 || method == 9)
                 x.vbr = 2;
@@ -189,16 +179,13 @@ LengthHeader ReadLengthHeader(const uint8_t* f, const MpegFrameHeader& h)
     return x;
 }
 
-bool ProbeMpeg(const ReadAt& read, int64_t start, int64_t end, VBMP3_FILE_INFO* info)
-{
+bool ProbeMpeg(const ReadAt& read, int64_t start, int64_t end, VBMP3_FILE_INFO* info) {
     BlockReader r(read, end);
     MpegFrameHeader h;
     const int64_t first = FindFrame(r, start, start + int64_t(kHeadBytes), end, nullptr, &h);
-    if (first < 0)
-        return false;
+    if (first < 0) return false;
     const uint8_t* f = r.At(first, size_t(h.frameBytes));
-    if (!f)
-        return false;
+    if (!f) return false;
     const LengthHeader x = ReadLengthHeader(f, h);
 
     int64_t frames = 0, samples = 0, audioStart = first, audioBytes = end - first;
@@ -233,8 +220,7 @@ bool ProbeMpeg(const ReadAt& read, int64_t start, int64_t end, VBMP3_FILE_INFO* 
             for (int i = 0; found >= 0 && i < 3 && constant; ++i) {
                 const int64_t p2 = found + int64_t(i) * n.frameBytes;
                 MpegFrameHeader m;
-                if (FrameAt(r, p2, end, &m, 0))
-                    constant = m.bitRate == h.bitRate;
+                if (FrameAt(r, p2, end, &m, 0)) constant = m.bitRate == h.bitRate;
             }
         }
         if (constant) {
@@ -249,24 +235,21 @@ bool ProbeMpeg(const ReadAt& read, int64_t start, int64_t end, VBMP3_FILE_INFO* 
             while (pos + 4 <= end) {
                 const uint8_t* p = r.At(pos, 4);
                 if (p && ParseMpegFrameHeader(p, &n) && SameStream(n, h)) {
-                    if (pos + n.frameBytes > end)
-                        break;
+                    if (pos + n.frameBytes > end) break;
                     ++frames;
                     bytes += n.frameBytes;
                     pos += n.frameBytes;
                     continue;
                 }
                 const int64_t next = FindFrame(r, pos + 1, pos + 65536, end, &h, &n);
-                if (next < 0)
-                    break;
+                if (next < 0) break;
                 pos = next;
             }
             samples = frames * h.samplesPerFrame;
             audioBytes = bytes;
         }
     }
-    if (frames <= 0 && samples <= 0)
-        return false;
+    if (frames <= 0 && samples <= 0) return false;
     const double seconds = double(samples) / h.sampleRate;
     info->format = 1;
     info->version = h.version10;
@@ -289,7 +272,9 @@ bool ProbeMpeg(const ReadAt& read, int64_t start, int64_t end, VBMP3_FILE_INFO* 
     return true;
 }
 
-uint32_t SynchSafe(const uint8_t* p) { return (p[0] & 0x7f) << 21 | (p[1] & 0x7f) << 14 | (p[2] & 0x7f) << 7 | (p[3] & 0x7f); }
+uint32_t SynchSafe(const uint8_t* p) {
+    return (p[0] & 0x7f) << 21 | (p[1] & 0x7f) << 14 | (p[2] & 0x7f) << 7 | (p[3] & 0x7f);
+}
 
 // Some taggers append their tags after the audio (before an ID3v1 tag): an APEv2 tag, or an
 // ID3v2 tag with its footer or without one. None of it is audio; a constant-bitrate length taken
@@ -297,10 +282,10 @@ uint32_t SynchSafe(const uint8_t* p) { return (p[0] & 0x7f) << 21 | (p[1] & 0x7f
 // in the last kTrailingId3Search bytes, where its stated size must end exactly at the end.
 constexpr int64_t kTrailingId3Search = 64 * 1024;
 
-int64_t AudioEndBeforeTrailingTags(const ReadAt& read, int64_t start, int64_t end)
-{
+int64_t AudioEndBeforeTrailingTags(const ReadAt& read, int64_t start, int64_t end) {
     auto id3Header = [](const uint8_t* h) {
-        return std::memcmp(h, "ID3", 3) == 0 && h[3] >= 2 && h[3] <= 4 && h[4] != 0xFF && (h[6] | h[7] | h[8] | h[9]) < 0x80;
+        return std::memcmp(h, "ID3", 3) == 0 && h[3] >= 2 && h[3] <= 4 && h[4] != 0xFF &&
+               (h[6] | h[7] | h[8] | h[9]) < 0x80;
     };
     for (bool found = true; found && end > start;) {
         found = false;
@@ -317,7 +302,8 @@ int64_t AudioEndBeforeTrailingTags(const ReadAt& read, int64_t start, int64_t en
             continue;
         }
         // An ID3v2 footer: "3DI", then what the header holds.
-        if (haveTail && std::memcmp(tail + 22, "3DI", 3) == 0 && tail[25] == 4 && (tail[28] | tail[29] | tail[30] | tail[31]) < 0x80) {
+        if (haveTail && std::memcmp(tail + 22, "3DI", 3) == 0 && tail[25] == 4 &&
+            (tail[28] | tail[29] | tail[30] | tail[31]) < 0x80) {
             const int64_t tagSize = 20 + int64_t(SynchSafe(tail + 28));
             if (tagSize <= end - start) {
                 end -= tagSize;
@@ -327,12 +313,10 @@ int64_t AudioEndBeforeTrailingTags(const ReadAt& read, int64_t start, int64_t en
         }
         const int64_t from = std::max(start, end - kTrailingId3Search);
         std::vector<uint8_t> block(size_t(end - from));
-        if (block.size() < 10 || read(from, block.data(), block.size()) != block.size())
-            break;
+        if (block.size() < 10 || read(from, block.data(), block.size()) != block.size()) break;
         for (size_t at = block.size() - 10 + 1; at-- > 0;) {
             const uint8_t* h = block.data() + at;
-            if (h[0] != 'I' || !id3Header(h))
-                continue;
+            if (h[0] != 'I' || !id3Header(h)) continue;
             const int64_t tagSize = 10 + int64_t(SynchSafe(h + 6)) + ((h[5] & 0x10) ? 10 : 0);
             if (from + int64_t(at) + tagSize == end) {
                 end = from + int64_t(at);
@@ -344,11 +328,9 @@ int64_t AudioEndBeforeTrailingTags(const ReadAt& read, int64_t start, int64_t en
     return end;
 }
 
-ReadAt MemoryReader(const uint8_t* data, size_t size)
-{
+ReadAt MemoryReader(const uint8_t* data, size_t size) {
     return [data, size](int64_t pos, uint8_t* dst, size_t n) -> size_t {
-        if (pos < 0 || uint64_t(pos) >= size)
-            return 0;
+        if (pos < 0 || uint64_t(pos) >= size) return 0;
         n = std::min(n, size - size_t(pos));
         std::memcpy(dst, data + pos, n);
         return n;
@@ -357,27 +339,23 @@ ReadAt MemoryReader(const uint8_t* data, size_t size)
 
 } // namespace
 
-bool ParseWaveHeader(const uint8_t* head, size_t size, int64_t fileSize, WaveHeader* out)
-{
+bool ParseWaveHeader(const uint8_t* head, size_t size, int64_t fileSize, WaveHeader* out) {
     return ParseWave(MemoryReader(head, size), std::min<int64_t>(fileSize, int64_t(size)), out);
 }
 
-bool ParseMpegFrameHeader(const uint8_t* p, MpegFrameHeader* h)
-{
+bool ParseMpegFrameHeader(const uint8_t* p, MpegFrameHeader* h) {
     static const short kRates[3][16] = {
-        {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448, 0},   // v1 layer I
-        {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 0},      // v1 layer II
-        {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0},       // v1 layer III
+        {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448, 0}, // v1 layer I
+        {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 0},    // v1 layer II
+        {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0},     // v1 layer III
     };
     static const short kRates2[2][16] = {
-        {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256, 0},      // v2 layer I
-        {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0},           // v2 layer II/III
+        {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256, 0}, // v2 layer I
+        {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0},      // v2 layer II/III
     };
-    if (p[0] != 0xff || (p[1] & 0xe0) != 0xe0)
-        return false;
+    if (p[0] != 0xff || (p[1] & 0xe0) != 0xe0) return false;
     const int ver = (p[1] >> 3) & 3, lay = (p[1] >> 1) & 3, br = p[2] >> 4, sr = (p[2] >> 2) & 3;
-    if (ver == 1 || lay == 0 || br == 0 || br == 15 || sr == 3)
-        return false;
+    if (ver == 1 || lay == 0 || br == 0 || br == 15 || sr == 3) return false;
     h->version10 = ver == 3 ? 10 : ver == 2 ? 20 : 25;
     h->layer = 4 - lay;
     h->bitRate = h->version10 == 10 ? kRates[h->layer - 1][br] : kRates2[h->layer == 1 ? 0 : 1][br];
@@ -411,8 +389,7 @@ using TagReader = std::function<void(bool hasId3v2, const uint8_t* id3v1, TagTex
 
 // Where the audio starts after the ID3v2 tags in front. Several may follow one another; one that
 // claims more than the file holds leaves no audio at all.
-int64_t AfterId3v2Tags(const ReadAt& read, bool* hasId3v2)
-{
+int64_t AfterId3v2Tags(const ReadAt& read, bool* hasId3v2) {
     int64_t start = 0;
     uint8_t h[10];
     while (read(start, h, 10) == 10 && std::memcmp(h, "ID3", 3) == 0 && h[3] < 5) {
@@ -422,8 +399,8 @@ int64_t AfterId3v2Tags(const ReadAt& read, bool* hasId3v2)
     return start;
 }
 
-bool Probe(const ReadAt& read, int64_t size, VBMP3_FILE_INFO* info, TagText* tags, const TagReader& readTags)
-{
+bool Probe(const ReadAt& read, int64_t size, VBMP3_FILE_INFO* info, TagText* tags,
+           const TagReader& readTags) {
     *info = VBMP3_FILE_INFO{};
     *tags = TagText{};
     info->fileSize = size;
@@ -473,11 +450,9 @@ bool Probe(const ReadAt& read, int64_t size, VBMP3_FILE_INFO* info, TagText* tag
 // FLAC and the containers FFmpeg reads, probed from their path: false when the file is none of
 // them, so the MPEG and WAVE probe has it; `ok` then says whether it held audio.
 bool ProbeOtherAudio(const ReadAt& read, const char* path, int64_t size, VBMP3_FILE_INFO* info, TagText* tags,
-    bool* ok)
-{
+                     bool* ok) {
     uint8_t head[4] = {};
-    if (read(0, head, sizeof head) == 4 && std::memcmp(head, "RIFF", 4) == 0)
-        return false;
+    if (read(0, head, sizeof head) == 4 && std::memcmp(head, "RIFF", 4) == 0) return false;
     bool hasId3v2 = false;
     const int64_t start = AfterId3v2Tags(read, &hasId3v2);
     uint8_t sig[12] = {};
@@ -487,8 +462,7 @@ bool ProbeOtherAudio(const ReadAt& read, const char* path, int64_t size, VBMP3_F
         *ok = true;
         return true;
     }
-    if (!LooksLikeFfmpegAudio(sig, sigLen))
-        return false;
+    if (!LooksLikeFfmpegAudio(sig, sigLen)) return false;
     // MP4 from its atoms: listing M4A files neither loads FFmpeg nor builds its sample index.
     Mp4Audio mp4;
     if (start == 0 && ReadMp4Audio(read, size, &mp4)) {
@@ -511,15 +485,12 @@ bool ProbeOtherAudio(const ReadAt& read, const char* path, int64_t size, VBMP3_F
 }
 } // namespace
 
-bool ProbeFile(const char* path, VBMP3_FILE_INFO* info, TagText* tags)
-{
+bool ProbeFile(const char* path, VBMP3_FILE_INFO* info, TagText* tags) {
     *info = VBMP3_FILE_INFO{};
     *tags = TagText{};
-    if (!path)
-        return false;
+    if (!path) return false;
     const int fd = open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
+    if (fd < 0) return false;
     struct stat st {};
     bool ok = false;
     if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
@@ -536,14 +507,14 @@ bool ProbeFile(const char* path, VBMP3_FILE_INFO* info, TagText* tags)
     return ok;
 }
 
-bool ProbeBytes(const uint8_t* data, size_t size, VBMP3_FILE_INFO* info, TagText* tags)
-{
+bool ProbeBytes(const uint8_t* data, size_t size, VBMP3_FILE_INFO* info, TagText* tags) {
     *info = VBMP3_FILE_INFO{};
     *tags = TagText{};
-    if (size == 0)
-        return false;
+    if (size == 0) return false;
     return Probe(MemoryReader(data, size), int64_t(size), info, tags,
-        [data, size](bool hasId3v2, const uint8_t* v1, TagText* t) { ReadTagsFromBytes(data, size, hasId3v2, v1, t); });
+                 [data, size](bool hasId3v2, const uint8_t* v1, TagText* t) {
+                     ReadTagsFromBytes(data, size, hasId3v2, v1, t);
+                 });
 }
 
 } // namespace kv::engine
@@ -558,8 +529,7 @@ static_assert(offsetof(VBMP3_FILE_INFO, playTime) == 52 && sizeof(int32_t) == 4)
 static_assert(sizeof(VBMP3_TRACK_INFO) == 128 * 2 + 16);
 
 namespace kv::engine {
-void FillTagRecord(const TagText& t, VBMP3_TAG_INFO* tag)
-{
+void FillTagRecord(const TagText& t, VBMP3_TAG_INFO* tag) {
     std::memset(tag, 0, sizeof *tag);
     PutFixedText(tag->title, sizeof tag->title, t.title);
     PutFixedText(tag->artist, sizeof tag->artist, t.artist);
@@ -572,17 +542,15 @@ void FillTagRecord(const TagText& t, VBMP3_TAG_INFO* tag)
 
 namespace {
 
-int FillRecords(bool ok, const VBMP3_FILE_INFO& fi, const TagText& t, VBMP3_TAG_INFO* tag, VBMP3_FILE_INFO* info)
-{
-    if (info)
-        *info = fi;
-    if (tag)
-        FillTagRecord(t, tag);
+int FillRecords(bool ok, const VBMP3_FILE_INFO& fi, const TagText& t, VBMP3_TAG_INFO* tag,
+                VBMP3_FILE_INFO* info) {
+    if (info) *info = fi;
+    if (tag) FillTagRecord(t, tag);
     return ok ? 1 : 0;
 }
 
-std::string TagText::*const kTagFields[5]
-    = {&TagText::title, &TagText::artist, &TagText::album, &TagText::year, &TagText::comment};
+std::string TagText::*const kTagFields[5] = {&TagText::title, &TagText::artist, &TagText::album,
+                                             &TagText::year, &TagText::comment};
 
 // MPEG files and the containers FFmpeg reads carry tags; a WAVE or unreadable file is left alone.
 bool HasTags(int format) {
@@ -597,19 +565,17 @@ bool WriteChangedTags(const char* path, int format, const TagText& t, unsigned c
 // Puts into `t` the record's fields that differ from what the file gave (`t` on entry) and
 // returns them as TagField bits. A field the record hands back as the file gave it is left
 // alone, so a record passed through unchanged changes nothing, even where its width cut the text.
-unsigned TakeChangedFields(const VBMP3_TAG_INFO* tag, TagText* t)
-{
+unsigned TakeChangedFields(const VBMP3_TAG_INFO* tag, TagText* t) {
     VBMP3_TAG_INFO shown;
     FillTagRecord(*t, &shown);
     const char* given[5] = {tag->title, tag->artist, tag->album, tag->year, tag->comment};
     const char* was[5] = {shown.title, shown.artist, shown.album, shown.year, shown.comment};
-    const size_t widths[5]
-        = {sizeof tag->title, sizeof tag->artist, sizeof tag->album, sizeof tag->year, sizeof tag->comment};
+    const size_t widths[5] = {sizeof tag->title, sizeof tag->artist, sizeof tag->album, sizeof tag->year,
+                              sizeof tag->comment};
     unsigned changed = 0;
     for (int i = 0; i < 5; ++i) {
         std::string text = GetFixedText(given[i], widths[i]);
-        if (text == GetFixedText(was[i], widths[i]))
-            continue;
+        if (text == GetFixedText(was[i], widths[i])) continue;
         (*t).*kTagFields[i] = std::move(text);
         changed |= 1u << i;
     }
@@ -618,66 +584,66 @@ unsigned TakeChangedFields(const VBMP3_TAG_INFO* tag, TagText* t)
 
 } // namespace
 
-int GetFileInfoFromBytes(const uint8_t* data, size_t size, VBMP3_TAG_INFO* tag, VBMP3_FILE_INFO* info)
-{
+int GetFileInfoFromBytes(const uint8_t* data, size_t size, VBMP3_TAG_INFO* tag, VBMP3_FILE_INFO* info) {
     VBMP3_FILE_INFO fi{};
     TagText t;
     const bool ok = ProbeBytes(data, size, &fi, &t);
     return FillRecords(ok, fi, t, tag, info);
 }
 
-int SetTagInfoInBytes(std::vector<uint8_t>& bytes, const VBMP3_TAG_INFO* tag, int writeV2, int writeV1)
-{
-    if (!tag)
-        return 0;
+int SetTagInfoInBytes(std::vector<uint8_t>& bytes, const VBMP3_TAG_INFO* tag, int writeV2, int writeV1) {
+    if (!tag || bytes.empty()) return 0;
+    // The probe only notes where the tags are; they are read from the parse that writes them.
+    bool hasId3v2 = false;
+    std::optional<std::array<uint8_t, 128>> id3v1;
+    const TagReader noteTags = [&](bool hasV2, const uint8_t* v1, TagText*) {
+        hasId3v2 = hasV2;
+        if (v1) std::memcpy(id3v1.emplace().data(), v1, 128);
+    };
     VBMP3_FILE_INFO fi{};
-    TagText current;
-    if (!ProbeBytes(bytes.data(), bytes.size(), &fi, &current) || fi.format != 1)
+    TagText unread;
+    if (!Probe(MemoryReader(bytes.data(), bytes.size()), int64_t(bytes.size()), &fi, &unread, noteTags) ||
+        fi.format != 1)
         return 0;
-    const unsigned changed = TakeChangedFields(tag, &current);
-    return WriteTagsToBytes(bytes, current, changed, writeV2 != 0, writeV1 != 0) ? 1 : 0;
+    const auto change = [tag](TagText* t) { return TakeChangedFields(tag, t); };
+    return EditTagsInBytes(bytes, hasId3v2, id3v1 ? id3v1->data() : nullptr, change, writeV2 != 0,
+                           writeV1 != 0)
+               ? 1
+               : 0;
 }
 
 } // namespace kv::engine
 
-extern "C" int vbmp3_getFileInfo(const char* fileName, VBMP3_TAG_INFO* tag, VBMP3_FILE_INFO* info)
-{
+extern "C" int vbmp3_getFileInfo(const char* fileName, VBMP3_TAG_INFO* tag, VBMP3_FILE_INFO* info) {
     VBMP3_FILE_INFO fi{};
     TagText t;
     const bool ok = ProbeFile(fileName, &fi, &t);
     return FillRecords(ok, fi, t, tag, info);
 }
 
-extern "C" int vbmp3_setTagInfo(const char* fileName, const VBMP3_TAG_INFO* tag, int writeV2, int writeV1)
-{
-    if (!fileName || !tag)
-        return 0;
-    VBMP3_FILE_INFO fi {};
+extern "C" int vbmp3_setTagInfo(const char* fileName, const VBMP3_TAG_INFO* tag, int writeV2, int writeV1) {
+    if (!fileName || !tag) return 0;
+    VBMP3_FILE_INFO fi{};
     TagText t;
-    if (!ProbeFile(fileName, &fi, &t) || !HasTags(fi.format))
-        return 0;
+    if (!ProbeFile(fileName, &fi, &t) || !HasTags(fi.format)) return 0;
     const unsigned changed = TakeChangedFields(tag, &t);
     return WriteChangedTags(fileName, fi.format, t, changed, writeV2 != 0, writeV1 != 0) ? 1 : 0;
 }
 
-extern "C" int vbmp3_getTagText(const char* fileName, char* buffer, int size)
-{
-    VBMP3_FILE_INFO fi {};
+extern "C" int vbmp3_getTagText(const char* fileName, char* buffer, int size) {
+    VBMP3_FILE_INFO fi{};
     TagText t;
     if (!ProbeFile(fileName, &fi, &t) || !HasTags(fi.format)) return 0;
     std::string all;
     for (auto field : kTagFields)
         all += t.*field + '\0';
-    if (buffer && size >= int(all.size()))
-        std::memcpy(buffer, all.data(), all.size());
+    if (buffer && size >= int(all.size())) std::memcpy(buffer, all.data(), all.size());
     return int(all.size());
 }
 
-extern "C" int vbmp3_setTagText(const char* fileName, const char* const* texts, int writeV2, int writeV1)
-{
-    if (!fileName || !texts)
-        return 0;
-    VBMP3_FILE_INFO fi {};
+extern "C" int vbmp3_setTagText(const char* fileName, const char* const* texts, int writeV2, int writeV1) {
+    if (!fileName || !texts) return 0;
+    VBMP3_FILE_INFO fi{};
     TagText t;
     if (!ProbeFile(fileName, &fi, &t) || !HasTags(fi.format)) return 0;
     unsigned changed = 0;

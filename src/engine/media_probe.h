@@ -11,14 +11,14 @@
 namespace kv::engine {
 
 struct WaveHeader {
-    int formatTag = 0;       // 1 PCM, 3 float, 0xfffe extensible, 0x55 MP3, 0x50 MPEG ...
+    int formatTag = 0; // 1 PCM, 3 float, 0xfffe extensible, 0x55 MP3, 0x50 MPEG ...
     int channels = 0;
     int sampleRate = 0;
     int byteRate = 0;
     int blockAlign = 0;
     int bitsPerSample = 0;
     int64_t dataOffset = 0;
-    int64_t dataBytes = 0;   // clamped to what the file holds
+    int64_t dataBytes = 0; // clamped to what the file holds
     bool IsMpeg() const { return formatTag == 0x55 || formatTag == 0x50; }
 };
 
@@ -28,14 +28,14 @@ struct WaveHeader {
 bool ParseWaveHeader(const uint8_t* head, size_t size, int64_t fileSize, WaveHeader* out);
 
 struct MpegFrameHeader {
-    int version10 = 0;       // 10, 20, 25
-    int layer = 0;           // 1..3
-    int bitRate = 0;         // kbit/s
+    int version10 = 0; // 10, 20, 25
+    int layer = 0;     // 1..3
+    int bitRate = 0;   // kbit/s
     int sampleRate = 0;
     int channels = 0;
     int mode = 0;
     int padding = 0;
-    int protection = 0;      // 1 when a CRC follows
+    int protection = 0; // 1 when a CRC follows
     int copyright = 0, original = 0, emphasis = 0;
     int frameBytes = 0;
     int samplesPerFrame = 0;
@@ -74,8 +74,10 @@ enum TagField : unsigned {
 // the file lacks is made whole from `tags`.
 bool WriteTags(const char* path, const TagText& tags, unsigned changed, bool v2, bool v1);
 void ReadTagsFromBytes(const uint8_t* data, size_t size, bool hasId3v2, const uint8_t* id3v1, TagText* tags);
-// WriteTags for an MP3 held in memory; false leaves the bytes as they were.
-bool WriteTagsToBytes(std::vector<uint8_t>& bytes, const TagText& tags, unsigned changed, bool v2, bool v1);
+// ReadTagsFromBytes and WriteTags in one for an MP3 held in memory: `change` gets the tags as read,
+// puts its texts into them and returns the fields it changed. false leaves the bytes as they were.
+bool EditTagsInBytes(std::vector<uint8_t>& bytes, bool hasId3v2, const uint8_t* id3v1,
+                     const std::function<unsigned(TagText*)>& change, bool v2, bool v1);
 
 // Reads up to `n` bytes at `pos`, returning how many it read.
 using ByteReader = std::function<size_t(int64_t pos, uint8_t* dst, size_t n)>;

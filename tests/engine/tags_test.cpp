@@ -1,4 +1,5 @@
 // Tag reading (ID3v2 over ID3v1, CP932 detection) and atomic tag writing.
+#include "engine/media_probe.h"
 #include "engine/text.h"
 #include "engine/vbmp3.h"
 #include "support/audio_files.h"
@@ -12,10 +13,11 @@
 
 namespace {
 
-std::string Field(const char* f, size_t width) { return kv::engine::GetFixedText(f, width); }
+std::string Field(const char* f, size_t width) {
+    return kv::engine::GetFixedText(f, width);
+}
 
-std::vector<uint8_t> Id3v1(const std::string& title, const std::string& artist, uint8_t genre = 13)
-{
+std::vector<uint8_t> Id3v1(const std::string& title, const std::string& artist, uint8_t genre = 13) {
     std::vector<uint8_t> t(128, 0);
     std::memcpy(t.data(), "TAG", 3);
     std::memcpy(t.data() + 3, title.data(), std::min<size_t>(30, title.size()));
@@ -26,8 +28,7 @@ std::vector<uint8_t> Id3v1(const std::string& title, const std::string& artist, 
 }
 
 // ID3v2.3 with Latin-1 (encoding byte 0) text frames holding raw bytes.
-std::vector<uint8_t> Id3v2Latin1(const std::vector<std::pair<std::string, std::string>>& frames)
-{
+std::vector<uint8_t> Id3v2Latin1(const std::vector<std::pair<std::string, std::string>>& frames) {
     std::vector<uint8_t> body;
     for (const auto& [id, text] : frames) {
         const uint32_t size = uint32_t(text.size() + 1);
@@ -47,22 +48,26 @@ std::vector<uint8_t> Id3v2Latin1(const std::vector<std::pair<std::string, std::s
     return tag;
 }
 
-std::vector<uint8_t> Join(std::vector<uint8_t> a, const std::vector<uint8_t>& b, const std::vector<uint8_t>& c = {})
-{
+std::vector<uint8_t> Join(std::vector<uint8_t> a, const std::vector<uint8_t>& b,
+                          const std::vector<uint8_t>& c = {}) {
     a.insert(a.end(), b.begin(), b.end());
     a.insert(a.end(), c.begin(), c.end());
     return a;
 }
 
-TEST(Tags, LegacyBytesDecodeAsCp932OnlyWhenTheyLookJapanese)
-{
-    struct Case { const char* bytes; const char* utf8; };
+TEST(Tags, LegacyBytesDecodeAsCp932OnlyWhenTheyLookJapanese) {
+    struct Case {
+        const char* bytes;
+        const char* utf8;
+    };
     const Case cases[] = {
         {"Plain ASCII", "Plain ASCII"},
         {"\x93\xfa\x96\x7b\x8c\xea", "日本語"},
         {"\x82\xa0\x82\xa2 abc", "あい abc"},
-        {"\x87\x40\xfb\xfc", "①髙"},                      // NEC special and IBM kanji: CP932 only
-        {"M\xf6tley Cr\xfc" "e", "Mötley Crüe"},             // Latin-1 that CP932 could also parse
+        {"\x87\x40\xfb\xfc", "①髙"}, // NEC special and IBM kanji: CP932 only
+        {"M\xf6tley Cr\xfc"
+         "e",
+         "Mötley Crüe"}, // Latin-1 that CP932 could also parse
         {"Caf\xe9", "Café"},
         {"\xc5ngstr\xf6m", "Ångström"},
     };
@@ -70,8 +75,7 @@ TEST(Tags, LegacyBytesDecodeAsCp932OnlyWhenTheyLookJapanese)
         EXPECT_EQ(kv::engine::DecodeLegacyText(c.bytes, std::strlen(c.bytes)), c.utf8) << c.utf8;
 }
 
-TEST(Tags, FixedFieldsAreBlankPaddedAndNeverCutACharacter)
-{
+TEST(Tags, FixedFieldsAreBlankPaddedAndNeverCutACharacter) {
     char f[8];
     kv::engine::PutFixedText(f, sizeof f, "ab");
     EXPECT_EQ(std::string(f, 8), std::string("ab     \0", 8));
@@ -80,8 +84,7 @@ TEST(Tags, FixedFieldsAreBlankPaddedAndNeverCutACharacter)
     EXPECT_EQ(Field(f, sizeof f), "xx日");
 }
 
-TEST(Tags, Id3v2FirstThenId3v1AndShiftJisInBoth)
-{
+TEST(Tags, Id3v2FirstThenId3v1AndShiftJisInBoth) {
     kvtest::TempDir dir;
     const auto audio = kvtest::ReadBytes(kvtest::MakeMp3(dir.file("a.mp3"), 2.0, 44100, 2, 440, 128, false));
     const auto v2 = Id3v2Latin1({{"TIT2", "\x83\x65\x83\x58\x83\x67"}, {"TALB", "Album"}});
@@ -100,8 +103,7 @@ TEST(Tags, Id3v2FirstThenId3v1AndShiftJisInBoth)
     EXPECT_EQ(info.audioOffset, int64_t(v2.size()));
 }
 
-TEST(Tags, WritingKeepsAudioFramesPermissionsAndReadsBack)
-{
+TEST(Tags, WritingKeepsAudioFramesPermissionsAndReadsBack) {
     kvtest::TempDir dir;
     const auto p = kvtest::MakeMp3(dir.file("w.mp3"), 3.0, 44100, 2, 440, 0, true);
     chmod(p.c_str(), 0640);
@@ -131,8 +133,7 @@ TEST(Tags, WritingKeepsAudioFramesPermissionsAndReadsBack)
                                original.begin() + before.audioOffset + before.audioBytes,
                                now.begin() + info.audioOffset));
         // ID3v1 carries the Japanese title as CP932.
-        if (round == 1)
-            EXPECT_EQ(std::string(now.end() - 125, now.end() - 121), "\x92\x5a\x82\xa2");
+        if (round == 1) EXPECT_EQ(std::string(now.end() - 125, now.end() - 121), "\x92\x5a\x82\xa2");
     }
     struct stat st {};
     stat(p.c_str(), &st);
@@ -144,8 +145,7 @@ TEST(Tags, WritingKeepsAudioFramesPermissionsAndReadsBack)
     EXPECT_EQ(entries, 1);
 }
 
-TEST(Tags, AWriteChangesOnlyTheFieldsGivenAndKeepsTheVersion)
-{
+TEST(Tags, AWriteChangesOnlyTheFieldsGivenAndKeepsTheVersion) {
     for (const int version : {3, 4}) {
         SCOPED_TRACE(version);
         kvtest::TempDir dir;
@@ -158,7 +158,8 @@ TEST(Tags, AWriteChangesOnlyTheFieldsGivenAndKeepsTheVersion)
         ASSERT_FALSE(buffer.empty());
         ASSERT_EQ(vbmp3_getTagText(p.c_str(), buffer.data(), int(buffer.size())), int(buffer.size()));
         std::vector<std::string> texts;
-        for (const char* at = buffer.data(); at < buffer.data() + buffer.size(); at += texts.back().size() + 1)
+        for (const char* at = buffer.data(); at < buffer.data() + buffer.size();
+             at += texts.back().size() + 1)
             texts.emplace_back(at);
         ASSERT_EQ(texts.size(), 5u);
         EXPECT_EQ(texts[0].size(), 180u) << "sixty kana";
@@ -170,6 +171,17 @@ TEST(Tags, AWriteChangesOnlyTheFieldsGivenAndKeepsTheVersion)
         ASSERT_EQ(vbmp3_getFileInfo(p.c_str(), &record, nullptr), 1);
         ASSERT_EQ(vbmp3_setTagInfo(p.c_str(), &record, 1, 1), 1);
         EXPECT_EQ(kvtest::ReadBytes(p), v1Before);
+
+        // The same file held in memory is written byte for byte as the file is.
+        std::vector<uint8_t> inMemory = v1Before;
+        ASSERT_EQ(kv::engine::SetTagInfoInBytes(inMemory, &record, 1, 1), 1);
+        EXPECT_EQ(inMemory, v1Before);
+        for (const auto& [v2, v1] : {std::pair{0, 1}, std::pair{1, 0}}) {
+            kv::engine::PutFixedText(record.artist, 128, v2 ? "歌手二" : "歌手一");
+            ASSERT_EQ(kv::engine::SetTagInfoInBytes(inMemory, &record, v2, v1), 1);
+            ASSERT_EQ(vbmp3_setTagInfo(p.c_str(), &record, v2, v1), 1);
+            EXPECT_EQ(inMemory, kvtest::ReadBytes(p)) << v2 << v1;
+        }
 
         // Only the artist.
         const char* artistOnly[5] = {nullptr, "新しい歌手", nullptr, nullptr, nullptr};
@@ -198,18 +210,17 @@ TEST(Tags, AWriteChangesOnlyTheFieldsGivenAndKeepsTheVersion)
         after = kvtest::TagFrames(p);
         EXPECT_EQ(after["TIT2"].substr(0, after["TIT2"].find('|')), title);
         EXPECT_EQ(after["COMM/"].substr(0, after["COMM/"].find('|')), "新しいコメント");
-        for (const char* kept :
-            {"COMM/iTunes_CDDB_TrackNumber", "COMM/iTunNORM", "COMM/iTunSMPB", "TXXX/REPLAYGAIN_TRACK_GAIN", "TDRC"})
+        for (const char* kept : {"COMM/iTunes_CDDB_TrackNumber", "COMM/iTunNORM", "COMM/iTunSMPB",
+                                 "TXXX/REPLAYGAIN_TRACK_GAIN", "TDRC"})
             EXPECT_EQ(after[kept], before.at(kept)) << kept;
         const auto cut = kvtest::ReadBytes(p);
         // 1 + 14 * 2 bytes: the fifteenth kana would end past the 30th byte.
         EXPECT_EQ(std::string(cut.end() - 125, cut.end() - 95),
-            "a" + kv::engine::EncodeLegacyText(title.substr(1, 14 * 3)) + '\0');
+                  "a" + kv::engine::EncodeLegacyText(title.substr(1, 14 * 3)) + '\0');
     }
 }
 
-TEST(Tags, WritingThroughALinkTagsTheFileItNames)
-{
+TEST(Tags, WritingThroughALinkTagsTheFileItNames) {
     kvtest::TempDir dir;
     std::filesystem::create_directory(dir.file("real"));
     const auto real = kvtest::MakeMp3(dir.file("real/song.mp3"), 0.5);
