@@ -60,7 +60,9 @@ void FormMain::InitialArrangement() {
 }
 
 void FormMain::LayoutMainWindow() {
-    // The list box stands where the toolbar's last button is now.
+    // The list box stands where the toolbar's last button is now, once the toolbar has placed
+    // its buttons: leaving stealth mode shows four of them again, and the last one moves right.
+    if (controls_.toolBar->layout()) controls_.toolBar->layout()->activate();
     if (QWidget* last = controls_.toolBar->widgetForAction(controls_.toolActions[12]); last && last->x() > 0)
         layout_.lastButtonLeft = PixelsToTwips(last->x());
     if (state_.StealthActive) {

@@ -19,10 +19,12 @@
 #include "support/audio_files.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+#include <QToolBar>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -137,6 +139,9 @@ TEST_F(DisplayEntryPoints, StealthFromEveryEntryPointRestoresTheWindow) {
         EXPECT_TRUE(window->Controls().ToolButton(7)->isVisible());
         EXPECT_FALSE(window->Controls().ToolButton(9)->isChecked());
         EXPECT_FALSE(window->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        // The list box goes back beside the buttons the strip hid, not over them.
+        QWidget* save = window->Controls().toolBar->widgetForAction(window->Controls().ToolButton(12));
+        EXPECT_GE(window->Controls().listOfList->x(), save->x() + save->width()) << way.leave;
     }
 }
 
