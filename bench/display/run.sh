@@ -4,6 +4,6 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 build="${1:-$here/../../build}"
-cmake --build "$build" --target bench_panel kavetto >/dev/null
+cmake --build "$build" --target bench_panel bench_bare_panel kavetto >/dev/null
 "$build/bench/display/bench_panel"
 python3 "$here/cpu.py" "$build/bin/kavetto" "${2:-60}"
