@@ -263,6 +263,7 @@ TEST_F(GaplessTest, ASplitRecordingPlaysAsTheWhole) {
         {"opus", "ffmpeg -v error -y -i IN -c:a libopus -b:a 192k OUT", 48000, false, true},
         {"m4a", "ffmpeg -v error -y -i IN -c:a aac -b:a 256k OUT", 44100, false, false},
         {"m4a", "ffmpeg -v error -y -i IN -c:a aac -b:a 256k -movie_timescale 44100 OUT", 44100, false, true},
+        {"m4a", "ffmpeg -v error -y -i IN -c:a aac -b:a 256k OUT", 44100, false, true, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.ext);
