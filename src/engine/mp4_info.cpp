@@ -368,8 +368,11 @@ bool ReadMp4Audio(const ByteReader& read, int64_t fileSize, Mp4Audio* out) {
     out->editStart = edited ? start : 0;
     out->timescale = scale;
     const double seconds = double(samples) / e.rate;
-    out->bitRate =
-        e.bitRate > 0 ? e.bitRate : int64_t(double(bytes > 0 ? bytes : uint64_t(fileSize)) * 8 / seconds);
+    // A damaged size table may claim far more bytes than the length could hold: kept in range.
+    out->bitRate = e.bitRate > 0
+                       ? e.bitRate
+                       : int64_t(std::min(double(bytes > 0 ? bytes : uint64_t(fileSize)) * 8 / seconds,
+                                          double(int64_t(1) << 40)));
     return true;
 }
 
