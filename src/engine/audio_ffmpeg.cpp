@@ -80,7 +80,12 @@ struct Input {
         if (kind == AudioKind::OggOpus) n -= st->codecpar->initial_padding;
         return n > 0 ? n : -1;
     }
-    int64_t StartTime() const { return st->start_time == AV_NOPTS_VALUE ? 0 : st->start_time; }
+    // The time stamp of the sound's first sample: the stream's start, unless the container says
+    // more exactly where it is.
+    int64_t origin = AV_NOPTS_VALUE;
+    int64_t StartTime() const {
+        return origin != AV_NOPTS_VALUE ? origin : st->start_time == AV_NOPTS_VALUE ? 0 : st->start_time;
+    }
     // Stream time stamps to samples from the stream's start, and back.
     int64_t ToSamples(int64_t ts) const {
         return int64_t(
@@ -213,6 +218,15 @@ class FfmpegDecoder : public Decoder {
         if (Mp4Audio mp4; in_.kind == AudioKind::Mp4 && ReadMp4AudioFile(path, &mp4)) {
             total_ = mp4.samples;
             headerRate = mp4.rate;
+            // FFmpeg skips the edit list's start, or iTunSMPB's priming when there is no edit
+            // list; the two need not agree, so the priming is found by the time stamps and what
+            // comes before it dropped as after a seek.
+            if (mp4.priming >= 0 && in_.st->time_base.num == 1 &&
+                in_.st->time_base.den == int(mp4.timescale)) {
+                in_.origin =
+                    std::llround((long double)mp4.priming * mp4.timescale / mp4.rate) - mp4.editStart;
+                seekTarget_ = 0;
+            }
         }
         // The decoder may play at another rate than the container states (AAC with SBR
         // signalled only inside the stream): the header's length is in the container's rate.
@@ -268,13 +282,13 @@ class FfmpegDecoder : public Decoder {
         at_ = have_ = 0;
         while (!eof_) {
             if (!NextFrame()) return false;
-            int64_t first = -1;
             const int64_t pts =
                 frame_->best_effort_timestamp != AV_NOPTS_VALUE ? frame_->best_effort_timestamp : frame_->pts;
-            if (seekTarget_ >= 0 && pts != AV_NOPTS_VALUE) first = in_.ToSamples(pts);
+            // Before the sound's start (a priming FFmpeg left in) the first sample counts below 0.
+            // Without a time stamp, the frame is as close as the demuxer put us.
+            const int64_t first = pts != AV_NOPTS_VALUE ? in_.ToSamples(pts) : seekTarget_;
             Convert();
             if (seekTarget_ >= 0) {
-                if (first < 0) first = seekTarget_; // no time stamp: as close as the demuxer put us
                 const int64_t skip = std::clamp<int64_t>(seekTarget_ - first, 0, have_);
                 at_ = long(skip);
                 if (first + have_ < seekTarget_) {

@@ -88,6 +88,12 @@ struct Mp4Audio {
     int rate = 0, channels = 0;
     int64_t samples = 0;
     int64_t bitRate = 0; // bit/s
+    // Where the sound starts when iTunSMPB gives it: samples from the track's first, -1 without
+    // one. FFmpeg's time stamps count from the edit list's first media time (`editStart`, in
+    // `timescale` ticks), so the decoder finds that start among them.
+    int64_t priming = -1;
+    int64_t editStart = 0;
+    uint32_t timescale = 0;
 };
 bool ReadMp4Audio(const ByteReader& read, int64_t fileSize, Mp4Audio* out);
 bool ReadMp4AudioFile(const std::string& path, Mp4Audio* out);

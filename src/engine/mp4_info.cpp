@@ -235,6 +235,59 @@ bool EditList(Span trak, uint32_t movieScale, uint32_t mediaScale, int64_t* star
     return *start >= 0 && *length > 0;
 }
 
+// iTunes' gapless record: the text of the freeform item "----:com.apple.iTunes:iTunSMPB", hex
+// words " 00000000 priming padding length ...".
+struct Smpb {
+    uint64_t priming = 0, padding = 0, length = 0;
+};
+
+bool ParseSmpb(Span text, Smpb* out) {
+    uint64_t words[4] = {};
+    size_t at = 0;
+    for (uint64_t& w : words) {
+        while (at < text.n && text.p[at] == ' ')
+            ++at;
+        int digits = 0;
+        for (; at < text.n && text.p[at] != ' '; ++at, ++digits) {
+            const int c = text.p[at];
+            const int v = c >= '0' && c <= '9'   ? c - '0'
+                          : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                          : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                 : -1;
+            if (v < 0 || digits == 16) return false;
+            w = w << 4 | uint64_t(v);
+        }
+        if (digits == 0) return false;
+    }
+    *out = {words[1], words[2], words[3]};
+    return out->length > 0;
+}
+
+// The iTunSMPB item in moov/udta/meta/ilst, when there is one that reads.
+bool FindSmpb(Span moov, Smpb* out) {
+    Span meta, ilst;
+    if (!FindPath(moov, {"udta", "meta"}, &meta)) return false;
+    // ISO's meta is a full box (version and flags first); QuickTime's starts with its children.
+    const size_t kids = meta.Has(4, 4) && std::memcmp(meta.p + 4, "hdlr", 4) == 0 ? 0 : 4;
+    if (!meta.Has(kids, 0) || !FindBox({meta.p + kids, meta.n - kids}, "ilst", &ilst)) return false;
+    Span rest = ilst, item;
+    for (int i = 0; i < 1024 && FindBox(rest, "----", &item); ++i) {
+        const size_t next = size_t(item.p + item.n - rest.p);
+        rest = {rest.p + next, rest.n - next};
+        // mean and name carry version and flags before their text; data its type and locale.
+        Span mean, name, data;
+        if (!FindBox(item, "mean", &mean) || !FindBox(item, "name", &name) || !FindBox(item, "data", &data) ||
+            !mean.Has(0, 4) || !name.Has(0, 4) || !data.Has(0, 8))
+            continue;
+        constexpr char kMean[] = "com.apple.iTunes", kName[] = "iTunSMPB";
+        if (mean.n - 4 != sizeof kMean - 1 || std::memcmp(mean.p + 4, kMean, sizeof kMean - 1) != 0 ||
+            name.n - 4 != sizeof kName - 1 || std::memcmp(name.p + 4, kName, sizeof kName - 1) != 0)
+            continue;
+        return ParseSmpb({data.p + 8, std::min<size_t>(data.n - 8, 256)}, out);
+    }
+    return false;
+}
+
 } // namespace
 
 bool ReadMp4Audio(const ByteReader& read, int64_t fileSize, Mp4Audio* out) {
@@ -292,18 +345,34 @@ bool ReadMp4Audio(const ByteReader& read, int64_t fileSize, Mp4Audio* out) {
     if (ticks > 0 && (duration == 0 || ticks < duration)) duration = ticks;
     int64_t start;
     uint64_t length;
-    if (EditList(trak, movieScale, scale, &start, &length))
-        duration = std::min(length, duration > uint64_t(start) ? duration - uint64_t(start) : 0);
+    const bool edited = EditList(trak, movieScale, scale, &start, &length);
+    if (edited) duration = std::min(length, duration > uint64_t(start) ? duration - uint64_t(start) : 0);
     const long double exact = (long double)duration * e.rate / scale;
     if (exact > (long double)(int64_t(1) << 50)) return false; // years of sound: not a length
-    const int64_t samples = int64_t(std::llround(exact));
+    int64_t samples = int64_t(std::llround(exact));
+    // iTunSMPB counts samples where an edit list may only count the movie's milliseconds; it is
+    // believed when what it accounts for fits in what the sample table holds.
+    int64_t priming = -1;
+    constexpr uint64_t kHuge = uint64_t(1) << 50;
+    if (Smpb smpb;
+        FindSmpb(moov, &smpb) && smpb.priming < kHuge && smpb.padding < kHuge && smpb.length < kHuge &&
+        (long double)(smpb.priming + smpb.padding + smpb.length) <= (long double)ticks * e.rate / scale) {
+        samples = int64_t(smpb.length);
+        priming = int64_t(smpb.priming);
+    }
     if (samples <= 0) return false;
     out->rate = e.rate;
     out->channels = e.channels;
     out->samples = samples;
+    out->priming = priming;
+    out->editStart = edited ? start : 0;
+    out->timescale = scale;
     const double seconds = double(samples) / e.rate;
-    out->bitRate =
-        e.bitRate > 0 ? e.bitRate : int64_t(double(bytes > 0 ? bytes : uint64_t(fileSize)) * 8 / seconds);
+    // A damaged size table may claim far more bytes than the length could hold: kept in range.
+    out->bitRate = e.bitRate > 0
+                       ? e.bitRate
+                       : int64_t(std::min(double(bytes > 0 ? bytes : uint64_t(fileSize)) * 8 / seconds,
+                                          double(int64_t(1) << 40)));
     return true;
 }
 
