@@ -416,6 +416,15 @@ bool CSoundPlay::QueueNext(const QString& fileName, double start, double end, in
     return true;
 }
 
+void CSoundPlay::SetSelectionEnd(double seconds, bool marked) {
+    const bool changed = marked != selectionEndMarked_ || (marked && seconds != selectionEnd_);
+    selectionEnd_ = seconds;
+    selectionEndMarked_ = marked;
+    // With a follower queued the engine ends the playing file: marks discarded meanwhile let it
+    // play to its own end there too.
+    if (changed && !queuedName_.isEmpty()) decoder_.SetEnd(marked ? seconds : 0);
+}
+
 void CSoundPlay::DropQueue() {
     if (queuedName_.isEmpty()) return;
     queuedName_.clear();

@@ -42,10 +42,7 @@ class CSoundPlay {
     void SetSelectionStart(double seconds) { selectionStart_ = seconds; }
     double SelectionEnd() const { return selectionEnd_; }
     // marked: the end is a stored end mark, not simply the duration.
-    void SetSelectionEnd(double seconds, bool marked = false) {
-        selectionEnd_ = seconds;
-        selectionEndMarked_ = marked;
-    }
+    void SetSelectionEnd(double seconds, bool marked = false);
     bool SelectionEndMarked() const { return selectionEndMarked_; }
 
     double Duration();

@@ -29,7 +29,7 @@ inline Log Only(const Log& log, std::initializer_list<const char*> prefixes) {
 }
 
 class FakeHost : public kv::playback::PlayerHost {
-public:
+  public:
     explicit FakeHost(Log& log) : log_(log) {}
     void EnableToolbarButton(int index, bool on) override {
         Add("host.button" + std::to_string(index) + (on ? "=on" : "=off"));
@@ -50,13 +50,13 @@ public:
     void ShowRealWindow(bool show) override { Add(show ? "host.Y=show" : "host.Y=hide"); }
     std::function<void()> onTrackLoaded;
 
-private:
+  private:
     void Add(std::string s) { log_.push_back(std::move(s)); }
     Log& log_;
 };
 
 class FakeDecoder : public kv::playback::DecoderBackend {
-public:
+  public:
     explicit FakeDecoder(Log& log) : log_(log) {}
     bool Open(const char* name, VBMP3_TRACK_INFO* info) override {
         log_.push_back(std::string("dec.open ") + name);
@@ -81,6 +81,11 @@ public:
         *s = position;
         return state;
     }
+    bool QueueNext(const char* name, double, double, int, VBMP3_TRACK_INFO*) override {
+        log_.push_back(std::string("dec.queue ") + name);
+        return true;
+    }
+    void SetEnd(double seconds) override { log_.push_back("dec.end " + std::to_string(int(seconds))); }
     void GetVolume(int* l, int* r) override { *l = left, *r = right; }
     void SetVolume(int l, int r) override {
         log_.push_back("dec.volume " + std::to_string(l) + " " + std::to_string(r));
@@ -97,7 +102,7 @@ public:
 
 // A media control with the codes of either original control.
 class FakeMedia : public kv::playback::MediaBackend {
-public:
+  public:
     struct Codes {
         int stopped, paused, playing, closed;
     };
@@ -137,7 +142,7 @@ public:
     int volume = 100;
     bool playReaches = true, stopReaches = true;
 
-private:
+  private:
     void Add(const std::string& s) { log_.push_back(name_ + "." + s); }
     Log& log_;
     std::string name_;
@@ -146,7 +151,7 @@ private:
 
 // Stands in for the engine's output: the test pulls the samples itself.
 class PullingOutput : public kv::playback::PcmOutput {
-public:
+  public:
     bool Play(std::shared_ptr<kv::engine::PcmSource> s) override {
         source = std::move(s);
         source->Seek(0); // as the engine does

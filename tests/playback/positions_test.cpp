@@ -79,7 +79,12 @@ TEST(StartEndPositions, MarksAreStoredByFileAndTakeEffectAtTheNextStart) {
     EXPECT_EQ(f.markers.m.startLeft, 140); // 12/240 × 4800 − 100
     EXPECT_EQ(f.markers.m.endLeft, 500);
 
+    // With the next file queued the engine ends this one at the mark; discarding the marks
+    // lets it play to its own end there as well.
+    ASSERT_TRUE(f.device.QueueNext("/music/b.mp3", 0, 0, -1));
+    EXPECT_EQ(f.log.back(), "dec.end 30");
     f.positions.DiscardPositions();
+    EXPECT_EQ(f.log.back(), "dec.end 0");
     EXPECT_EQ(f.device.SelectionStart(), 0);
     EXPECT_EQ(f.device.SelectionEnd(), 240);
     EXPECT_EQ(f.listVol.SubItem(entry, 2), QString());
