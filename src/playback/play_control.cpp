@@ -251,6 +251,8 @@ void PlayControl::TakeQueuedRow() {
     ShowLoadedTrack();
     host_.LoadLyrics(device_.FileName());
     QueueFollowingRow();
+    // A short track may end before the next tick: its end is watched from its first sample.
+    WatchForEnd();
 }
 
 void PlayControl::Timer1Tick() {
