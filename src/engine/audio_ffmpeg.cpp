@@ -213,6 +213,10 @@ class FfmpegDecoder : public Decoder {
         channels_ = std::min(channels, 2);
         total_ = in_.HeaderSamples();
         int headerRate = in_.Rate();
+        // A stream that states no length of its own ends where the container's length says, the
+        // one the file information reports.
+        if (total_ < 0 && headerRate > 0 && in_.fc->duration != AV_NOPTS_VALUE && in_.fc->duration > 0)
+            total_ = int64_t(std::llround((long double)in_.fc->duration * headerRate / AV_TIME_BASE));
         // An MP4's length is the one its atoms give, as the file's information reports it, so
         // play never runs past the length the rows and the position bar show.
         if (Mp4Audio mp4; in_.kind == AudioKind::Mp4 && ReadMp4AudioFile(path, &mp4)) {
