@@ -7,6 +7,7 @@
 
 #include "engine/ffmpeg_late.h"
 #include "engine/media_probe.h"
+#include "engine/stereo_mix.h"
 #include "engine/text.h"
 
 #include <algorithm>
@@ -97,38 +98,32 @@ struct Input {
     }
 };
 
-// Weights of each source channel in the stereo mix: front left and right as they are, the
-// centres at -3 dB into both sides, the surrounds at -3 dB into their side, LFE left out;
-// scaled so a full-scale signal on every channel cannot exceed full scale.
+// Where each source channel plays, for the stereo mix.
 std::vector<float> StereoMix(const AVChannelLayout& layout) {
-    const int n = layout.nb_channels;
-    std::vector<float> w(size_t(n) * 2, 0.0f);
-    constexpr float kHalfPower = 0.70710678f;
-    // Without a known layout, the usual WAVE order: FL FR FC LFE BL BR SL SR.
-    static const AVChannel kDefault[] = {AV_CHAN_FRONT_LEFT,    AV_CHAN_FRONT_RIGHT, AV_CHAN_FRONT_CENTER,
-                                         AV_CHAN_LOW_FREQUENCY, AV_CHAN_BACK_LEFT,   AV_CHAN_BACK_RIGHT,
-                                         AV_CHAN_SIDE_LEFT,     AV_CHAN_SIDE_RIGHT};
-    for (int i = 0; i < n; ++i) {
-        AVChannel c = Ffmpeg()->av_channel_layout_channel_from_index(&layout, unsigned(i));
-        if (layout.order == AV_CHANNEL_ORDER_UNSPEC || c == AV_CHAN_NONE)
-            c = i < 8 ? kDefault[i] : AV_CHAN_NONE;
-        float* p = &w[size_t(i) * 2];
+    std::vector<Speaker> speakers;
+    for (int i = 0; i < layout.nb_channels; ++i) {
+        const AVChannel c = Ffmpeg()->av_channel_layout_channel_from_index(&layout, unsigned(i));
+        if (layout.order == AV_CHANNEL_ORDER_UNSPEC || c == AV_CHAN_NONE) {
+            speakers.push_back(SpeakerInWaveOrder(i));
+            continue;
+        }
         switch (c) {
         case AV_CHAN_FRONT_LEFT:
-            p[0] = 1;
+            speakers.push_back(Speaker::FrontLeft);
             break;
         case AV_CHAN_FRONT_RIGHT:
-            p[1] = 1;
+            speakers.push_back(Speaker::FrontRight);
             break;
         case AV_CHAN_LOW_FREQUENCY:
         case AV_CHAN_LOW_FREQUENCY_2:
+            speakers.push_back(Speaker::Lfe);
             break;
         case AV_CHAN_FRONT_CENTER:
         case AV_CHAN_BACK_CENTER:
         case AV_CHAN_TOP_CENTER:
         case AV_CHAN_TOP_FRONT_CENTER:
         case AV_CHAN_TOP_BACK_CENTER:
-            p[0] = p[1] = kHalfPower;
+            speakers.push_back(Speaker::Centre);
             break;
         case AV_CHAN_FRONT_LEFT_OF_CENTER:
         case AV_CHAN_BACK_LEFT:
@@ -138,7 +133,7 @@ std::vector<float> StereoMix(const AVChannelLayout& layout) {
         case AV_CHAN_WIDE_LEFT:
         case AV_CHAN_SURROUND_DIRECT_LEFT:
         case AV_CHAN_STEREO_LEFT:
-            p[0] = kHalfPower;
+            speakers.push_back(Speaker::Left);
             break;
         case AV_CHAN_FRONT_RIGHT_OF_CENTER:
         case AV_CHAN_BACK_RIGHT:
@@ -148,22 +143,14 @@ std::vector<float> StereoMix(const AVChannelLayout& layout) {
         case AV_CHAN_WIDE_RIGHT:
         case AV_CHAN_SURROUND_DIRECT_RIGHT:
         case AV_CHAN_STEREO_RIGHT:
-            p[1] = kHalfPower;
+            speakers.push_back(Speaker::Right);
             break;
         default:
-            p[0] = p[1] = kHalfPower * 0.5f;
+            speakers.push_back(Speaker::Unknown);
             break;
         }
     }
-    float sumL = 0, sumR = 0;
-    for (int i = 0; i < n; ++i) {
-        sumL += w[size_t(i) * 2];
-        sumR += w[size_t(i) * 2 + 1];
-    }
-    const float scale = 1.0f / std::max({1.0f, sumL, sumR});
-    for (float& x : w)
-        x *= scale;
-    return w;
+    return StereoMixWeights(speakers);
 }
 
 // One sample of any of FFmpeg's sample formats as float, integer formats scaled to -1..1.

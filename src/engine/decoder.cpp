@@ -2,13 +2,16 @@
 
 #include "engine/decoder_ffmpeg.h"
 #include "engine/sndfile_late.h"
+#include "engine/stereo_mix.h"
 
 #include <mpg123.h>
 
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 
 #include <vector>
 
@@ -105,13 +108,44 @@ class WaveDecoder : public Decoder {
         Sndfile()->sf_command(sf_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
         rate_ = info.samplerate;
         channels_ = info.channels;
+        if (info.channels > 2) {
+            // Mixed to stereo by the places the file names (WAVE_FORMAT_EXTENSIBLE), else by
+            // the usual order.
+            std::vector<int> places(size_t(info.channels));
+            const bool named = Sndfile()->sf_command(sf_, SFC_GET_CHANNEL_MAP_INFO, places.data(),
+                                                     int(places.size() * sizeof(int))) == SF_TRUE;
+            std::vector<Speaker> speakers;
+            for (int c = 0; c < info.channels; ++c)
+                speakers.push_back(named ? SpeakerOf(places[size_t(c)]) : SpeakerInWaveOrder(c));
+            mix_ = StereoMixWeights(speakers);
+            sourceChannels_ = info.channels;
+            channels_ = 2;
+        }
         return true;
     }
     long ReadFloat(float* out, long frames) override {
-        return Checked(frames, Sndfile()->sf_readf_float(sf_, out, frames));
+        if (mix_.empty()) return Checked(frames, Sndfile()->sf_readf_float(sf_, out, frames));
+        source_.resize(size_t(frames) * size_t(sourceChannels_));
+        const long n = Checked(frames, Sndfile()->sf_readf_float(sf_, source_.data(), frames));
+        for (long i = 0; i < n; ++i) {
+            const float* in = &source_[size_t(i) * size_t(sourceChannels_)];
+            float l = 0, r = 0;
+            for (int c = 0; c < sourceChannels_; ++c) {
+                l += in[c] * mix_[size_t(c) * 2];
+                r += in[c] * mix_[size_t(c) * 2 + 1];
+            }
+            out[i * 2] = l;
+            out[i * 2 + 1] = r;
+        }
+        return n;
     }
     long ReadShort(int16_t* out, long frames) override {
-        return Checked(frames, Sndfile()->sf_readf_short(sf_, out, frames));
+        if (mix_.empty()) return Checked(frames, Sndfile()->sf_readf_short(sf_, out, frames));
+        mixed_.resize(size_t(frames) * 2);
+        const long n = ReadFloat(mixed_.data(), frames);
+        for (size_t i = 0; i < size_t(n) * 2; ++i)
+            out[i] = int16_t(std::lrint(std::clamp(mixed_[i] * 32768.0f, -32768.0f, 32767.0f)));
+        return n;
     }
     bool Seek(int64_t frame) override { return Sndfile()->sf_seek(sf_, frame, SEEK_SET) >= 0; }
 
@@ -120,7 +154,46 @@ class WaveDecoder : public Decoder {
         if (got < wanted && Sndfile()->sf_error(sf_) != SF_ERR_NO_ERROR) failed_ = true;
         return long(got);
     }
+    static Speaker SpeakerOf(int place) {
+        switch (place) {
+        case SF_CHANNEL_MAP_LEFT:
+        case SF_CHANNEL_MAP_FRONT_LEFT:
+            return Speaker::FrontLeft;
+        case SF_CHANNEL_MAP_RIGHT:
+        case SF_CHANNEL_MAP_FRONT_RIGHT:
+            return Speaker::FrontRight;
+        case SF_CHANNEL_MAP_MONO:
+        case SF_CHANNEL_MAP_CENTER:
+        case SF_CHANNEL_MAP_FRONT_CENTER:
+        case SF_CHANNEL_MAP_REAR_CENTER:
+        case SF_CHANNEL_MAP_TOP_CENTER:
+        case SF_CHANNEL_MAP_TOP_FRONT_CENTER:
+        case SF_CHANNEL_MAP_TOP_REAR_CENTER:
+            return Speaker::Centre;
+        case SF_CHANNEL_MAP_REAR_LEFT:
+        case SF_CHANNEL_MAP_FRONT_LEFT_OF_CENTER:
+        case SF_CHANNEL_MAP_SIDE_LEFT:
+        case SF_CHANNEL_MAP_TOP_FRONT_LEFT:
+        case SF_CHANNEL_MAP_TOP_REAR_LEFT:
+            return Speaker::Left;
+        case SF_CHANNEL_MAP_REAR_RIGHT:
+        case SF_CHANNEL_MAP_FRONT_RIGHT_OF_CENTER:
+        case SF_CHANNEL_MAP_SIDE_RIGHT:
+        case SF_CHANNEL_MAP_TOP_FRONT_RIGHT:
+        case SF_CHANNEL_MAP_TOP_REAR_RIGHT:
+            return Speaker::Right;
+        case SF_CHANNEL_MAP_LFE:
+            return Speaker::Lfe;
+        default:
+            return Speaker::Unknown;
+        }
+    }
+
     SNDFILE* sf_ = nullptr;
+    int sourceChannels_ = 0;
+    std::vector<float> mix_;    // per source channel: left and right weight; empty up to stereo
+    std::vector<float> source_; // the file's frames before the mix
+    std::vector<float> mixed_;
 };
 
 } // namespace
