@@ -95,6 +95,9 @@ int main(int argc, char** argv) {
     const QString list = folder + "/big.kvt";
     std::string bytes;
     EncodeListRecords(rows, bytes);
+    TrackRows packed; // the form the program keeps and saves its lists in
+    for (const TrackEntry& row : rows)
+        packed.Append(row);
     // A durable save against the least any durable atomic save does: the same bytes written to
     // a new file, synced to the disk and renamed over the old one. The two alternate, so a
     // change in the load of a shared machine weighs on both alike.
@@ -102,7 +105,7 @@ int main(int argc, char** argv) {
                      plainTemp = (folder + "/.plain.kvt.tmp").toUtf8();
     std::vector<double> saves, refs;
     for (int i = 0; i < 7; ++i) {
-        saves.push_back(Best(1, [&] { WriteListFile(list, rows, true); }));
+        saves.push_back(Best(1, [&] { WriteListRows(list, packed, true); }));
         refs.push_back(Best(1, [&] {
             const int fd = ::open(plainTemp.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
             for (size_t done = 0; done < bytes.size();) {
@@ -115,7 +118,7 @@ int main(int argc, char** argv) {
             ::rename(plainTemp.constData(), plain.constData());
         }));
     }
-    const double unsynced = Best(5, [&] { WriteListFile(list, rows, false); });
+    const double unsynced = Best(5, [&] { WriteListRows(list, packed, false); });
     std::sort(saves.begin(), saves.end());
     std::sort(refs.begin(), refs.end());
     const double save = saves[saves.size() / 2], plainWrite = refs[refs.size() / 2];

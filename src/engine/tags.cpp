@@ -267,18 +267,18 @@ void ReadTagsFromBytes(const uint8_t* data, size_t size, bool hasId3v2, const ui
 
 bool WriteTags(const char* path, const TagText& t, unsigned changed, bool v2, bool v1) {
     if ((!v2 && !v1) || changed == 0) return true;
+    // ID3 in front of a RIFF container would break it: refused before anything is copied.
+    char magic[4] = {};
+    const int fd = open(path, O_RDONLY | O_CLOEXEC);
+    const bool plain = fd >= 0 && pread(fd, magic, 4, 0) == 4 && std::memcmp(magic, "RIFF", 4) != 0;
+    if (fd >= 0) close(fd);
+    if (!plain) return false;
     return EditThroughCopy(path, [&](const char* temp) {
-        char magic[4] = {};
-        const int fd = open(temp, O_RDWR | O_CLOEXEC);
-        // ID3 in front of a RIFF container would break it.
-        bool ok = fd >= 0 && pread(fd, magic, 4, 0) == 4 && std::memcmp(magic, "RIFF", 4) != 0;
-        if (fd >= 0) close(fd);
-        ok = ok && (!v2 || SaveId3v2(temp, t, changed));
-        if (ok && v1) {
-            const int again = open(temp, O_RDWR | O_CLOEXEC);
-            ok = again >= 0 && SaveId3v1(again, t, changed);
-            if (again >= 0) close(again);
-        }
+        if (v2 && !SaveId3v2(temp, t, changed)) return false;
+        if (!v1) return true;
+        const int file = open(temp, O_RDWR | O_CLOEXEC);
+        const bool ok = file >= 0 && SaveId3v1(file, t, changed);
+        if (file >= 0) close(file);
         return ok;
     });
 }

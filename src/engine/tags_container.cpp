@@ -15,8 +15,6 @@
 #include <taglib/vorbisfile.h>
 #include <taglib/wavpackfile.h>
 
-#include <algorithm>
-#include <climits>
 #include <memory>
 
 namespace kv::engine {
@@ -81,24 +79,14 @@ bool ReadFlacInfo(const char* path, int64_t fileSize, VBMP3_FILE_INFO* info, Tag
     TagLib::FLAC::File file(path, true, TagLib::AudioProperties::Fast);
     const TagLib::FLAC::Properties* p = file.isValid() ? file.audioProperties() : nullptr;
     if (!p || p->sampleFrames() <= 0 || p->sampleRate() <= 0 || p->channels() <= 0) return false;
-    const int64_t samples = int64_t(p->sampleFrames());
-    info->format = 3;
-    info->sampleRate = p->sampleRate();
-    info->channels = p->channels();
-    info->bitRate = int32_t(
-        std::min<double>(double(fileSize) * 8 / (double(samples) / p->sampleRate()) / 1000 + 0.5, 1e9));
-    info->vbr = 1;
-    info->samples = samples;
-    info->playTime = int32_t(std::min<int64_t>(samples / p->sampleRate(), INT32_MAX));
-    info->audioOffset = 0;
-    info->audioBytes = fileSize;
+    FillContainerInfo(p->sampleRate(), p->channels(), int64_t(p->sampleFrames()), 0, fileSize, info);
     if (const TagLib::Tag* tag = file.tag()) KeepTags(*tag, tags);
     return true;
 }
 
 bool WriteContainerTags(const char* path, AudioKind kind, const TagText& t, unsigned changed) {
     if (changed == 0) return true;
-    if (!OpenTagFile(path, kind)) return false; // a kind without a tag TagLib writes (raw AAC)
+    if (kind == AudioKind::Adts || kind == AudioKind::None) return false; // no tag TagLib writes
     // Through the property map, one key per changed field: pictures, ReplayGain, MusicBrainz ids
     // and every other field come back as they were read.
     static const char* const kKeys[5] = {"TITLE", "ARTIST", "ALBUM", "DATE", "COMMENT"};

@@ -183,10 +183,16 @@ ListReadResult ReadListBytes(const QByteArray& bytes, bool checkFiles) {
     return AsEntries(ReadRowLines(reader, checkFiles));
 }
 
-void CheckRowFiles(QVector<TrackEntry>& rows) {
+// Rows in the packed form the lists are kept in.
+static TrackRows Packed(const QVector<TrackEntry>& rows) {
     TrackRows packed;
     for (const TrackEntry& row : rows)
         packed.Append(row);
+    return packed;
+}
+
+void CheckRowFiles(QVector<TrackEntry>& rows) {
+    TrackRows packed = Packed(rows);
     CheckRowFiles(packed);
     for (qsizetype i = 0; i < rows.size(); ++i) {
         rows[i].icon = packed.Icon(int(i));
@@ -250,66 +256,20 @@ void CheckRowFiles(TrackRows& rows) {
 
 // ---- writing ----
 
-// The most bytes a row's record can take: three per UTF-16 unit, and the prefixes and line ends.
-static size_t RecordRoom(const TrackEntry& row) {
-    size_t units = 0;
-    for (const QString& text : row.columns)
-        units += size_t(text.size());
-    return units * 3 + kTrackColumnCount * 4 + 3;
-}
-
-// Writes the row's record at o, which has RecordRoom(row) bytes; returns its end.
-static char* PutRecord(const TrackEntry& row, char* o) {
-    // The column index is written as it is: these numbers are the file format.
-    for (int c = 0; c < kTrackColumnCount; ++c) {
-        *o++ = char('0' + c);
-        *o++ = ':';
-        o = PutUtf8(o, row.columns[c]);
-        *o++ = '\r';
-        *o++ = '\n';
-    }
-    *o++ = '@';
-    *o++ = '\r';
-    *o++ = '\n';
-    return o;
-}
-
 void EncodeListRecords(const QVector<TrackEntry>& rows, std::string& out) {
+    const TrackRows packed = Packed(rows);
     size_t room = 0;
-    for (const TrackEntry& row : rows)
-        room += RecordRoom(row);
+    for (int i = 0; i < packed.Count(); ++i)
+        room += packed.RecordRoom(i);
     const size_t old = out.size();
     out.resize(old + room);
     char* o = out.data() + old;
-    for (const TrackEntry& row : rows)
-        o = PutRecord(row, o);
+    for (int i = 0; i < packed.Count(); ++i)
+        o = packed.PutRecord(i, o);
     out.resize(size_t(o - out.data()));
 }
 
-namespace {
-// The rows of a list as the writer reads them, whichever form they are kept in.
-struct EntryRecords {
-    const QVector<TrackEntry>& rows;
-    qsizetype Count() const { return rows.size(); }
-    size_t Room(qsizetype i) const { return RecordRoom(rows[i]); }
-    char* Put(qsizetype i, char* o) const { return PutRecord(rows[i], o); }
-    void Prefetch(qsizetype i) const {
-        // Each column's text is a heap block of its own: ask for a later row's while this one
-        // is encoded, or every column costs a wait on memory.
-        for (const QString& text : rows[i].columns)
-            __builtin_prefetch(text.constData());
-    }
-};
-struct PackedRecords {
-    const TrackRows& rows;
-    qsizetype Count() const { return rows.Count(); }
-    size_t Room(qsizetype i) const { return rows.RecordRoom(int(i)); }
-    char* Put(qsizetype i, char* o) const { return rows.PutRecord(int(i), o); }
-    void Prefetch(qsizetype) const {}
-};
-} // namespace
-
-template <class Records> static bool WriteRecords(const QString& path, const Records& rows, bool durable) {
+bool WriteListRows(const QString& path, const TrackRows& rows, bool durable) {
     const QByteArray temp = TempPathFor(path);
     const int fd = CreateTemp(temp);
     if (fd < 0) return false;
@@ -328,17 +288,16 @@ template <class Records> static bool WriteRecords(const QString& path, const Rec
         written += off_t(size);
     };
     for (qsizetype i = 0; i < rows.Count() && ok; ++i) {
-        if (i + 4 < rows.Count()) rows.Prefetch(i + 4);
-        const size_t room = rows.Room(i);
+        const size_t room = rows.RecordRoom(int(i));
         if (size_t(o - block.get()) + room > kBlock) {
             flush(block.get(), size_t(o - block.get()));
             o = block.get();
         }
         if (ok && room > kBlock) {
             large.resize(room);
-            flush(large.data(), size_t(rows.Put(i, large.data()) - large.data()));
+            flush(large.data(), size_t(rows.PutRecord(int(i), large.data()) - large.data()));
         } else {
-            o = rows.Put(i, o);
+            o = rows.PutRecord(int(i), o);
         }
     }
     if (ok && o != block.get()) flush(block.get(), size_t(o - block.get()));
@@ -352,11 +311,7 @@ template <class Records> static bool WriteRecords(const QString& path, const Rec
 }
 
 bool WriteListFile(const QString& path, const QVector<TrackEntry>& rows, bool durable) {
-    return WriteRecords(path, EntryRecords{rows}, durable);
-}
-
-bool WriteListRows(const QString& path, const TrackRows& rows, bool durable) {
-    return WriteRecords(path, PackedRecords{rows}, durable);
+    return WriteListRows(path, Packed(rows), durable);
 }
 
 bool CopyListFile(const QString& from, const QString& to, bool durable) {

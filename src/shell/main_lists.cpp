@@ -215,16 +215,14 @@ void MainLists::ShowPopupMenu(int view, const QPoint& globalPos) {
 }
 
 void MainLists::ShowProperties(const QString& path) {
-    window_.setCursor(Qt::BusyCursor);
+    SetBusyCursor(true);
     kv::shell::ShowProperties(path, &window_);
-    window_.unsetCursor();
+    SetBusyCursor(false);
 }
 
+// The cursor is the window's: the player keeps it.
 void MainLists::SetBusyCursor(bool busy) {
-    if (busy)
-        window_.setCursor(Qt::BusyCursor);
-    else
-        window_.unsetCursor();
+    player_->SetBusyCursor(busy);
 }
 
 bool MainLists::MayFillFolderView() const {

@@ -35,7 +35,6 @@ class MainTools final : public QObject {
     void RepairList(); // IDMWriteEmptyCell
     tools::FormEqualizer* Equalizer() const { return equalizer_; }
     tools::FormWords* Words() const { return words_; }
-    TimerEncodeGlue& TimerEncode() const { return *timerEncode_; }
     bool SleepTimerRunning() const; // true while the sleep timer counts down
 
     // At the end: the lyrics window's place goes into WordsWindowGeometry before the settings are
