@@ -116,6 +116,12 @@ char* PutLineText(char* o, const char* bytes, size_t size) {
 
 } // namespace
 
+// Whether a column is made from others rather than stored, by the record's flags.
+static bool IsDerived(quint8 flags, int column) {
+    return (column == ColFile && (flags & kFileIsName)) || (column == ColSize && (flags & kSizeShown)) ||
+           (column == ColDefaultSize && (flags & kBytes));
+}
+
 class TrackRows::Reader {
   public:
     explicit Reader(const char* p) {
@@ -129,10 +135,7 @@ class TrackRows::Reader {
         }
         end = p;
     }
-    bool Derived(int column) const {
-        return (column == ColFile && (flags & kFileIsName)) || (column == ColSize && (flags & kSizeShown)) ||
-               (column == ColDefaultSize && (flags & kBytes));
-    }
+    bool Derived(int column) const { return IsDerived(flags, column); }
     QString DerivedText(int column) const {
         return column == ColSize ? FormatSize(bytes) : column == ColDefaultSize ? PadBytes(bytes) : QString();
     }
@@ -164,25 +167,26 @@ TrackRows::Row TrackRows::Encode(const TrackEntry& entry) {
     out += char(flags);
     if (bytes) PutCount(out, quint64(*bytes));
     for (int column : kStored) {
-        if ((column == ColFile && (flags & kFileIsName)) || (column == ColSize && (flags & kSizeShown)) ||
-            (column == ColDefaultSize && (flags & kBytes)))
-            continue;
+        if (IsDerived(flags, column)) continue;
         PutText(out, column == ColPath ? name : QStringView(entry[column]));
     }
+    Place(row, out.data(), out.size());
+    return row;
+}
 
-    if (chunks_.empty() || chunks_.back().used + out.size() > chunks_.back().size) {
+void TrackRows::Place(Row& row, const char* record, size_t size) {
+    if (chunks_.empty() || chunks_.back().used + size > chunks_.back().size) {
         Chunk chunk;
-        chunk.size = std::max(kChunkBytes, out.size());
+        chunk.size = std::max(kChunkBytes, size);
         chunk.bytes.reset(new char[chunk.size]);
         chunks_.push_back(std::move(chunk));
     }
     Chunk& chunk = chunks_.back();
     row.chunk = quint32(chunks_.size() - 1);
     row.at = quint32(chunk.used);
-    std::memcpy(chunk.bytes.get() + chunk.used, out.data(), out.size());
-    chunk.used += out.size();
-    used_ += out.size();
-    return row;
+    std::memcpy(chunk.bytes.get() + chunk.used, record, size);
+    chunk.used += size;
+    used_ += size;
 }
 
 size_t TrackRows::RecordSize(const Row& row) const {
@@ -200,19 +204,7 @@ void TrackRows::Compact() {
     garbage_ = 0;
     for (Row& row : rows_) {
         const char* start = old[row.chunk].bytes.get() + row.at;
-        const size_t size = size_t(Reader(start).end - start);
-        if (chunks_.empty() || chunks_.back().used + size > chunks_.back().size) {
-            Chunk chunk;
-            chunk.size = std::max(kChunkBytes, size);
-            chunk.bytes.reset(new char[chunk.size]);
-            chunks_.push_back(std::move(chunk));
-        }
-        Chunk& chunk = chunks_.back();
-        std::memcpy(chunk.bytes.get() + chunk.used, start, size);
-        row.chunk = quint32(chunks_.size() - 1);
-        row.at = quint32(chunk.used);
-        chunk.used += size;
-        used_ += size;
+        Place(row, start, size_t(Reader(start).end - start));
     }
 }
 
@@ -307,9 +299,8 @@ QString TrackRows::Text(int row, int column) const {
 void TrackRows::SetColumns(int row, const TrackEntry& entry) {
     Row& old = rows_[size_t(row)];
     garbage_ += RecordSize(old);
-    TrackEntry withIcon = entry;
-    withIcon.icon = Icon(row);
-    Row fresh = Encode(withIcon);
+    Row fresh = Encode(entry);
+    fresh.icon = old.icon;
     fresh.selected = old.selected;
     rows_[size_t(row)] = fresh;
     Compact();

@@ -100,6 +100,8 @@ class TrackRows {
     };
 
     Row Encode(const TrackEntry& entry);
+    // Copies a record into the last chunk (a new one when it is full) and points the row at it.
+    void Place(Row& row, const char* record, size_t size);
     const char* Record(const Row& row) const { return chunks_[row.chunk].bytes.get() + row.at; }
     size_t RecordSize(const Row& row) const;
     void Compact();
